@@ -1,0 +1,105 @@
+#pragma once
+
+// Internal to the kit: the state behind View's animation blocks. The kiosk uses only the
+// View::beginAnimations family.
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "Clock.h"
+#include "Geometry.h"
+#include "View.h"
+
+typedef struct _cairo_surface cairo_surface_t;
+
+namespace kit {
+
+// One committed block: its timing and its did-stop callback.
+struct AnimationBlock {
+  std::string animationID;
+  void* context = nullptr;
+  double delay = 0;
+  double duration = 0.2;
+  double commitTime = 0;
+  Object* delegate = nullptr;
+  std::weak_ptr<const void> delegateAlive;
+  AnimationDidStop didStop;
+  bool superseded = false;  // a newer block took over one of its properties
+  bool ended = false;
+
+  double startTime() const { return commitTime + delay; }
+  double endTime() const { return commitTime + delay + duration; }
+};
+
+// A property running from `from` to `to` over its block's time span.
+template <class T>
+struct PropertyAnimation {
+  T from;
+  T to;
+  std::shared_ptr<AnimationBlock> block;
+};
+
+// A drawn transition revealing hidden-flag changes on a view: the picture of the view before the
+// block (taken when the transition was set) gives way to the live picture.
+struct TransitionState {
+  AnimationTransition kind = AnimationTransition::None;
+  cairo_surface_t* before = nullptr;  // owned; the view's look before the block, at render scale
+  double beforeScale = 1;
+  std::shared_ptr<AnimationBlock> block;
+  TransitionState() = default;
+  TransitionState(const TransitionState&) = delete;
+  TransitionState& operator=(const TransitionState&) = delete;
+  ~TransitionState();
+};
+
+struct ViewAnimations {
+  std::optional<PropertyAnimation<Point>> center;
+  std::optional<PropertyAnimation<double>> alpha;
+  std::optional<PropertyAnimation<Transform>> transform;
+  std::unique_ptr<TransitionState> transition;
+};
+
+// Ease in and out over [0, 1]; symmetric, so halfway in time is halfway in value.
+double easeInOut(double t);
+// The eased progress of `block` at `now`: 0 before its start, 1 after its end.
+double blockProgress(const AnimationBlock& block, double now);
+
+// Collects the block being built, commits blocks, and ends them from the run loop.
+class Animator {
+ public:
+  explicit Animator(const Clock& clock);
+  ~Animator();
+
+  // Building a block (between begin and commit).
+  void begin(const std::string& animationID, void* context);
+  bool isBuilding() const { return !building_.empty(); }
+  AnimationBlock& current();
+  void setTransition(AnimationTransition transition, View* forView, bool cache);
+  void commit();
+
+  // Called by View's setters inside a block.
+  void animateCenter(View& view, Point from, Point to);
+  void animateAlpha(View& view, double from, double to);
+  void animateTransform(View& view, const Transform& from, const Transform& to);
+
+  // Ends every block whose time is up, clearing finished property animations and running the
+  // did-stop callbacks in order of end time (commit order for ties).
+  void endFinishedBlocks();
+  // True while any committed block has not ended.
+  bool isAnimating() const;
+  // The earliest end time of a running block, or infinity.
+  double nextEndTime() const;
+  // A view is going away: forget its animations.
+  void forget(View& view);
+
+ private:
+  struct Pending;
+  const Clock& clock_;
+  std::vector<std::unique_ptr<Pending>> building_;
+  std::vector<std::shared_ptr<AnimationBlock>> running_;
+  std::vector<View*> animatedViews_;
+};
+
+}  // namespace kit

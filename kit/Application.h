@@ -1,0 +1,100 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ApplicationDelegate.h"
+#include "Clock.h"
+#include "Geometry.h"
+#include "ViewController.h"
+
+namespace kit {
+
+class Animator;
+class Screen;
+class TextField;
+class Window;
+
+// Named thresholds of tap counting: a touch-down within this time and distance of the previous
+// one counts one more tap; otherwise the streak starts again at 1.
+inline constexpr double kMultiTapInterval = 0.35;  // seconds
+inline constexpr double kMultiTapDistance = 20;    // points
+
+// The run loop's state: the clock, the screen with its windows and overlays, touch delivery,
+// animations and tasks queued for the next turn. One exists at a time; kit calls reach it through
+// `shared()`.
+class Application {
+ public:
+  explicit Application(Clock& clock);
+  ~Application();
+  Application(const Application&) = delete;
+  Application& operator=(const Application&) = delete;
+
+  static Application* shared();
+  Clock& clock() const { return clock_; }
+
+  // Takes the delegate and sends it didFinishLaunchingWithOptions.
+  bool launch(std::unique_ptr<ApplicationDelegate> delegate);
+  ApplicationDelegate* delegate() const { return delegate_.get(); }
+
+  // The whole screen: the key window, modal screens, the keyboard and alerts above it.
+  Screen& screen() const { return *screen_; }
+  Window* keyWindow() const { return keyWindow_; }
+  void setKeyWindow(Window* window);
+
+  // Input in screen points (status bar included). `finger` tells touches apart.
+  void touchDown(Point screenPoint, int finger = 0);
+  void touchMoved(Point screenPoint, int finger = 0);
+  void touchUp(Point screenPoint, int finger = 0);
+  // Text typed on a physical keyboard (one or more characters, already composed).
+  void textInput(const std::string& text);
+  enum class Key { Backspace, Return, Tab, Escape };
+  void keyDown(Key key);
+  void paste(const std::string& text);
+
+  // The display turned; the root controller decides. Portrait upside down turns the screen.
+  void orientationChanged(InterfaceOrientation orientation);
+  InterfaceOrientation screenOrientation() const { return orientation_; }
+  void memoryWarning();
+
+  // One turn of the run loop at the clock's current time: ends finished animation blocks (their
+  // did-stop callbacks run here) and runs queued tasks.
+  void runOnce();
+  // Queues `task` for the next turn of the run loop.
+  void post(std::function<void()> task);
+
+  // True when the screen may look different from the last frame drawn.
+  bool needsDisplay() const { return needsDisplay_; }
+  void setNeedsDisplay() { needsDisplay_ = true; }
+  void didDisplay() { needsDisplay_ = false; }
+  // The earliest clock time at which something changes by itself (an animation frame, a caret
+  // blink, a queued task); infinity when nothing will. The SDL loop sleeps until then.
+  double nextWakeTime() const;
+
+  Animator& animator() const { return *animator_; }
+
+  // The field that holds the keyboard, if any.
+  TextField* firstResponder() const { return firstResponder_; }
+  void setFirstResponder(TextField* field) { firstResponder_ = field; }
+
+ private:
+  struct TouchState;
+  Clock& clock_;
+  std::unique_ptr<ApplicationDelegate> delegate_;
+  std::unique_ptr<Screen> screen_;
+  std::unique_ptr<Animator> animator_;
+  Window* keyWindow_ = nullptr;
+  TextField* firstResponder_ = nullptr;
+  InterfaceOrientation orientation_ = InterfaceOrientation::Portrait;
+  bool needsDisplay_ = true;
+  std::vector<std::function<void()>> tasks_;
+  std::vector<std::unique_ptr<TouchState>> touches_;
+  // Tap streak.
+  double lastTapTime_ = -1e9;
+  Point lastTapPoint_;
+  int lastTapCount_ = 0;
+};
+
+}  // namespace kit

@@ -1,0 +1,27 @@
+#pragma once
+
+#include "Control.h"
+#include "Image.h"
+
+namespace kit {
+
+enum class ControlState { Normal = 0 };
+
+// A picture button: fires touch-up-inside when a touch that began on it also ends on it. While
+// pressed it draws darkened.
+class Button : public Control {
+ public:
+  explicit Button(Size size);
+  void setBackgroundImage(std::shared_ptr<const Image> image, ControlState forState);
+  bool isHighlighted() const { return highlighted_; }
+
+  void touchesBegan(const TouchSet& touches, const Event* withEvent) override;
+  void touchesEnded(const TouchSet& touches, const Event* withEvent) override;
+  void draw(cairo_t* cr) const override;
+
+ private:
+  std::shared_ptr<const Image> background_;
+  bool highlighted_ = false;
+};
+
+}  // namespace kit

@@ -1,0 +1,20 @@
+#pragma once
+
+#include "Image.h"
+#include "View.h"
+
+namespace kit {
+
+// Shows a picture scaled to its bounds. Takes no touches by default.
+class ImageView : public View {
+ public:
+  explicit ImageView(Size size);
+  void setImage(std::shared_ptr<const Image> image) { image_ = std::move(image); }
+  const Image* image() const { return image_.get(); }
+  void draw(cairo_t* cr) const override;
+
+ private:
+  std::shared_ptr<const Image> image_;
+};
+
+}  // namespace kit

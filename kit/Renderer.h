@@ -1,0 +1,53 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "Color.h"
+#include "Geometry.h"
+
+typedef struct _cairo_surface cairo_surface_t;
+
+namespace kit {
+
+class View;
+class Screen;
+
+// Draws the screen (or one view's subtree) into an ARGB32 Cairo image surface of the logical size
+// times `scale`, with presentation values at the clock's current time: alpha and transforms
+// applied, children not clipped to their parent, transitions in progress drawn, the status bar on
+// top.
+class Renderer {
+ public:
+  explicit Renderer(double scale = 1);
+  ~Renderer();
+  Renderer(const Renderer&) = delete;
+  Renderer& operator=(const Renderer&) = delete;
+
+  double scale() const { return scale_; }
+  void renderScreen(const Screen& screen);
+  // Pixels of the last frame: premultiplied ARGB32 in native byte order, `stride` bytes a row.
+  const uint8_t* pixels() const;
+  int pixelWidth() const;
+  int pixelHeight() const;
+  int stride() const;
+  cairo_surface_t* surface() const { return surface_; }
+  // The colour at a point of the logical screen (un-premultiplied).
+  Color colorAt(Point p) const;
+  bool writePng(const std::string& path) const;
+
+  // Draws `view` and its subtree into a new surface of the view's size times `scale` (for
+  // transition snapshots). The caller owns the surface.
+  static cairo_surface_t* snapshot(const View& view, double scale);
+
+ private:
+  double scale_;
+  cairo_surface_t* surface_ = nullptr;
+};
+
+// The scale at which transition snapshots and cached pictures are made; the backend sets it.
+double currentRenderScale();
+void setCurrentRenderScale(double scale);
+
+}  // namespace kit

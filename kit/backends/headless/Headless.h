@@ -1,0 +1,53 @@
+#pragma once
+
+#include <functional>
+#include <iosfwd>
+#include <memory>
+#include <sstream>
+#include <string>
+
+#include "kit/Application.h"
+#include "kit/Clock.h"
+#include "kit/Color.h"
+#include "kit/Renderer.h"
+
+namespace kit {
+
+// The application without a window: a manual clock stepped at 60 Hz, input given as calls or as
+// a script, screenshots as PNG files. Tests and the replay tool drive the real program with it.
+class Headless {
+ public:
+  explicit Headless(double scale = 1);
+  ~Headless();
+
+  Application& app() { return *app_; }
+  ManualClock& clock() { return clock_; }
+  Renderer& renderer() { return renderer_; }
+
+  bool launch(std::unique_ptr<ApplicationDelegate> delegate);
+
+  // A person's actions, in screen points. Each runs one turn of the run loop after it.
+  void tap(double x, double y, int count = 1);  // `count` taps 0.1 s apart
+  void down(double x, double y);
+  void up(double x, double y);
+  void type(const std::string& text);   // one keystroke per character, into the focused field
+  void paste(const std::string& text);  // one edit
+  bool key(const std::string& name);    // "backspace", "return", "hide"; false for other names
+  void wait(double seconds);            // advances the clock in 1/60 s steps
+  // Renders the screen as it looks now; writes a PNG when `file` is not empty.
+  bool shot(const std::string& file);
+  Color colorAt(Point screenPoint);  // renders, then reads one pixel
+
+  // Runs a script of the commands tap, down, up, type, paste, key, wait and shot, one a line,
+  // '#' starting a comment. Commands it does not know go to `extra` (which answers whether it
+  // handled them). Stops at the first bad line, reporting it on `errors`; returns 0 on success.
+  using ExtraCommand = std::function<bool(const std::string& command, std::istringstream& args)>;
+  int runScript(std::istream& script, std::ostream& errors, const ExtraCommand& extra = {});
+
+ private:
+  ManualClock clock_;
+  Renderer renderer_;
+  std::unique_ptr<Application> app_;
+};
+
+}  // namespace kit

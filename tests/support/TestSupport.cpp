@@ -1,0 +1,56 @@
+#include "TestSupport.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace testing_support {
+
+TempHome::TempHome() {
+  std::string tmpl = (std::filesystem::temp_directory_path() / "tolvik-home-XXXXXX").string();
+  if (!mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
+  path_ = tmpl;
+  if (const char* home = std::getenv("HOME")) {
+    oldHome_ = home;
+    hadHome_ = true;
+  }
+  setenv("HOME", path_.c_str(), 1);
+}
+
+TempHome::~TempHome() {
+  if (hadHome_) {
+    setenv("HOME", oldHome_.c_str(), 1);
+  } else {
+    unsetenv("HOME");
+  }
+  std::error_code ec;
+  std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
+                               std::filesystem::perm_options::add, ec);
+  for (auto& entry : std::filesystem::recursive_directory_iterator(path_, ec)) {
+    std::filesystem::permissions(entry.path(), std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, ec);
+  }
+  std::filesystem::remove_all(path_, ec);
+}
+
+std::string readAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream out;
+  out << in.rdbuf();
+  return out.str();
+}
+
+void writeAll(const std::string& path, const std::string& contents) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << contents;
+}
+
+std::string outputDirectory() {
+  std::string dir = std::string(TOLVIK_BUILD_DIR) + "/tests/output";
+  std::filesystem::create_directories(dir);
+  return dir;
+}
+
+}  // namespace testing_support
