@@ -1,0 +1,36 @@
+#pragma once
+
+// Internal to the kit: one line of text laid out with Pango, for the views that draw text.
+
+#include <cstddef>
+#include <string>
+
+#include "Color.h"
+#include "Font.h"
+#include "Geometry.h"
+
+typedef struct _cairo cairo_t;
+
+namespace kit {
+
+// Draws `text` as one line inside `rect` (in the current user space): in `font` and `color`,
+// placed by `alignment`, vertically centred, cut with an ellipsis at the end when it is wider
+// than the rect. Returns the x at which the drawn text starts.
+double drawTextLine(cairo_t* cr, const std::string& text, const Font& font, Color color,
+                    TextAlignment alignment, Rect rect);
+
+// Where drawTextLine would start the text, without drawing it. Text wider than the rect starts at
+// the rect's left edge.
+double textLineStart(const std::string& text, const Font& font, TextAlignment alignment, Rect rect);
+
+// The size of one line of text in points; the height is the font's line height even for "".
+Size textSize(const std::string& text, const Font& font);
+
+// The distance from the start of `text` to the caret before code point `codePoint` (clamped to
+// the end of the text), in points.
+double caretOffset(const std::string& text, const Font& font, size_t codePoint);
+
+// The code point index whose caret position lies nearest to `x` points from the text's start.
+size_t codePointAtOffset(const std::string& text, const Font& font, double x);
+
+}  // namespace kit
