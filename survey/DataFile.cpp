@@ -1,0 +1,61 @@
+#include "survey/DataFile.h"
+
+#include "kit/Log.h"
+#include "survey/Tables.h"
+#include "survey/Utf8.h"
+
+namespace survey {
+
+std::string dataFilePath() {
+  return kit::documentsDirectory() + "/TolvikData.txt";
+}
+
+std::string checkDataFile(const std::vector<std::string>& questionsTextArray) {
+  const std::string path = dataFilePath();
+  kit::log("%s", path.c_str());
+
+  if (kit::fileExists(path)) {
+    std::string error;
+    std::optional<std::string> bytes = kit::readFile(path, &error);
+    if (!bytes) kit::log("%s", error.c_str());
+    std::string formData;
+    if (bytes && isValidUtf8(*bytes)) formData = std::move(*bytes);
+    kit::log("File exists");
+    kit::log("formData to start file:\r\n%s", formData.c_str());
+    return formData;
+  }
+
+  kit::log("File not found");
+  const std::string header = headerLine(questionsTextArray);
+  const kit::FileStatus status = kit::writeFileAtomically(path, header);
+  if (status) {
+    kit::log("new file created. header text: %s", header.c_str());
+  } else {
+    kit::log("%s", status.error.c_str());
+  }
+  return "";
+}
+
+kit::FileStatus writeRecord(const std::string& contents, const std::string& toFile,
+                            const std::vector<std::string>& questionsTextArray) {
+  if (kit::fileExists(toFile)) {
+    kit::log("File exists, appending new text to end");
+    std::string error;
+    std::optional<kit::AppendHandle> handle = kit::AppendHandle::open(toFile, &error);
+    if (!handle) {
+      kit::log("%s", error.c_str());
+      return kit::FileStatus::failure(error);
+    }
+    kit::FileStatus status = handle->write(contents);
+    if (!status) kit::log("%s", status.error.c_str());
+    return status;
+  }
+
+  kit::log("File doesn't exist, write out the text");
+  kit::FileStatus status =
+      kit::writeFileAtomically(toFile, headerLine(questionsTextArray) + contents);
+  if (!status) kit::log("%s", status.error.c_str());
+  return status;
+}
+
+}  // namespace survey

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "kit/Files.h"
+
+namespace survey {
+
+// "<Documents>/TolvikData.txt", built afresh on every call.
+std::string dataFilePath();
+
+// The start-up check. An existing file is read whole and left untouched; its text is returned
+// (empty when the bytes are not valid UTF-8). A missing file is created atomically holding
+// only the header line, with no line end; "" is returned. Each step is logged.
+std::string checkDataFile(const std::vector<std::string>& questionsTextArray);
+
+// Stores one record. An existing file gets `contents` appended durably (on disk before
+// success; a failed or short write leaves the file as it was). A missing file is created
+// atomically with the header line followed by `contents`. The status says whether the record
+// is on disk, with the system's error text when it is not; failures are logged.
+kit::FileStatus writeRecord(const std::string& contents, const std::string& toFile,
+                            const std::vector<std::string>& questionsTextArray);
+
+}  // namespace survey

@@ -1,0 +1,63 @@
+#include "survey/EntryRules.h"
+
+#include "survey/Utf8.h"
+
+namespace survey {
+
+namespace {
+
+constexpr std::size_t kPhoneDigits = 10;
+constexpr std::size_t kAgeCharacters = 3;
+
+bool isOneDigit(const std::string& text) {
+  return text.size() == 1 && text[0] >= '0' && text[0] <= '9';
+}
+
+}  // namespace
+
+bool phoneShouldChange(std::string& phoneNum, const std::string& replacement) {
+  if (isOneDigit(replacement)) {
+    if (characterCount(phoneNum) >= kPhoneDigits) return false;
+    phoneNum += replacement;
+    return true;
+  }
+  if (replacement.empty()) {
+    if (!phoneNum.empty()) {
+      phoneNum.erase(byteOffsetOfCharacter(phoneNum, characterCount(phoneNum) - 1));
+    }
+    return true;
+  }
+  return false;
+}
+
+bool genderShouldChange(const std::string& genderText, const std::string& replacement) {
+  const std::string upper = upperCased(replacement);
+  if (upper == "M" || upper == "F") return genderText.empty();
+  return replacement.empty();
+}
+
+bool ageShouldChange(const std::string& ageText, const std::string& replacement) {
+  if (isOneDigit(replacement)) return characterCount(ageText) < kAgeCharacters;
+  return replacement.empty();
+}
+
+std::string formattedPhone(const std::string& phoneNum, const std::string& currentText) {
+  const std::size_t digits = characterCount(phoneNum);
+  if (digits <= 3) return currentText;
+  const std::size_t areaEnd = byteOffsetOfCharacter(phoneNum, 3);
+  const std::string area = phoneNum.substr(0, areaEnd);
+  if (digits <= 6) return "(" + area + ") " + phoneNum.substr(areaEnd);
+  const std::size_t exchangeEnd = byteOffsetOfCharacter(phoneNum, 6);
+  return "(" + area + ") " + phoneNum.substr(areaEnd, exchangeEnd - areaEnd) + "-" +
+         phoneNum.substr(exchangeEnd);
+}
+
+std::string upperCased(const std::string& text) {
+  std::string upper = text;
+  for (char& c : upper) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return upper;
+}
+
+}  // namespace survey
