@@ -1,0 +1,3 @@
+#include "admin/AdminView.h"
+
+void AdminView::initAdminView() { backgroundColor = kit::Color::black(); }

@@ -1,0 +1,25 @@
+#include "app/TolvikAppDelegate.h"
+
+// The controller goes first, then the window.
+TolvikAppDelegate::~TolvikAppDelegate() {
+  viewController.reset();
+  window.reset();
+}
+
+bool TolvikAppDelegate::didFinishLaunchingWithOptions(kit::Application&) {
+  // The first request for the view loads it: the whole tree is built here.
+  window->addSubview(viewController->view());
+  window->makeKeyAndVisible();
+  return true;
+}
+
+void TolvikAppDelegate::didReceiveMemoryWarning(kit::Application&) {
+  viewController->didReceiveMemoryWarning();
+}
+
+std::unique_ptr<TolvikAppDelegate> loadMainInterface() {
+  auto delegate = std::make_unique<TolvikAppDelegate>();
+  delegate->window = std::make_unique<kit::Window>();
+  delegate->viewController = std::make_unique<TolvikViewController>();
+  return delegate;
+}

@@ -1,0 +1,128 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "kit/Files.h"
+#include "kit/ImageView.h"
+#include "kit/Label.h"
+#include "kit/NotificationCenter.h"
+#include "kit/TextField.h"
+#include "kit/Toolbar.h"
+#include "kit/ViewController.h"
+
+class AdminView;
+class RadioBtn;
+namespace kit {
+class Button;
+}
+
+// The kiosk's one controller: it owns every view, table and shared value, and every user action
+// reaches it as a message. Its operations are defined in the folder of the subsystem they belong
+// to (form/, survey/, admin/); view loading and the lifecycle are here in app/.
+class TolvikViewController : public kit::ViewController, public kit::TextFieldDelegate {
+ public:
+  TolvikViewController() = default;
+  ~TolvikViewController() override;
+
+  // Lifecycle (app/).
+  void viewDidLoad() override;
+  void viewDidUnload() override {}
+  bool shouldAutorotateToInterfaceOrientation(kit::InterfaceOrientation orientation) override;
+  void didReceiveMemoryWarning() override;
+
+  // Keyboard toolbar and field navigation (form/KeyboardNavigation.cpp).
+  void keyboardWillShow(const kit::Notification& notification);
+  void keyboardWillHide(const kit::Notification& notification);
+  void nextClicked();
+  void prevClicked();
+  void doneClicked();
+  void hideKeyboard();
+
+  // Required markers and labels (form/RequiredSignals.cpp).
+  void showReqText(kit::Label* label);
+  void hideReqText(const std::string& animationID, bool finished, void* context);
+  void showReq(kit::ImageView* marker);
+  void showReq2(const std::string& animationID, bool finished, void* context);
+  void showReq3(const std::string& animationID, bool finished, void* context);
+  void hideReq(const std::string& animationID, bool finished, void* context);
+
+  // Submission, thank-you screen, reset and touches (form/Submission.cpp).
+  void submitForm();
+  void resetForm();
+  void updateButtons(RadioBtn* b);
+  void touchesBegan(const kit::TouchSet& touches, const kit::Event* withEvent) override;
+  void touchesEnded(const kit::TouchSet& touches, const kit::Event* withEvent) override;
+
+  // Record and data file (survey/RecordWriting.cpp). The writer reports whether the record is
+  // on disk.
+  std::string appendFormData();
+  kit::FileStatus writeContents(const std::string& contents, const std::string& toFile);
+
+  // Entry rules (survey/FieldEntry.cpp).
+  bool shouldChangeCharactersInRange(kit::TextField* textField, kit::Range range,
+                                     const std::string& replacementString) override;
+  void formatGender();
+  void formatPhone();
+  void clearFormatPhone();
+
+  // Validation (survey/FormValidation.cpp).
+  bool contentIsGood();
+  bool emailIsValid();
+
+  // Administration screen (admin/AdminScreen.cpp).
+  void showAdmin();
+  void showForm();
+  void hideAdminKeyboard();
+
+  AdminView* admin = nullptr;
+  kit::View* formView = nullptr;
+  kit::View* thankyouView = nullptr;
+  std::vector<RadioBtn*> buttonsArray;
+  std::vector<std::string> answersTextArray;
+  std::vector<std::string> questionsTextArray;
+  kit::Button* submit = nullptr;
+  kit::TextField* firstName = nullptr;
+  kit::TextField* lastName = nullptr;
+  kit::TextField* phone = nullptr;
+  std::string phoneNum;
+  kit::TextField* email = nullptr;
+  kit::TextField* gender = nullptr;
+  kit::TextField* age = nullptr;
+  kit::Label* rt1 = nullptr;
+  kit::Label* rt2 = nullptr;
+  kit::Label* rt3 = nullptr;
+  kit::Label* rt4 = nullptr;
+  kit::ImageView* r1 = nullptr;
+  kit::ImageView* r2 = nullptr;
+  kit::ImageView* r3 = nullptr;
+  kit::ImageView* r4 = nullptr;
+  std::vector<std::string> rY;
+  RadioBtn* btn0 = nullptr;
+  RadioBtn* btn1 = nullptr;
+  RadioBtn* btn2 = nullptr;
+  RadioBtn* btn3 = nullptr;
+  RadioBtn* btn4 = nullptr;
+  RadioBtn* btn5 = nullptr;
+  RadioBtn* btn6 = nullptr;
+  RadioBtn* btn7 = nullptr;
+  RadioBtn* btn8 = nullptr;
+  RadioBtn* btn9 = nullptr;
+  RadioBtn* btn10 = nullptr;
+  RadioBtn* btn11 = nullptr;
+  std::string formData;
+  int currTextField = 0;
+  kit::Toolbar* toolbar = nullptr;
+
+ private:
+  // View loading, step by step (app/ViewLoading.cpp).
+  void makeThankyouView();
+  void makeFormView();
+  void makeEntryFields();
+  void makeAnswerButtons();
+  void makeRequiredMarkers();
+  void makeRequiredLabels();
+  void makeAdminView();
+  void makeHiddenTapArea();
+  void makeKeyboardToolbar();
+};
