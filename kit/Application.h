@@ -65,9 +65,13 @@ class Application {
   // Queues `task` for the next turn of the run loop.
   void post(std::function<void()> task);
 
-  // True when the screen may look different from the last frame drawn.
-  bool needsDisplay() const { return needsDisplay_; }
+  // True when the screen may look different from the last frame drawn; always while anything
+  // animates.
+  bool needsDisplay() const;
   void setNeedsDisplay() { needsDisplay_ = true; }
+  // The screen will change by itself at clock time `time` (a caret blink): the run loop wakes
+  // then and the frame is drawn again.
+  void setNeedsDisplayAt(double time);
   void didDisplay() { needsDisplay_ = false; }
   // The earliest clock time at which something changes by itself (an animation frame, a caret
   // blink, a queued task); infinity when nothing will. The SDL loop sleeps until then.
@@ -89,6 +93,7 @@ class Application {
   TextField* firstResponder_ = nullptr;
   InterfaceOrientation orientation_ = InterfaceOrientation::Portrait;
   bool needsDisplay_ = true;
+  std::vector<double> displayTimes_;  // from setNeedsDisplayAt, not yet reached
   std::vector<std::function<void()>> tasks_;
   std::vector<std::unique_ptr<TouchState>> touches_;
   // Tap streak.

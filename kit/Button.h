@@ -16,10 +16,14 @@ class Button : public Control {
   bool isHighlighted() const { return highlighted_; }
 
   void touchesBegan(const TouchSet& touches, const Event* withEvent) override;
+  void touchesMoved(const TouchSet& touches, const Event* withEvent) override;
   void touchesEnded(const TouchSet& touches, const Event* withEvent) override;
   void draw(cairo_t* cr) const override;
 
  private:
+  void setHighlighted(bool highlighted);
+  bool containsTouch(const TouchSet& touches) const;
+
   std::shared_ptr<const Image> background_;
   bool highlighted_ = false;
 };

@@ -17,6 +17,8 @@ class Layer : public View {
 class Screen : public View {
  public:
   Screen();
+  // Like a layer, the screen itself takes no touch that none of its layers takes.
+  View* hitTest(Point p) override;
   Layer* windowLayer() const { return windows_; }
   Layer* modalLayer() const { return modals_; }
   Layer* keyboardLayer() const { return keyboard_; }

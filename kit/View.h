@@ -16,7 +16,13 @@ namespace kit {
 class ViewController;
 struct ViewAnimations;  // per-view animation state, owned by the view, defined in Animation.cpp
 
-enum class AnimationTransition { None = 0, FlipFromLeft = 1, FlipFromRight = 2, CurlUp = 3, CurlDown = 4 };
+enum class AnimationTransition {
+  None = 0,
+  FlipFromLeft = 1,
+  FlipFromRight = 2,
+  CurlUp = 3,
+  CurlDown = 4
+};
 
 // The signature of a did-stop callback: animation identifier, finished flag, context.
 using AnimationDidStop = std::function<void(Object* delegate, const std::string& animationID,
@@ -39,7 +45,13 @@ class View : public Responder {
   // Adds a child that someone else owns (a view controller's root view); it detaches itself from
   // this view when it is destroyed, and this view detaches it when this view goes first.
   void addSubview(View* child);
+  // Takes the view out of its parent. A view its parent owned is destroyed, so the caller must not
+  // use it afterwards (nor call this from the view's own handlers); use detachFromSuperview to
+  // keep it.
   void removeFromSuperview();
+  // Takes the view out of its parent and hands it to the caller: nullptr when the parent did not
+  // own it (it is still detached).
+  std::unique_ptr<View> detachFromSuperview();
   const std::vector<View*>& subviews() const { return subviews_; }
   View* superview() const { return superview_; }
 
