@@ -1,0 +1,248 @@
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <filesystem>
+#include <string>
+
+#include "support/TestSupport.h"
+#include "survey/DataFile.h"
+#include "survey/Record.h"
+#include "survey/Tables.h"
+
+namespace {
+
+using testing_support::readAll;
+using testing_support::TempHome;
+using testing_support::writeAll;
+
+const std::string kAnna =
+    "\r\nAnna,Berg,(555) 201-3344,anna.berg@example.com,F,34,\"Hiking,Camping,\",Yes,No,Yes,";
+const std::string kTom =
+    "\r\nTom,Lund,(555) 876-1200,tom@lund.example,M,52,\"Trail Running,\",No,No,No,";
+
+std::string header() {
+  return survey::headerLine(survey::questionTexts());
+}
+
+// Log lines as their message parts, each followed by a line end.
+bool logged(const std::string& log, const std::string& message) {
+  return log.find("] " + message + "\n") != std::string::npos;
+}
+
+// Collects what is written to standard error through a pipe, which, unlike a file, is not
+// subject to the file size limit below. Enough for a few log lines (the pipe's buffer).
+class StderrCapture {
+ public:
+  StderrCapture() {
+    if (pipe(fds_) != 0) ADD_FAILURE() << "pipe failed";
+    saved_ = dup(STDERR_FILENO);
+    dup2(fds_[1], STDERR_FILENO);
+    close(fds_[1]);
+  }
+  ~StderrCapture() { finish(); }
+  std::string finish() {
+    if (saved_ >= 0) {
+      dup2(saved_, STDERR_FILENO);
+      close(saved_);
+      saved_ = -1;
+      char buffer[4096];
+      ssize_t n;
+      while ((n = read(fds_[0], buffer, sizeof buffer)) > 0) text_.append(buffer, n);
+      close(fds_[0]);
+    }
+    return text_;
+  }
+
+ private:
+  int fds_[2] = {-1, -1};
+  int saved_ = -1;
+  std::string text_;
+};
+
+// Limits the size of every file this process writes, with SIGXFSZ ignored so that a write past
+// the limit is cut short or fails with EFBIG instead of killing the test. Works as root too.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    getrlimit(RLIMIT_FSIZE, &saved_);
+    oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limited = saved_;
+    limited.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &limited);
+  }
+  ~FileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &saved_);
+    std::signal(SIGXFSZ, oldHandler_);
+  }
+
+ private:
+  rlimit saved_{};
+  void (*oldHandler_)(int) = nullptr;
+};
+
+TEST(SurveyDataFile, PathIsInTheDocumentsFolder) {
+  TempHome home;
+  EXPECT_EQ(survey::dataFilePath(), home.documents() + "/TolvikData.txt");
+  EXPECT_TRUE(std::filesystem::is_directory(home.documents()));
+}
+
+TEST(SurveyDataFile, FirstStartCreatesTheHeaderLineOnly) {
+  TempHome home;
+  const std::string path = home.documents() + "/TolvikData.txt";
+
+  StderrCapture capture;
+  EXPECT_EQ(survey::checkDataFile(survey::questionTexts()), "");
+  const std::string log = capture.finish();
+
+  EXPECT_EQ(readAll(path), header());
+  EXPECT_TRUE(logged(log, path));
+  EXPECT_TRUE(logged(log, "File not found"));
+  EXPECT_TRUE(logged(log, "new file created. header text: " + header()));
+  EXPECT_FALSE(logged(log, "File exists"));
+  // Nothing but the file itself is left in the folder.
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(home.documents()),
+                          std::filesystem::directory_iterator()),
+            1);
+}
+
+TEST(SurveyDataFile, StartWithAFilePresentLeavesItUntouched) {
+  TempHome home;
+  const std::string path = survey::dataFilePath();
+  const std::string contents = "old header without the usual titles" + kAnna + "\r\n";
+  writeAll(path, contents);
+  const auto before = std::filesystem::last_write_time(path);
+
+  StderrCapture capture;
+  EXPECT_EQ(survey::checkDataFile(survey::questionTexts()), contents);
+  const std::string log = capture.finish();
+
+  EXPECT_EQ(readAll(path), contents);
+  EXPECT_EQ(std::filesystem::last_write_time(path), before);
+  EXPECT_TRUE(logged(log, "File exists"));
+  EXPECT_TRUE(logged(log, "formData to start file:\r\n" + contents));
+  EXPECT_FALSE(logged(log, "File not found"));
+
+  // An empty file and one that is not UTF-8 give no text, and stay as they are.
+  writeAll(path, "");
+  EXPECT_EQ(survey::checkDataFile(survey::questionTexts()), "");
+  EXPECT_EQ(readAll(path), "");
+  const std::string latin1 = "Name\r\nJ\xF6rg,Berg,";
+  writeAll(path, latin1);
+  EXPECT_EQ(survey::checkDataFile(survey::questionTexts()), "");
+  EXPECT_EQ(readAll(path), latin1);
+}
+
+TEST(SurveyDataFile, RecordsAreAppendedToTheEnd) {
+  TempHome home;
+  const auto questions = survey::questionTexts();
+  survey::checkDataFile(questions);
+  const std::string path = survey::dataFilePath();
+
+  StderrCapture capture;
+  EXPECT_TRUE(survey::writeRecord(kAnna, path, questions));
+  EXPECT_TRUE(survey::writeRecord(kTom, path, questions));
+  const std::string log = capture.finish();
+
+  EXPECT_EQ(readAll(path), header() + kAnna + kTom);
+  EXPECT_TRUE(logged(log, "File exists, appending new text to end"));
+  EXPECT_FALSE(logged(log, "File doesn't exist, write out the text"));
+
+  // The worked example, line by line.
+  EXPECT_EQ(readAll(path),
+            "First Name,Last Name,Phone,Email,Gender,Age,1)In which outdoor activities do you "
+            "participate?,2)Do you currently own Tolvik shoes or boots?,3)Do you plan on buying "
+            "new Hiking Boots in the next 6 months?,4)Do you plan on buying new trail running "
+            "shoes in the next 6 months?,\r\n"
+            "Anna,Berg,(555) 201-3344,anna.berg@example.com,F,34,\"Hiking,Camping,\",Yes,No,Yes,"
+            "\r\n"
+            "Tom,Lund,(555) 876-1200,tom@lund.example,M,52,\"Trail Running,\",No,No,No,");
+
+  // A later start finds the file and changes nothing.
+  EXPECT_EQ(survey::checkDataFile(questions), header() + kAnna + kTom);
+  EXPECT_EQ(readAll(path), header() + kAnna + kTom);
+}
+
+TEST(SurveyDataFile, FileDeletedWhileRunningIsCreatedWithHeaderAndRecord) {
+  TempHome home;
+  const auto questions = survey::questionTexts();
+  survey::checkDataFile(questions);
+  const std::string path = survey::dataFilePath();
+  ASSERT_TRUE(survey::writeRecord(kAnna, path, questions));
+  std::filesystem::remove(path);
+
+  StderrCapture capture;
+  EXPECT_TRUE(survey::writeRecord(kTom, path, questions));
+  const std::string log = capture.finish();
+
+  EXPECT_EQ(readAll(path), header() + kTom);
+  EXPECT_TRUE(logged(log, "File doesn't exist, write out the text"));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(home.documents()),
+                          std::filesystem::directory_iterator()),
+            1);
+}
+
+TEST(SurveyDataFile, FailedAppendLeavesTheFileAsItWasAndIsReported) {
+  TempHome home;
+  const auto questions = survey::questionTexts();
+  survey::checkDataFile(questions);
+  const std::string path = survey::dataFilePath();
+  for (int i = 0; i < 20; ++i) ASSERT_TRUE(survey::writeRecord(kAnna, path, questions));
+  const std::string before = readAll(path);
+
+  // Room for only a few bytes of the record: the write is cut short, then refused.
+  kit::FileStatus status;
+  StderrCapture capture;
+  {
+    FileSizeLimit limit(before.size() + 5);
+    status = survey::writeRecord(kTom, path, questions);
+  }
+  const std::string log = capture.finish();
+
+  EXPECT_FALSE(status);
+  EXPECT_FALSE(status.error.empty());
+  EXPECT_EQ(readAll(path), before);
+  EXPECT_TRUE(logged(log, "File exists, appending new text to end"));
+  EXPECT_NE(log.find(status.error), std::string::npos);
+
+  // With room again the next record lands right after the earlier ones.
+  EXPECT_TRUE(survey::writeRecord(kTom, path, questions));
+  EXPECT_EQ(readAll(path), before + kTom);
+}
+
+TEST(SurveyDataFile, FailedCreationLeavesNoFileAndTheNextRecordCreatesIt) {
+  TempHome home;
+  const auto questions = survey::questionTexts();
+  const std::string path = survey::dataFilePath();
+
+  StderrCapture firstCapture;
+  {
+    FileSizeLimit limit(0);
+    EXPECT_EQ(survey::checkDataFile(questions), "");
+  }
+  std::string log = firstCapture.finish();
+  EXPECT_FALSE(std::filesystem::exists(path));
+  EXPECT_TRUE(logged(log, "File not found"));
+  EXPECT_FALSE(logged(log, "new file created. header text: " + header()));
+  EXPECT_NE(log.find("File too large"), std::string::npos);
+
+  kit::FileStatus status;
+  StderrCapture secondCapture;
+  {
+    FileSizeLimit limit(header().size());
+    status = survey::writeRecord(kAnna, path, questions);
+  }
+  log = secondCapture.finish();
+  EXPECT_FALSE(status);
+  EXPECT_FALSE(std::filesystem::exists(path));
+  EXPECT_TRUE(logged(log, "File doesn't exist, write out the text"));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(home.documents()),
+                          std::filesystem::directory_iterator()),
+            0);
+
+  EXPECT_TRUE(survey::writeRecord(kAnna, path, questions));
+  EXPECT_EQ(readAll(path), header() + kAnna);
+}
+
+}  // namespace

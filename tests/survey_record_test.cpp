@@ -1,0 +1,169 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "survey/Record.h"
+#include "survey/Tables.h"
+
+namespace {
+
+using survey::buildRecord;
+using survey::ContactTexts;
+using survey::csvField;
+
+const std::string kHeader =
+    "First Name,Last Name,Phone,Email,Gender,Age,1)In which outdoor activities do you "
+    "participate?,2)Do you currently own Tolvik shoes or boots?,3)Do you plan on buying new "
+    "Hiking Boots in the next 6 months?,4)Do you plan on buying new trail running shoes in the "
+    "next 6 months?,";
+
+std::vector<bool> answersOn(std::initializer_list<int> indices) {
+  std::vector<bool> on(12, false);
+  for (int i : indices) on[static_cast<size_t>(i)] = true;
+  return on;
+}
+
+// A plain RFC 4180 reader: rows end with CR LF outside quotes; a quoted field may hold commas,
+// line breaks and doubled quotes.
+std::vector<std::vector<std::string>> parseCsv(const std::string& text) {
+  std::vector<std::vector<std::string>> rows(1);
+  std::string field;
+  bool quoted = false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (quoted) {
+      if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
+        field += '"';
+        ++i;
+      } else if (c == '"') {
+        quoted = false;
+      } else {
+        field += c;
+      }
+    } else if (c == '"') {
+      quoted = true;
+    } else if (c == ',') {
+      rows.back().push_back(field);
+      field.clear();
+    } else if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+      rows.back().push_back(field);
+      field.clear();
+      rows.emplace_back();
+      ++i;
+    } else {
+      field += c;
+    }
+  }
+  rows.back().push_back(field);
+  return rows;
+}
+
+TEST(SurveyTables, HeaderLineHasTenColumnTitlesAndEndsWithAComma) {
+  const auto questions = survey::questionTexts();
+  ASSERT_EQ(questions.size(), 5u);
+  for (const auto& q : questions) EXPECT_EQ(q.back(), ',');
+  EXPECT_EQ(survey::headerLine(questions), kHeader);
+  EXPECT_EQ(parseCsv(kHeader)[0].size(), 11u);  // ten titles and the empty one after the comma
+
+  const auto answers = survey::answerTexts();
+  ASSERT_EQ(answers.size(), 12u);
+  EXPECT_EQ(answers[0], "Trail Running");
+  EXPECT_EQ(answers[3], "Mountain Biking");
+  EXPECT_EQ(answers[5], "Camping");
+  for (size_t i = 6; i < 12; i += 2) {
+    EXPECT_EQ(answers[i], "Yes");
+    EXPECT_EQ(answers[i + 1], "No");
+  }
+}
+
+TEST(SurveyRecord, WorkedExampleRecordsAreByteForByte) {
+  const auto answers = survey::answerTexts();
+  const auto anna =
+      buildRecord({"Anna", "Berg", "(555) 201-3344", "anna.berg@example.com", "F", "34"},
+                  answersOn({1, 5, 6, 9, 10}), answers);
+  EXPECT_EQ(anna.text,
+            "\r\nAnna,Berg,(555) 201-3344,anna.berg@example.com,F,34,\"Hiking,Camping,\","
+            "Yes,No,Yes,");
+  EXPECT_EQ(anna.beforeLastButtons,
+            "\r\nAnna,Berg,(555) 201-3344,anna.berg@example.com,F,34,\"Hiking,Camping,\",");
+
+  const auto tom = buildRecord({"Tom", "Lund", "(555) 876-1200", "tom@lund.example", "M", "52"},
+                               answersOn({0, 7, 9, 11}), answers);
+  EXPECT_EQ(tom.text,
+            "\r\nTom,Lund,(555) 876-1200,tom@lund.example,M,52,\"Trail Running,\",No,No,No,");
+}
+
+TEST(SurveyRecord, ActivitiesAndAnswersMissingOrAllOn) {
+  const auto answers = survey::answerTexts();
+  const ContactTexts contact{"A", "B", "555", "a@b.c", "", ""};
+
+  const auto all = buildRecord(contact, answersOn({0, 1, 2, 3, 4, 5, 7, 8, 11}), answers);
+  EXPECT_EQ(all.text,
+            "\r\nA,B,555,a@b.c,,,\"Trail Running,Hiking,Backpacking,Mountain Biking,Road "
+            "Running,Camping,\",No,Yes,No,");
+
+  // Without an activity the column is left out, and the answers follow the age column.
+  const auto none = buildRecord(contact, answersOn({6, 8, 10}), answers);
+  EXPECT_EQ(none.text, "\r\nA,B,555,a@b.c,,,Yes,Yes,Yes,");
+  EXPECT_EQ(none.beforeLastButtons, "\r\nA,B,555,a@b.c,,,");
+
+  // A question with no answer on makes the record one column shorter.
+  const auto gap = buildRecord(contact, answersOn({2, 6, 11}), answers);
+  EXPECT_EQ(gap.text, "\r\nA,B,555,a@b.c,,,\"Backpacking,\",Yes,No,");
+  EXPECT_EQ(parseCsv(kHeader + gap.text)[1].size(), 10u);
+}
+
+TEST(SurveyRecord, CsvFieldQuotesOnlyWhatNeedsIt) {
+  EXPECT_EQ(csvField(""), "");
+  EXPECT_EQ(csvField("Anna Maria"), "Anna Maria");
+  EXPECT_EQ(csvField("Åsa Ødegård"), "Åsa Ødegård");
+  EXPECT_EQ(csvField("it's"), "it's");
+  EXPECT_EQ(csvField("Berg, Jr"), "\"Berg, Jr\"");
+  EXPECT_EQ(csvField("say \"hi\""), "\"say \"\"hi\"\"\"");
+  EXPECT_EQ(csvField("\""), "\"\"\"\"");
+  EXPECT_EQ(csvField("a\rb"), "\"a\rb\"");
+  EXPECT_EQ(csvField("a\nb"), "\"a\nb\"");
+}
+
+TEST(SurveyRecord, TypedTextsReadBackExactlyAndKeepTheHeadersColumns) {
+  const auto answers = survey::answerTexts();
+  const ContactTexts typed{"Anna, Maria", "O\"Brien",        "(555) 201-3344",
+                           "a@b.c\r\nx",  "\"quoted\",\n\r", ","};
+  const auto record = buildRecord(typed, answersOn({1, 5, 6, 9, 10}), answers);
+  const auto plain = buildRecord({"Tom", "Lund", "(555) 876-1200", "t@l.se", "M", "52"},
+                                 answersOn({0, 7, 9, 11}), answers);
+
+  const auto rows = parseCsv(kHeader + record.text + plain.text);
+  ASSERT_EQ(rows.size(), 3u);
+  const size_t columns = rows[0].size();
+  EXPECT_EQ(rows[1].size(), columns);
+  EXPECT_EQ(rows[2].size(), columns);
+
+  const std::vector<std::string> expected{"Anna, Maria",
+                                          "O\"Brien",
+                                          "(555) 201-3344",
+                                          "a@b.c\r\nx",
+                                          "\"quoted\",\n\r",
+                                          ",",
+                                          "Hiking,Camping,",
+                                          "Yes",
+                                          "No",
+                                          "Yes",
+                                          ""};
+  EXPECT_EQ(rows[1], expected);
+  EXPECT_EQ(rows[2][0], "Tom");
+  EXPECT_EQ(rows[2][6], "Trail Running,");
+}
+
+TEST(SurveyRecord, FirstNameWithACommaHasTheHeadersColumnCount) {
+  const auto record = buildRecord({"Anna,Maria", "Berg", "(555) 201-3344", "a@b.c", "F", "34"},
+                                  answersOn({1, 6, 9, 10}), survey::answerTexts());
+  EXPECT_EQ(record.text,
+            "\r\n\"Anna,Maria\",Berg,(555) 201-3344,a@b.c,F,34,\"Hiking,\",Yes,No,Yes,");
+  const auto rows = parseCsv(kHeader + record.text);
+  EXPECT_EQ(rows[1].size(), rows[0].size());
+  EXPECT_EQ(rows[1][0], "Anna,Maria");
+}
+
+}  // namespace

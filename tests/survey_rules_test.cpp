@@ -1,0 +1,164 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "survey/EntryRules.h"
+#include "survey/Validation.h"
+
+namespace {
+
+using survey::Signal;
+
+TEST(SurveyEntryRules, PhoneBufferTakesSingleDigitsUpToTen) {
+  std::string phoneNum;
+  for (char digit : std::string("5552013344")) {
+    EXPECT_TRUE(survey::phoneShouldChange(phoneNum, std::string(1, digit)));
+  }
+  EXPECT_EQ(phoneNum, "5552013344");
+  EXPECT_FALSE(survey::phoneShouldChange(phoneNum, "9"));
+  EXPECT_EQ(phoneNum, "5552013344");
+
+  // One deletion removes one digit, then there is room for one more.
+  EXPECT_TRUE(survey::phoneShouldChange(phoneNum, ""));
+  EXPECT_EQ(phoneNum, "555201334");
+  EXPECT_TRUE(survey::phoneShouldChange(phoneNum, "0"));
+  EXPECT_EQ(phoneNum, "5552013340");
+
+  // Letters, signs, spaces, pasted digits and wide digits are refused and change nothing.
+  std::string shortNum = "55";
+  for (const char* refused : {"a", "+", " ", "-", "12", "0123456789", "\xEF\xBC\x95", "５"}) {
+    EXPECT_FALSE(survey::phoneShouldChange(shortNum, refused)) << refused;
+  }
+  EXPECT_EQ(shortNum, "55");
+
+  std::string empty;
+  EXPECT_TRUE(survey::phoneShouldChange(empty, ""));
+  EXPECT_EQ(empty, "");
+}
+
+TEST(SurveyEntryRules, GenderTakesOneMOrFInEitherCase) {
+  EXPECT_TRUE(survey::genderShouldChange("", "M"));
+  EXPECT_TRUE(survey::genderShouldChange("", "f"));
+  EXPECT_TRUE(survey::genderShouldChange("", "m"));
+  EXPECT_FALSE(survey::genderShouldChange("M", "F"));
+  EXPECT_FALSE(survey::genderShouldChange("m", "m"));
+  EXPECT_TRUE(survey::genderShouldChange("M", ""));
+  EXPECT_TRUE(survey::genderShouldChange("", ""));
+  for (const char* refused : {"x", "X", "1", " ", "MF", "male", "Ｍ"}) {
+    EXPECT_FALSE(survey::genderShouldChange("", refused)) << refused;
+  }
+  EXPECT_EQ(survey::upperCased("m"), "M");
+  EXPECT_EQ(survey::upperCased("f"), "F");
+  EXPECT_EQ(survey::upperCased("F"), "F");
+  EXPECT_EQ(survey::upperCased("ab1-z"), "AB1-Z");
+  EXPECT_EQ(survey::upperCased(""), "");
+}
+
+TEST(SurveyEntryRules, AgeTakesUpToThreeDigits) {
+  std::string age;
+  for (const char* digit : {"1", "2", "3"}) {
+    ASSERT_TRUE(survey::ageShouldChange(age, digit));
+    age += digit;
+  }
+  EXPECT_FALSE(survey::ageShouldChange(age, "4"));
+  EXPECT_TRUE(survey::ageShouldChange(age, ""));
+  EXPECT_TRUE(survey::ageShouldChange("", ""));
+  EXPECT_FALSE(survey::ageShouldChange("", "a"));
+  EXPECT_FALSE(survey::ageShouldChange("", "12"));
+  // Three characters counted as characters: two two-byte letters still leave room.
+  EXPECT_TRUE(survey::ageShouldChange("éé", "5"));
+  EXPECT_FALSE(survey::ageShouldChange("ééé", "5"));
+}
+
+TEST(SurveyEntryRules, PhoneFormattingByDigitCount) {
+  EXPECT_EQ(survey::formattedPhone("", ""), "");
+  EXPECT_EQ(survey::formattedPhone("555", "555"), "555");
+  // Up to three digits the field keeps whatever it shows.
+  EXPECT_EQ(survey::formattedPhone("555", "55x5"), "55x5");
+  EXPECT_EQ(survey::formattedPhone("5552", "5552"), "(555) 2");
+  EXPECT_EQ(survey::formattedPhone("555201", "anything"), "(555) 201");
+  EXPECT_EQ(survey::formattedPhone("5552013", "5552013"), "(555) 201-3");
+  EXPECT_EQ(survey::formattedPhone("5552013344", "5552013344"), "(555) 201-3344");
+  EXPECT_EQ(survey::formattedPhone("5558761200", "(555) 876-1200"), "(555) 876-1200");
+}
+
+survey::FormState completeForm() {
+  survey::FormState form{"Anna",         "Berg",       "(555) 201-3344",
+                         "anna@berg.se", "5552013344", std::vector<bool>(12, false)};
+  form.answersOn[1] = form.answersOn[6] = form.answersOn[9] = form.answersOn[10] = true;
+  return form;
+}
+
+TEST(SurveyValidation, TheTenRulesInOrder) {
+  survey::FormState empty{"", "", "", "", "", std::vector<bool>(12, false)};
+  EXPECT_EQ(
+      survey::failedRules(empty),
+      (std::vector<Signal>{Signal::FirstNameLabel, Signal::LastNameLabel, Signal::PhoneLabel,
+                           Signal::EmailLabel, Signal::Question1Marker, Signal::Question2Marker,
+                           Signal::Question3Marker, Signal::Question4Marker}));
+  EXPECT_TRUE(survey::failedRules(completeForm()).empty());
+
+  // Gender and age are not looked at; a shorter answer list counts the rest as off.
+  survey::FormState shortList = completeForm();
+  shortList.answersOn.resize(10);
+  EXPECT_EQ(survey::failedRules(shortList), std::vector<Signal>{Signal::Question4Marker});
+
+  survey::FormState nineDigits = completeForm();
+  nineDigits.phoneNum = "555201334";
+  nineDigits.phone = "(555) 201-334";
+  EXPECT_EQ(survey::failedRules(nineDigits), std::vector<Signal>{Signal::PhoneDigitsLabel});
+
+  // An emptied phone field with digits left in the buffer fails both phone rules.
+  nineDigits.phone = "";
+  EXPECT_EQ(survey::failedRules(nineDigits),
+            (std::vector<Signal>{Signal::PhoneLabel, Signal::PhoneDigitsLabel}));
+
+  survey::FormState emptyPhone = completeForm();
+  emptyPhone.phone = "";
+  emptyPhone.phoneNum = "";
+  EXPECT_EQ(survey::failedRules(emptyPhone), std::vector<Signal>{Signal::PhoneLabel});
+
+  survey::FormState badEmail = completeForm();
+  badEmail.email = "anna@berg";
+  EXPECT_EQ(survey::failedRules(badEmail), std::vector<Signal>{Signal::EmailAddressLabel});
+  badEmail.email = "";
+  EXPECT_EQ(survey::failedRules(badEmail), std::vector<Signal>{Signal::EmailLabel});
+
+  survey::FormState noActivity = completeForm();
+  noActivity.answersOn[1] = false;
+  EXPECT_EQ(survey::failedRules(noActivity), std::vector<Signal>{Signal::Question1Marker});
+  noActivity.answersOn[5] = true;
+  EXPECT_TRUE(survey::failedRules(noActivity).empty());
+
+  for (size_t question = 0; question < 3; ++question) {
+    survey::FormState unanswered = completeForm();
+    unanswered.answersOn[6 + 2 * question] = unanswered.answersOn[7 + 2 * question] = false;
+    const Signal marker = static_cast<Signal>(static_cast<int>(Signal::Question2Marker) + question);
+    EXPECT_EQ(survey::failedRules(unanswered), std::vector<Signal>{marker});
+    unanswered.answersOn[7 + 2 * question] = true;  // "No" counts as an answer too
+    EXPECT_TRUE(survey::failedRules(unanswered).empty());
+  }
+
+  survey::FormState names = completeForm();
+  names.firstName = "";
+  names.lastName = "";
+  EXPECT_EQ(survey::failedRules(names),
+            (std::vector<Signal>{Signal::FirstNameLabel, Signal::LastNameLabel}));
+}
+
+TEST(SurveyValidation, EmailNeedsAnAtAndADotInAnyOrder) {
+  EXPECT_TRUE(survey::emailIsValid("anna@berg.se"));
+  EXPECT_TRUE(survey::emailIsValid("first.last@host"));
+  EXPECT_TRUE(survey::emailIsValid("@."));
+  EXPECT_TRUE(survey::emailIsValid(".@"));
+  EXPECT_TRUE(survey::emailIsValid("a@@b..c"));
+  EXPECT_FALSE(survey::emailIsValid(""));
+  EXPECT_FALSE(survey::emailIsValid("anna@berg"));
+  EXPECT_FALSE(survey::emailIsValid("anna.berg.se"));
+  EXPECT_FALSE(survey::emailIsValid("@"));
+  EXPECT_FALSE(survey::emailIsValid("."));
+  EXPECT_FALSE(survey::emailIsValid("anna at berg dot se"));
+}
+
+}  // namespace
