@@ -1,12 +1,14 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
 #include "Color.h"
 #include "Geometry.h"
 
+typedef struct _cairo cairo_t;
 typedef struct _cairo_surface cairo_surface_t;
 
 namespace kit {
@@ -37,13 +39,20 @@ class Renderer {
   Color colorAt(Point p) const;
   bool writePng(const std::string& path) const;
 
+  // The text of the status bar's clock; by default the local wall time as "HH:MM". The headless
+  // backend fixes it so that screenshots do not depend on the time of day.
+  void setStatusBarTime(std::function<std::string()> timeText);
+
   // Draws `view` and its subtree into a new surface of the view's size times `scale` (for
   // transition snapshots). The caller owns the surface.
   static cairo_surface_t* snapshot(const View& view, double scale);
 
  private:
+  void drawStatusBar(cairo_t* cr) const;
+
   double scale_;
   cairo_surface_t* surface_ = nullptr;
+  std::function<std::string()> timeText_;
 };
 
 // The scale at which transition snapshots and cached pictures are made; the backend sets it.

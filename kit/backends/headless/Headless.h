@@ -40,7 +40,8 @@ class Headless {
 
   // Runs a script of the commands tap, down, up, type, paste, key, wait and shot, one a line,
   // '#' starting a comment. Commands it does not know go to `extra` (which answers whether it
-  // handled them). Stops at the first bad line, reporting it on `errors`; returns 0 on success.
+  // handled them). Stops at the first bad line, reporting it with its number on `errors`; returns
+  // 0 on success, else that line's number.
   using ExtraCommand = std::function<bool(const std::string& command, std::istringstream& args)>;
   int runScript(std::istream& script, std::ostream& errors, const ExtraCommand& extra = {});
 

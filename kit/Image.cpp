@@ -1,0 +1,147 @@
+#include "Image.h"
+
+#include <cairo.h>
+#include <gdk-pixbuf/gdk-pixbuf.h>
+
+#include <cstdint>
+#include <map>
+#include <set>
+
+#include "Files.h"
+#include "Log.h"
+#include "Renderer.h"
+
+#ifndef KIT_RESOURCE_DIR
+#define KIT_RESOURCE_DIR "resources"
+#endif
+
+namespace kit {
+namespace {
+
+struct ImageCache {
+  std::string directory = KIT_RESOURCE_DIR;
+  // Keyed by name and by whether double-density files were preferred; misses are kept as null.
+  std::map<std::pair<std::string, bool>, std::shared_ptr<const Image>> images;
+  std::set<std::string> reportedMissing;
+};
+
+ImageCache& cache() {
+  static ImageCache instance;
+  return instance;
+}
+
+// Converts decoded pixels to Cairo's premultiplied native-endian ARGB.
+cairo_surface_t* surfaceFromPixbuf(const GdkPixbuf* pixbuf) {
+  int width = gdk_pixbuf_get_width(pixbuf);
+  int height = gdk_pixbuf_get_height(pixbuf);
+  int channels = gdk_pixbuf_get_n_channels(pixbuf);
+  bool hasAlpha = gdk_pixbuf_get_has_alpha(pixbuf);
+  int rowstride = gdk_pixbuf_get_rowstride(pixbuf);
+  const guchar* source = gdk_pixbuf_read_pixels(pixbuf);
+  cairo_surface_t* surface = cairo_image_surface_create(
+      hasAlpha ? CAIRO_FORMAT_ARGB32 : CAIRO_FORMAT_RGB24, width, height);
+  if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
+    cairo_surface_destroy(surface);
+    return nullptr;
+  }
+  cairo_surface_flush(surface);
+  unsigned char* target = cairo_image_surface_get_data(surface);
+  int stride = cairo_image_surface_get_stride(surface);
+  auto premultiply = [](uint32_t c, uint32_t a) { return (c * a + 127) / 255; };
+  for (int y = 0; y < height; ++y) {
+    const guchar* in = source + static_cast<size_t>(y) * rowstride;
+    auto* out = reinterpret_cast<uint32_t*>(target + static_cast<size_t>(y) * stride);
+    for (int x = 0; x < width; ++x, in += channels) {
+      uint32_t a = hasAlpha ? in[3] : 255;
+      out[x] = a << 24 | premultiply(in[0], a) << 16 | premultiply(in[1], a) << 8 |
+               premultiply(in[2], a);
+    }
+  }
+  cairo_surface_mark_dirty(surface);
+  return surface;
+}
+
+cairo_surface_t* loadSurface(const std::string& path) {
+  if (!fileExists(path)) return nullptr;
+  GError* error = nullptr;
+  GdkPixbuf* decoded = gdk_pixbuf_new_from_file(path.c_str(), &error);
+  if (!decoded) {
+    log("Could not read picture %s: %s", path.c_str(), error ? error->message : "unknown error");
+    if (error) g_error_free(error);
+    return nullptr;
+  }
+  // Photographs may carry their upright orientation as a tag.
+  GdkPixbuf* upright = gdk_pixbuf_apply_embedded_orientation(decoded);
+  g_object_unref(decoded);
+  if (!upright) return nullptr;
+  cairo_surface_t* surface = surfaceFromPixbuf(upright);
+  g_object_unref(upright);
+  return surface;
+}
+
+// "stem.ext" becomes "stem@2x.ext"; a name without extension gets "@2x" at the end.
+std::string doubleDensityName(const std::string& name) {
+  auto slash = name.find_last_of('/');
+  auto dot = name.find_last_of('.');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) {
+    return name + "@2x";
+  }
+  return name.substr(0, dot) + "@2x" + name.substr(dot);
+}
+
+std::shared_ptr<const Image> load(const std::string& name, bool preferDoubleDensity) {
+  const std::string& directory = cache().directory;
+  std::string prefix = directory.empty() ? std::string() : directory + "/";
+  if (preferDoubleDensity) {
+    if (cairo_surface_t* surface = loadSurface(prefix + doubleDensityName(name))) {
+      return std::make_shared<const Image>(surface, 2.0);
+    }
+  }
+  if (cairo_surface_t* surface = loadSurface(prefix + name)) {
+    return std::make_shared<const Image>(surface, 1.0);
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+std::shared_ptr<const Image> Image::imageNamed(const std::string& name) {
+  ImageCache& images = cache();
+  auto key = std::make_pair(name, currentRenderScale() >= 1.5);
+  auto found = images.images.find(key);
+  if (found != images.images.end()) return found->second;
+  std::shared_ptr<const Image> image = load(name, key.second);
+  if (!image && images.reportedMissing.insert(name).second) {
+    log("No picture named %s in %s", name.c_str(), images.directory.c_str());
+  }
+  images.images.emplace(key, image);
+  return image;
+}
+
+void Image::setResourceDirectory(const std::string& directory) {
+  cache().directory = directory;
+  clearCache();
+}
+
+const std::string& Image::resourceDirectory() {
+  return cache().directory;
+}
+
+void Image::clearCache() {
+  cache().images.clear();
+  cache().reportedMissing.clear();
+}
+
+Image::Image(cairo_surface_t* surface, double scale) : surface_(surface), scale_(scale) {}
+
+Image::~Image() {
+  if (surface_) cairo_surface_destroy(surface_);
+}
+
+Size Image::size() const {
+  if (!surface_) return {};
+  return {cairo_image_surface_get_width(surface_) / scale_,
+          cairo_image_surface_get_height(surface_) / scale_};
+}
+
+}  // namespace kit

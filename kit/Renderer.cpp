@@ -1,0 +1,320 @@
+#include "Renderer.h"
+
+#include <cairo.h>
+
+#include <algorithm>
+#include <cmath>
+#include <ctime>
+#include <limits>
+
+#include "Animation.h"
+#include "Application.h"
+#include "Font.h"
+#include "Screen.h"
+#include "TextDrawing.h"
+#include "Transitions.h"
+#include "View.h"
+
+namespace kit {
+namespace {
+
+double gRenderScale = 1;
+
+double currentTime() {
+  Application* app = Application::shared();
+  return app ? app->clock().now() : 0;
+}
+
+std::string localTimeText() {
+  std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  char text[8];
+  std::strftime(text, sizeof text, "%H:%M", &local);
+  return text;
+}
+
+cairo_matrix_t toCairo(const Transform& t) {
+  cairo_matrix_t m;
+  cairo_matrix_init(&m, t.a, t.b, t.c, t.d, t.tx, t.ty);
+  return m;
+}
+
+bool isSingular(const Transform& t) {
+  return std::abs(t.a * t.d - t.b * t.c) < 1e-9;
+}
+
+// The uniform scale from user space to device pixels, for offscreen pictures that stay sharp.
+double deviceScale(cairo_t* cr) {
+  cairo_matrix_t m;
+  cairo_get_matrix(cr, &m);
+  double scale = std::sqrt(std::abs(m.xx * m.yy - m.xy * m.yx));
+  return std::clamp(scale, 0.25, 4.0);
+}
+
+cairo_surface_t* createSurface(Size size, double scale) {
+  int width = std::max(1, static_cast<int>(std::ceil(size.width * scale - 1e-6)));
+  int height = std::max(1, static_cast<int>(std::ceil(size.height * scale - 1e-6)));
+  return cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
+}
+
+// A box in device pixels.
+struct Box {
+  double x0 = std::numeric_limits<double>::infinity();
+  double y0 = std::numeric_limits<double>::infinity();
+  double x1 = -std::numeric_limits<double>::infinity();
+  double y1 = -std::numeric_limits<double>::infinity();
+  bool empty() const { return x1 <= x0 || y1 <= y0; }
+  void add(double x, double y) {
+    x0 = std::min(x0, x);
+    y0 = std::min(y0, y);
+    x1 = std::max(x1, x);
+    y1 = std::max(y1, y);
+  }
+};
+
+// Draws view trees with presentation values at one moment.
+class Painter {
+ public:
+  explicit Painter(double now) : now_(now) {}
+
+  // Draws `view` placed in its superview's coordinates: presentation centre, transform and alpha.
+  void drawPlaced(cairo_t* cr, const View& view) const {
+    if (!isShown(view)) return;
+    double alpha = std::min(view.presentationAlpha(), 1.0);
+    cairo_save(cr);
+    cairo_matrix_t m = placement(view);
+    cairo_transform(cr, &m);
+    if (alpha < 1) {
+      // The group covers only what the subtree draws, not the whole target.
+      cairo_matrix_t toDevice;
+      cairo_get_matrix(cr, &toDevice);
+      Box box;
+      addExtents(view, toDevice, box);
+      if (!box.empty()) {
+        cairo_identity_matrix(cr);
+        cairo_rectangle(cr, std::floor(box.x0), std::floor(box.y0),
+                        std::ceil(box.x1) - std::floor(box.x0),
+                        std::ceil(box.y1) - std::floor(box.y0));
+        cairo_clip(cr);
+        cairo_set_matrix(cr, &toDevice);
+        cairo_push_group(cr);
+        drawBody(cr, view);
+        cairo_pop_group_to_source(cr);
+        cairo_paint_with_alpha(cr, alpha);
+      }
+    } else {
+      drawBody(cr, view);
+    }
+    cairo_restore(cr);
+  }
+
+  // Draws the view's look at the origin of the current user space: its transition while one runs,
+  // otherwise its content and its children.
+  void drawBody(cairo_t* cr, const View& view) const {
+    if (const TransitionState* transition = activeTransition(view)) {
+      drawTransitionOf(cr, view, *transition);
+    } else {
+      drawPlain(cr, view);
+    }
+  }
+
+  void drawPlain(cairo_t* cr, const View& view) const {
+    if (intersectsClip(cr, view.bounds().size)) {
+      cairo_save(cr);
+      view.draw(cr);
+      cairo_restore(cr);
+    }
+    for (const View* child : view.subviews()) drawPlaced(cr, *child);
+  }
+
+ private:
+  const TransitionState* activeTransition(const View& view) const {
+    const ViewAnimations* animations = view.animations();
+    if (!animations || !animations->transition) return nullptr;
+    const TransitionState& transition = *animations->transition;
+    if (transition.kind == AnimationTransition::None || !transition.block) return nullptr;
+    if (transition.block->ended || now_ >= transition.block->endTime()) return nullptr;
+    return &transition;
+  }
+
+  // A hidden view still shows while a transition on it runs: its new look is then empty.
+  bool isShown(const View& view) const {
+    if (view.isHidden() && !activeTransition(view)) return false;
+    if (view.presentationAlpha() <= 0) return false;
+    return !isSingular(view.presentationTransform());
+  }
+
+  // From the view's coordinates (origin at its top-left corner) to its superview's.
+  static cairo_matrix_t placement(const View& view) {
+    Point center = view.presentationCenter();
+    Size size = view.bounds().size;
+    cairo_matrix_t m;
+    cairo_matrix_init_translate(&m, -size.width / 2, -size.height / 2);
+    Transform transform = view.presentationTransform();
+    if (!transform.isIdentity()) {
+      cairo_matrix_t t = toCairo(transform);
+      cairo_matrix_multiply(&m, &m, &t);
+    }
+    cairo_matrix_t toCenter;
+    cairo_matrix_init_translate(&toCenter, center.x, center.y);
+    cairo_matrix_multiply(&m, &m, &toCenter);
+    return m;
+  }
+
+  // Grows `box` by what the subtree of `view` covers in device space; `toDevice` maps the view's
+  // coordinates there.
+  void addExtents(const View& view, const cairo_matrix_t& toDevice, Box& box) const {
+    Size size = view.bounds().size;
+    // A flip's near edge stands out above and below the view.
+    double overhang = activeTransition(view) ? size.height / 2 : 0;
+    double xs[] = {0, size.width};
+    double ys[] = {-overhang, size.height + overhang};
+    for (double x : xs) {
+      for (double y : ys) {
+        double dx = x, dy = y;
+        cairo_matrix_transform_point(&toDevice, &dx, &dy);
+        box.add(dx, dy);
+      }
+    }
+    for (const View* child : view.subviews()) {
+      if (!isShown(*child)) continue;
+      cairo_matrix_t m = placement(*child);
+      cairo_matrix_multiply(&m, &m, &toDevice);
+      addExtents(*child, m, box);
+    }
+  }
+
+  static bool intersectsClip(cairo_t* cr, Size size) {
+    double x0, y0, x1, y1;
+    cairo_clip_extents(cr, &x0, &y0, &x1, &y1);
+    return x0 < size.width && y0 < size.height && x1 > 0 && y1 > 0;
+  }
+
+  void drawTransitionOf(cairo_t* cr, const View& view, const TransitionState& transition) const {
+    TransitionPicture before{transition.before, transition.beforeScale};
+    if (now_ < transition.block->startTime()) {
+      paintPicture(cr, before);
+      return;
+    }
+    // The new look is drawn live every frame, at the pixel density it lands on.
+    Size size = view.bounds().size;
+    double scale = deviceScale(cr);
+    TransitionPicture after{nullptr, scale};
+    if (!view.isHidden()) {
+      after.surface = createSurface(size, scale);
+      cairo_t* offscreen = cairo_create(after.surface);
+      cairo_scale(offscreen, scale, scale);
+      drawPlain(offscreen, view);
+      cairo_destroy(offscreen);
+    }
+    drawTransition(cr, transition.kind, size, before, after,
+                   blockProgress(*transition.block, now_));
+    if (after.surface) cairo_surface_destroy(after.surface);
+  }
+
+  double now_;
+};
+
+}  // namespace
+
+double currentRenderScale() {
+  return gRenderScale;
+}
+void setCurrentRenderScale(double scale) {
+  gRenderScale = scale;
+}
+
+Renderer::Renderer(double scale)
+    : scale_(scale),
+      surface_(createSurface({kScreenWidth, kScreenHeight}, scale)),
+      timeText_(localTimeText) {}
+
+Renderer::~Renderer() {
+  cairo_surface_destroy(surface_);
+}
+
+void Renderer::setStatusBarTime(std::function<std::string()> timeText) {
+  timeText_ = timeText ? std::move(timeText) : localTimeText;
+}
+
+void Renderer::renderScreen(const Screen& screen) {
+  cairo_t* cr = cairo_create(surface_);
+  cairo_set_source_rgb(cr, 0, 0, 0);
+  cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+  cairo_paint(cr);
+  cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
+  cairo_scale(cr, scale_, scale_);
+  Painter painter(currentTime());
+  // The screen fills the surface wherever its own centre is set.
+  if (!screen.isHidden()) painter.drawBody(cr, screen);
+  drawStatusBar(cr);
+  cairo_destroy(cr);
+  cairo_surface_flush(surface_);
+}
+
+void Renderer::drawStatusBar(cairo_t* cr) const {
+  cairo_save(cr);
+  cairo_rectangle(cr, 0, 0, kScreenWidth, kStatusBarHeight);
+  cairo_set_source_rgb(cr, 0, 0, 0);
+  cairo_fill(cr);
+  Color light = Color::rgba(0.92, 0.92, 0.92);
+  drawTextLine(cr, timeText_(), Font::boldSystemFontOfSize(14), light, TextAlignment::Center,
+               {{0, 0}, {kScreenWidth, kStatusBarHeight}});
+  // A full battery: outlined body, terminal nub and the charge inside.
+  const double right = kScreenWidth - 8;
+  const double width = 24, height = 11, top = (kStatusBarHeight - height) / 2;
+  cairo_set_source_rgb(cr, light.r, light.g, light.b);
+  cairo_set_line_width(cr, 1);
+  cairo_rectangle(cr, right - width - 2.5, top + 0.5, width - 1, height - 1);
+  cairo_stroke(cr);
+  cairo_rectangle(cr, right - 3, top + 3, 2, height - 6);
+  cairo_fill(cr);
+  cairo_rectangle(cr, right - width - 0.5, top + 2.5, width - 5, height - 5);
+  cairo_fill(cr);
+  cairo_restore(cr);
+}
+
+const uint8_t* Renderer::pixels() const {
+  return cairo_image_surface_get_data(surface_);
+}
+int Renderer::pixelWidth() const {
+  return cairo_image_surface_get_width(surface_);
+}
+int Renderer::pixelHeight() const {
+  return cairo_image_surface_get_height(surface_);
+}
+int Renderer::stride() const {
+  return cairo_image_surface_get_stride(surface_);
+}
+
+Color Renderer::colorAt(Point p) const {
+  int x = static_cast<int>(std::floor(p.x * scale_));
+  int y = static_cast<int>(std::floor(p.y * scale_));
+  if (x < 0 || y < 0 || x >= pixelWidth() || y >= pixelHeight()) return Color::clear();
+  uint32_t argb;
+  std::copy_n(pixels() + static_cast<size_t>(y) * stride() + static_cast<size_t>(x) * 4, 4,
+              reinterpret_cast<uint8_t*>(&argb));
+  double a = (argb >> 24) / 255.0;
+  if (a == 0) return Color::clear();
+  auto channel = [&](int shift) { return std::min(1.0, ((argb >> shift) & 0xff) / 255.0 / a); };
+  return {channel(16), channel(8), channel(0), a};
+}
+
+bool Renderer::writePng(const std::string& path) const {
+  return cairo_surface_write_to_png(surface_, path.c_str()) == CAIRO_STATUS_SUCCESS;
+}
+
+cairo_surface_t* Renderer::snapshot(const View& view, double scale) {
+  cairo_surface_t* surface = createSurface(view.bounds().size, scale);
+  if (!view.isHidden()) {
+    cairo_t* cr = cairo_create(surface);
+    cairo_scale(cr, scale, scale);
+    Painter(currentTime()).drawBody(cr, view);
+    cairo_destroy(cr);
+  }
+  cairo_surface_flush(surface);
+  return surface;
+}
+
+}  // namespace kit
