@@ -12,6 +12,8 @@ namespace kit {
 namespace {
 Application* sharedApplication = nullptr;
 constexpr double kFrameInterval = 1.0 / 60;
+// Clock times are sums of steps; a tap exactly at the interval must not miss it by rounding.
+constexpr double kTimeSlack = 1e-9;
 }  // namespace
 
 // A finger on the screen from touch-down to touch-up, and the view that took its touch-down.
@@ -61,7 +63,7 @@ void Application::touchDown(Point screenPoint, int finger) {
   // The status bar takes no touches and does not count as a tap.
   if (screenPoint.y < kStatusBarHeight) return;
   double now = clock_.now();
-  bool continuesStreak = now - lastTapTime_ <= kMultiTapInterval &&
+  bool continuesStreak = now - lastTapTime_ <= kMultiTapInterval + kTimeSlack &&
                          distance(screenPoint, lastTapPoint_) <= kMultiTapDistance;
   lastTapCount_ = continuesStreak ? lastTapCount_ + 1 : 1;
   lastTapTime_ = now;
