@@ -1,3 +1,5 @@
 #include "admin/AdminView.h"
 
-void AdminView::initAdminView() { backgroundColor = kit::Color::black(); }
+void AdminView::initAdminView() {
+  backgroundColor = kit::Color::black();
+}

@@ -42,6 +42,10 @@ void RadioBtn::btnOn2() {
   View::commitAnimations();
 }
 
-void RadioBtn::btnOff() { btn_on->setHidden(true); }
+void RadioBtn::btnOff() {
+  btn_on->setHidden(true);
+}
 
-bool RadioBtn::btnTouched() const { return !btn_on->isHidden(); }
+bool RadioBtn::btnTouched() const {
+  return !btn_on->isHidden();
+}

@@ -59,7 +59,9 @@ void TolvikViewController::prevClicked() {
   }
 }
 
-void TolvikViewController::doneClicked() { hideKeyboard(); }
+void TolvikViewController::doneClicked() {
+  hideKeyboard();
+}
 
 void TolvikViewController::hideKeyboard() {
   for (kit::TextField* field : {firstName, lastName, phone, email, gender, age}) {

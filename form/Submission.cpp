@@ -22,7 +22,9 @@ constexpr int kLastAnswerTag = 599;
 constexpr double kFlipDuration = 1.0;
 constexpr double kThankyouDelay = 0.5;
 
-bool isAnswerTag(int tag) { return tag >= kFirstAnswerTag && tag <= kLastAnswerTag; }
+bool isAnswerTag(int tag) {
+  return tag >= kFirstAnswerTag && tag <= kLastAnswerTag;
+}
 }  // namespace
 
 void TolvikViewController::submitForm() {
@@ -34,8 +36,8 @@ void TolvikViewController::submitForm() {
     // The visitor's answers stay on the form so that nothing is lost; staff are asked for.
     kit::log("Record not saved: %s", stored.error.c_str());
     kit::AlertView::show(std::make_unique<kit::AlertView>(
-        "Sorry", "Your answers could not be saved. Please ask a member of staff for help.",
-        nullptr, "OK"));
+        "Sorry", "Your answers could not be saved. Please ask a member of staff for help.", nullptr,
+        "OK"));
     return;
   }
 

@@ -27,10 +27,14 @@ bool TolvikViewController::shouldChangeCharactersInRange(kit::TextField* textFie
   }
 }
 
-void TolvikViewController::formatGender() { gender->setText(survey::upperCased(gender->text())); }
+void TolvikViewController::formatGender() {
+  gender->setText(survey::upperCased(gender->text()));
+}
 
 void TolvikViewController::formatPhone() {
   phone->setText(survey::formattedPhone(phoneNum, phone->text()));
 }
 
-void TolvikViewController::clearFormatPhone() { phone->setText(phoneNum); }
+void TolvikViewController::clearFormatPhone() {
+  phone->setText(phoneNum);
+}

@@ -6,8 +6,8 @@
 #include "survey/Validation.h"
 
 bool TolvikViewController::contentIsGood() {
-  survey::FormState form{firstName->text(), lastName->text(), phone->text(), email->text(),
-                         phoneNum, {}};
+  survey::FormState form{firstName->text(), lastName->text(), phone->text(),
+                         email->text(),     phoneNum,         {}};
   for (RadioBtn* button : buttonsArray) form.answersOn.push_back(button->btnTouched());
 
   std::vector<survey::Signal> failures = survey::failedRules(form);
@@ -50,4 +50,6 @@ bool TolvikViewController::contentIsGood() {
   return failures.empty();
 }
 
-bool TolvikViewController::emailIsValid() { return survey::emailIsValid(email->text()); }
+bool TolvikViewController::emailIsValid() {
+  return survey::emailIsValid(email->text());
+}

@@ -1,0 +1,148 @@
+// A visitor typing into the form: the entry rules of each field, the phone number's display, and
+// the keyboard toolbar's navigation through the six fields.
+
+#include <gtest/gtest.h>
+
+#include "support/KioskHarness.h"
+
+using testing_support::FormPoints;
+using testing_support::Kiosk;
+
+namespace {
+
+int countOf(const std::string& haystack, const std::string& needle) {
+  int n = 0;
+  for (size_t at = haystack.find(needle); at != std::string::npos;
+       at = haystack.find(needle, at + 1)) {
+    ++n;
+  }
+  return n;
+}
+
+}  // namespace
+
+TEST(KioskEntry, PhoneDigitsAreBufferedLimitedToTenAndFormattedWhenEditingEnds) {
+  Kiosk k;
+  TolvikViewController& c = k.c();
+  k.fill(FormPoints::phone, "55520133449");
+  EXPECT_EQ(c.phoneNum, "5552013344");  // the eleventh digit is refused
+  EXPECT_EQ(c.phone->text(), "5552013344");
+  k.typeText("a");
+  k.typeText(" ");
+  k.h().paste("12");
+  EXPECT_EQ(c.phoneNum, "5552013344");
+  EXPECT_EQ(c.currTextField, 402);  // refused changes still make the field current
+
+  k.tapAt(FormPoints::email);
+  EXPECT_EQ(c.phone->text(), "(555) 201-3344");
+  k.tapAt(FormPoints::phone);
+  EXPECT_EQ(c.phone->text(), "5552013344");  // raw digits again while editing
+
+  // Deleting back to 7, 6, 4 and 3 digits, ending the editing each time.
+  struct Case {
+    int deletions;
+    const char* shown;
+  } cases[] = {{3, "(555) 201-3"}, {1, "(555) 201"}, {2, "(555) 2"}, {1, "555"}};
+  for (const Case& step : cases) {
+    k.tapAt(FormPoints::phone);
+    for (int i = 0; i < step.deletions; ++i) k.h().key("backspace");
+    k.tapAt(FormPoints::gender);
+    EXPECT_EQ(c.phone->text(), step.shown);
+  }
+  // Deleting past the last digit is accepted and leaves the buffer empty.
+  k.tapAt(FormPoints::phone);
+  for (int i = 0; i < 5; ++i) k.h().key("backspace");
+  EXPECT_EQ(c.phoneNum, "");
+  EXPECT_EQ(c.phone->text(), "");
+}
+
+TEST(KioskEntry, GenderTakesOneLetterMOrFAndIsUpperCasedWhenEditingEnds) {
+  Kiosk k;
+  TolvikViewController& c = k.c();
+  k.fill(FormPoints::gender, "m");
+  EXPECT_EQ(c.gender->text(), "m");
+  k.tapAt(FormPoints::age);
+  EXPECT_EQ(c.gender->text(), "M");
+
+  k.fill(FormPoints::gender, "F");
+  EXPECT_EQ(c.gender->text(), "M");  // the letter must be deleted first
+  k.h().key("backspace");
+  k.typeText("x");
+  EXPECT_EQ(c.gender->text(), "");
+  k.typeText("f");
+  EXPECT_EQ(c.gender->text(), "f");
+  EXPECT_EQ(c.currTextField, 404);
+}
+
+TEST(KioskEntry, AgeTakesAtMostThreeDigitsAndLogsEveryProposedChange) {
+  Kiosk k;
+  TolvikViewController& c = k.c();
+  k.tapAt(FormPoints::age);
+  testing::internal::CaptureStderr();
+  k.typeText("1234a");
+  std::string log = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(c.age->text(), "123");
+  EXPECT_EQ(countOf(log, "zip textfield!"), 5);
+}
+
+TEST(KioskEntry, NamesAndEmailAcceptAnyTextCommasAndQuotesIncluded) {
+  Kiosk k;
+  TolvikViewController& c = k.c();
+  k.fill(FormPoints::firstName, "Anna, \"Annie\"");
+  k.fill(FormPoints::email, "a,b\"@x.y");
+  EXPECT_EQ(c.firstName->text(), "Anna, \"Annie\"");
+  EXPECT_EQ(c.email->text(), "a,b\"@x.y");
+  EXPECT_EQ(c.currTextField, 403);
+}
+
+TEST(KioskNavigation, NextAndPrevCycleThroughTheFieldsFromTheLastFieldEdited) {
+  Kiosk k;
+  TolvikViewController& c = k.c();
+  k.tapAt(FormPoints::firstName);
+  k.advance(0.5);
+  EXPECT_EQ(c.toolbar->center(), (kit::Point{384, 736}));
+
+  testing::internal::CaptureStderr();
+  k.tapToolbarItem(1);  // next, counted from 400 although nothing was typed
+  EXPECT_TRUE(c.lastName->isFirstResponder());
+  k.tapToolbarItem(0);
+  k.tapToolbarItem(0);  // prev from first name wraps to age
+  EXPECT_TRUE(c.age->isFirstResponder());
+  EXPECT_EQ(c.currTextField, 405);
+  k.tapToolbarItem(1);  // next from age wraps to first name
+  EXPECT_TRUE(c.firstName->isFirstResponder());
+  EXPECT_EQ(countOf(testing::internal::GetCapturedStderr(), "textFieldShouldReturn"), 4);
+
+  // Typing in first name, then touching e-mail without typing: next counts from first name.
+  k.typeText("Anna");
+  k.tapAt(FormPoints::email);
+  k.tapToolbarItem(1);
+  EXPECT_TRUE(c.lastName->isFirstResponder());
+  EXPECT_EQ(c.toolbar->center(), (kit::Point{384, 736}));  // stays up while the keyboard moves
+
+  k.tapToolbarItem(3);  // done
+  for (kit::TextField* f : {c.firstName, c.lastName, c.phone, c.email, c.gender, c.age}) {
+    EXPECT_FALSE(f->isFirstResponder());
+  }
+  k.advance(0.5);
+  EXPECT_EQ(c.toolbar->presentationCenter(), (kit::Point{384, 1050}));
+}
+
+TEST(KioskNavigation, PrevFromTheStartGoesToAgeAndTheToolbarFollowsTheKeyboard) {
+  Kiosk k;
+  TolvikViewController& c = k.c();
+  c.prevClicked();
+  EXPECT_TRUE(c.age->isFirstResponder());
+  EXPECT_EQ(c.currTextField, 405);
+  // The toolbar rises over 0.4 seconds.
+  EXPECT_EQ(c.toolbar->center(), (kit::Point{384, 736}));
+  k.step(0.2);
+  EXPECT_NEAR(c.toolbar->presentationCenter().y, (1050 + 736) / 2.0, 1e-6);
+  k.step(0.2);
+  EXPECT_EQ(c.toolbar->presentationCenter(), (kit::Point{384, 736}));
+
+  // A touch on the form's bare background hides the keyboard.
+  k.tapAt(FormPoints::formBackground);
+  EXPECT_FALSE(c.age->isFirstResponder());
+  EXPECT_EQ(c.toolbar->center(), (kit::Point{384, 1050}));
+}

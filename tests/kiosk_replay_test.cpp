@@ -1,0 +1,71 @@
+// The real kiosk program run headless from scripts, as the README's runner does: two visitors'
+// sessions must leave the data file byte for byte as expected.
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <filesystem>
+
+#include "support/TestSupport.h"
+
+namespace {
+
+// Runs tolvik-replay on a script with HOME set to `home`, in `workdir`; returns its exit status.
+int replay(const std::string& script, const std::string& home, const std::string& workdir,
+           std::string* log) {
+  std::string logFile = workdir + "/replay.log";
+  std::string command = "cd '" + workdir + "' && HOME='" + home + "' '" + TOLVIK_BUILD_DIR +
+                        "/tolvik-replay' '" + TOLVIK_SOURCE_DIR + "/tests/scripts/" + script +
+                        "' 2>'" + logFile + "'";
+  int status = std::system(command.c_str());
+  *log = testing_support::readAll(logFile);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+}  // namespace
+
+TEST(KioskReplay, TwoVisitorsSessionsProduceTheDataFileByteForByte) {
+  testing_support::TempHome home;
+  std::string out = testing_support::outputDirectory() + "/two_visitors";
+  std::filesystem::create_directories(out);
+  std::string log;
+  ASSERT_EQ(replay("two_visitors.txt", home.path(), out, &log), 0) << log;
+
+  std::string expected =
+      "First Name,Last Name,Phone,Email,Gender,Age,1)In which outdoor activities do you "
+      "participate?,2)Do you currently own Tolvik shoes or boots?,3)Do you plan on buying new "
+      "Hiking Boots in the next 6 months?,4)Do you plan on buying new trail running shoes in the "
+      "next 6 months?,"
+      "\r\nAnna,Berg,(555) 201-3344,anna.berg@example.com,F,34,\"Hiking,Camping,\",Yes,No,Yes,"
+      "\r\nTom,Lund,(555) 876-1200,tom.lund@example.com,M,52,\"Trail Running,\",No,No,No,";
+  EXPECT_EQ(testing_support::readAll(home.documents() + "/TolvikData.txt"), expected);
+
+  // The log tells the story: the file created, then appended to, the record logged as built.
+  EXPECT_NE(log.find("File not found"), std::string::npos);
+  EXPECT_NE(log.find("File exists, appending new text to end"), std::string::npos);
+  EXPECT_NE(log.find("results before last buttons: \r\nAnna,Berg,(555) 201-3344,"
+                     "anna.berg@example.com,F,34,\"Hiking,Camping,\",\n"),
+            std::string::npos)
+      << log;
+  for (const char* shot :
+       {"anna-filled.png", "flip-halfway.png", "thankyou.png", "empty-again.png"}) {
+    EXPECT_GT(std::filesystem::file_size(out + "/" + shot), 10000u) << shot;
+  }
+}
+
+TEST(KioskReplay, ARejectedFormStoresNothingAndABadScriptLineIsReported) {
+  testing_support::TempHome home;
+  std::string out = testing_support::outputDirectory() + "/rejected_form";
+  std::filesystem::create_directories(out);
+  std::string log;
+  ASSERT_EQ(replay("rejected_form.txt", home.path(), out, &log), 0) << log;
+  EXPECT_EQ(testing_support::readAll(home.documents() + "/TolvikData.txt").find('\r'),
+            std::string::npos);
+  EXPECT_TRUE(std::filesystem::exists(out + "/signals.png"));
+
+  testing_support::writeAll(out + "/bad.txt", "tap 1 2\nfly away\n");
+  std::string command = "HOME='" + home.path() + "' '" + TOLVIK_BUILD_DIR + "/tolvik-replay' '" +
+                        out + "/bad.txt' 2>'" + out + "/bad.log'";
+  EXPECT_NE(std::system(command.c_str()), 0);
+  EXPECT_NE(testing_support::readAll(out + "/bad.log").find("2"), std::string::npos);
+}

@@ -1,0 +1,80 @@
+#pragma once
+
+// The real kiosk in the headless kit, in a temporary HOME, driven as a visitor would drive it.
+
+#include <memory>
+#include <string>
+
+#include "app/TolvikAppDelegate.h"
+#include "controls/RadioBtn.h"
+#include "kit/Application.h"
+#include "kit/backends/headless/Headless.h"
+#include "support/TestSupport.h"
+
+namespace testing_support {
+
+// Screen points of the form's pieces (the form view's coordinates are screen points).
+struct FormPoints {
+  static constexpr kit::Point firstName{224, 242}, lastName{544, 242}, phone{224, 277},
+      email{544, 277}, gender{154, 312}, age{314, 312};
+  static constexpr kit::Point submit{655, 960};
+  static constexpr kit::Point hiddenTapArea{693, 75};
+  static constexpr kit::Point formBackground{600, 600};
+  static kit::Point answer(int index) {
+    constexpr kit::Point centres[] = {{103, 479}, {300, 479}, {103, 517}, {300, 517},
+                                      {103, 555}, {300, 555}, {82, 644},  {154, 644},
+                                      {82, 732},  {154, 732}, {82, 820},  {154, 820}};
+    return centres[index];
+  }
+};
+
+class Kiosk {
+ public:
+  explicit Kiosk(double scale = 1) : headless_(std::make_unique<kit::Headless>(scale)) {
+    auto delegate = loadMainInterface();
+    delegate_ = delegate.get();
+    headless_->launch(std::move(delegate));
+  }
+
+  kit::Headless& h() { return *headless_; }
+  TolvikViewController& c() { return *delegate_->viewController; }
+  TolvikAppDelegate& delegate() { return *delegate_; }
+  kit::Application& app() { return headless_->app(); }
+  double now() { return headless_->clock().now(); }
+  std::string dataFile() const { return home_.documents() + "/TolvikData.txt"; }
+  const TempHome& home() const { return home_; }
+
+  void tapAt(kit::Point p, int count = 1) { headless_->tap(p.x, p.y, count); }
+  void typeText(const std::string& text) { headless_->type(text); }
+  void advance(double seconds) { headless_->wait(seconds); }
+  // Moves the clock by exactly `seconds` and runs one turn of the run loop, so that animation
+  // stages can be read at exact times.
+  void step(double seconds) {
+    headless_->clock().advance(seconds);
+    headless_->app().runOnce();
+  }
+  // Taps a field and types into it.
+  void fill(kit::Point field, const std::string& text) {
+    tapAt(field);
+    typeText(text);
+  }
+  // Taps the centre of a keyboard toolbar item ("prev" 0, "next" 1, "done" 3).
+  void tapToolbarItem(size_t index) {
+    kit::Rect frame = c().toolbar->frameOfItem(index);
+    kit::Point p = c().toolbar->convertToAncestor(frame.center(), nullptr);
+    tapAt(p);
+  }
+  // Puts the keyboard away as a visitor would, with the keyboard's hide key, and lets it slide.
+  void hideKeyboardKey() {
+    headless_->key("hide");
+    advance(0.5);
+  }
+  bool answerOn(int index) { return c().buttonsArray.at(index)->btnTouched(); }
+
+ private:
+  TempHome home_;  // set before the kiosk starts, removed after it has gone
+  std::unique_ptr<kit::Headless> headless_;
+  TolvikAppDelegate* delegate_ = nullptr;
+};
+
+}  // namespace testing_support
