@@ -1,0 +1,146 @@
+// The kit's gallery: one page at a time, with buttons at the bottom to switch pages. Runs in a
+// window, or headless from a script: kit-gallery --headless SCRIPT [--scale S]
+
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <vector>
+
+#include "Pages.h"
+#include "kit/Application.h"
+#include "kit/ApplicationMain.h"
+#include "kit/Button.h"
+#include "kit/Label.h"
+#include "kit/Window.h"
+#include "kit/backends/headless/Headless.h"
+
+// The text page comes from its own file; while that is missing the gallery shows only the core
+// page.
+std::unique_ptr<kit::ViewController> makeTextPage() __attribute__((weak));
+
+namespace {
+
+constexpr double kBarHeight = 56;
+
+struct PageEntry {
+  const char* title;
+  std::unique_ptr<kit::ViewController> (*make)();
+  std::unique_ptr<kit::ViewController> controller;
+  kit::Button* button = nullptr;
+};
+
+// Holds the current page, under a bar with a button for each page.
+class GalleryController : public kit::ViewController {
+ public:
+  GalleryController() {
+    pages_.push_back({"Core kit", &makeCorePage, nullptr});
+    if (makeTextPage) pages_.push_back({"Text and keyboards", &makeTextPage, nullptr});
+  }
+
+  void loadView() override {
+    view_ = std::make_unique<kit::View>(kit::Size{kit::kScreenWidth, kit::kScreenHeight});
+    view_->setFrame({{0, 0}, {kit::kScreenWidth, kit::kScreenHeight}});
+  }
+
+  void viewDidLoad() override {
+    auto pageArea = std::make_unique<kit::View>(kit::Size{kit::kScreenWidth, kit::kScreenHeight});
+    pageArea->setFrame({{0, 0}, {kit::kScreenWidth, kit::kScreenHeight}});
+    pageArea_ = view_->addSubview(std::move(pageArea));
+
+    auto bar = std::make_unique<kit::View>(kit::Size{kit::kScreenWidth, kBarHeight});
+    bar->setFrame({{0, kit::kScreenHeight - kBarHeight}, {kit::kScreenWidth, kBarHeight}});
+    bar->backgroundColor = kit::Color::rgba(0.15, 0.15, 0.18, 0.92);
+    kit::View* barView = view_->addSubview(std::move(bar));
+    double width = (kit::kScreenWidth - 20 * (pages_.size() + 1)) / pages_.size();
+    for (size_t i = 0; i < pages_.size(); ++i) {
+      auto button = std::make_unique<kit::Button>(kit::Size{width, 40});
+      button->setFrame({{20 + i * (width + 20), 8}, {width, 40}});
+      button->addAction([this, i] { showPage(i); }, kit::ControlEvent::TouchUpInside);
+      kit::Button* raw = barView->addSubview(std::move(button));
+      auto title = std::make_unique<kit::Label>(kit::Size{width, 40});
+      title->text = pages_[i].title;
+      title->textAlignment = kit::TextAlignment::Center;
+      title->textColor = kit::Color::white();
+      title->font = kit::Font::boldSystemFontOfSize(17);
+      title->setCenter({width / 2, 20});
+      raw->addSubview(std::move(title));
+      pages_[i].button = raw;
+    }
+    showPage(0);
+  }
+
+  size_t pageCount() const { return pages_.size(); }
+
+  // Shows page `index`; pages are built on first view and keep their state when hidden.
+  void showPage(size_t index) {
+    if (index >= pages_.size()) return;
+    if (current_ < pages_.size()) pages_[current_].controller->view()->removeFromSuperview();
+    PageEntry& page = pages_[index];
+    if (!page.controller) page.controller = page.make();
+    pageArea_->addSubview(page.controller->view());
+    current_ = index;
+    for (size_t i = 0; i < pages_.size(); ++i) {
+      pages_[i].button->backgroundColor =
+          i == index ? kit::Color::rgba(0.2, 0.5, 0.9) : kit::Color::rgba(0.35, 0.35, 0.4);
+    }
+    if (kit::Application* app = kit::Application::shared()) app->setNeedsDisplay();
+  }
+
+ private:
+  std::vector<PageEntry> pages_;
+  kit::View* pageArea_ = nullptr;
+  size_t current_ = static_cast<size_t>(-1);
+};
+
+class GalleryDelegate : public kit::ApplicationDelegate {
+ public:
+  bool didFinishLaunchingWithOptions(kit::Application&) override {
+    window_ = std::make_unique<kit::Window>();
+    controller_ = std::make_unique<GalleryController>();
+    window_->addSubview(controller_->view());
+    window_->makeKeyAndVisible();
+    return true;
+  }
+  GalleryController& controller() { return *controller_; }
+
+ private:
+  std::unique_ptr<kit::Window> window_;
+  std::unique_ptr<GalleryController> controller_;
+};
+
+// Runs a script headless. Besides the runner's commands it knows "page N" (1 is the first).
+int runHeadless(const std::string& scriptPath, double scale) {
+  std::ifstream script(scriptPath);
+  if (!script) {
+    std::cerr << "cannot open " << scriptPath << ": " << std::strerror(errno) << "\n";
+    return 2;
+  }
+  kit::Headless headless(scale);
+  auto delegate = std::make_unique<GalleryDelegate>();
+  GalleryDelegate* gallery = delegate.get();
+  if (!headless.launch(std::move(delegate))) return 1;
+  return headless.runScript(script, std::cerr, [&](const std::string& command, auto& args) {
+    if (command != "page") return false;
+    size_t number = 0;
+    if (!(args >> number) || number < 1 || number > gallery->controller().pageCount()) return false;
+    gallery->controller().showPage(number - 1);
+    headless.app().runOnce();
+    return true;
+  });
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc >= 3 && std::strcmp(argv[1], "--headless") == 0) {
+    double scale = 1;
+    if (argc >= 5 && std::strcmp(argv[3], "--scale") == 0) scale = std::atof(argv[4]);
+    if (scale <= 0) {
+      std::cerr << "usage: " << argv[0] << " [--headless SCRIPT [--scale S]]\n";
+      return 2;
+    }
+    return runHeadless(argv[2], scale);
+  }
+  return kit::applicationMain(argc, argv, [] { return std::make_unique<GalleryDelegate>(); });
+}
