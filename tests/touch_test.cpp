@@ -9,9 +9,12 @@
 #include "kit/Application.h"
 #include "kit/Button.h"
 #include "kit/Clock.h"
+#include "kit/Image.h"
+#include "kit/Renderer.h"
 #include "kit/Screen.h"
 #include "kit/ViewController.h"
 #include "kit/Window.h"
+#include "support/TestSupport.h"
 
 using namespace kit;
 
@@ -290,4 +293,36 @@ TEST_F(TouchTest, RunLoopRunsPostedTasksOnTheNextTurn) {
   advance(0.1);
   EXPECT_TRUE(app.needsDisplay());
   EXPECT_TRUE(std::isinf(app.nextWakeTime()));
+}
+
+TEST_F(TouchTest, ButtonDrawsItsPictureScaledAndDarkensWhilePressed) {
+  window.backgroundColor = Color::white();
+  auto picture = Image::imageNamed("btn_submit.png");
+  ASSERT_NE(nullptr, picture);
+  Size doubled{picture->size().width * 2, picture->size().height * 2};
+  Button* button = controller.view()->addSubview(std::make_unique<Button>(doubled));
+  button->setCenter({384, 480});  // screen centre (384, 500)
+  button->setBackgroundImage(picture, ControlState::Normal);
+  Rect onScreen = {{384 - doubled.width / 2, 500 - doubled.height / 2}, doubled};
+
+  Renderer renderer(1);
+  renderer.renderScreen(app.screen());
+  renderer.writePng(testing_support::outputDirectory() + "/button_normal.png");
+  Color middle = renderer.colorAt({onScreen.minX() + 8, onScreen.center().y});
+  Color corner = renderer.colorAt({onScreen.minX() + 1, onScreen.minY() + 1});
+  Color outside = renderer.colorAt({onScreen.maxX() + 2, onScreen.center().y});
+  EXPECT_GT(middle.r, 0.7);  // the orange face, stretched over the whole button
+  EXPECT_LT(middle.b, 0.3);
+  EXPECT_GT(corner.r + corner.g + corner.b, 2.7);  // transparent rounded corner over white
+  EXPECT_EQ(Color::white(), outside);
+
+  app.touchDown(onScreen.center());
+  renderer.renderScreen(app.screen());
+  renderer.writePng(testing_support::outputDirectory() + "/button_pressed.png");
+  Color pressed = renderer.colorAt({onScreen.minX() + 8, onScreen.center().y});
+  EXPECT_NEAR(middle.r * 0.6, pressed.r, 0.03);
+  EXPECT_NEAR(middle.g * 0.6, pressed.g, 0.03);
+  Color pressedCorner = renderer.colorAt({onScreen.minX() + 1, onScreen.minY() + 1});
+  EXPECT_GT(pressedCorner.r + pressedCorner.g + pressedCorner.b, 2.6);
+  app.touchUp(onScreen.center());
 }
