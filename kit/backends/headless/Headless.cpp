@@ -137,12 +137,15 @@ int Headless::runScript(std::istream& script, std::ostream& errors, const ExtraC
   int number = 0;
   while (std::getline(script, line)) {
     ++number;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
     std::string text = trimmed(line);
     if (text.empty() || text[0] == '#') continue;
-    auto split = text.find_first_of(" \t");
-    std::string command = text.substr(0, split);
-    // Text arguments keep everything after the command word and one blank, '#' included.
-    std::string rest = split == std::string::npos ? std::string() : text.substr(split + 1);
+    auto start = line.find_first_not_of(" \t");
+    auto split = line.find_first_of(" \t", start);
+    std::string command = line.substr(start, split - start);
+    // Text arguments keep everything after the command word and one blank, '#' and trailing
+    // blanks included.
+    std::string rest = split == std::string::npos ? std::string() : line.substr(split + 1);
     auto fail = [&](const std::string& message) {
       errors << "line " << number << ": " << message << ": " << text << "\n";
       return number;
