@@ -3,11 +3,13 @@
 #include <memory>
 #include <string>
 
+#include "Geometry.h"
 #include "Object.h"
 
 namespace kit {
 
 class AlertView;
+class AlertOverlay;
 
 class AlertViewDelegate {
  public:
@@ -23,11 +25,19 @@ class AlertView : public Object {
             std::string cancelButtonTitle);
   // Hands the alert to the screen; the caller keeps no reference.
   static void show(std::unique_ptr<AlertView> alert);
+  // The top-most alert on the screen, or nullptr when none shows.
+  static AlertView* visibleAlert();
+  // The button in screen points; empty while the alert is not shown.
+  Rect buttonFrame() const;
 
   std::string title;
   std::string message;
   AlertViewDelegate* delegate;
   std::string cancelButtonTitle;
+
+ private:
+  friend class AlertOverlay;
+  AlertOverlay* overlay_ = nullptr;  // the dimming view that owns this alert while shown
 };
 
 }  // namespace kit

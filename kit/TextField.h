@@ -32,6 +32,9 @@ class TextFieldDelegate {
   virtual bool textFieldShouldReturn(TextField*) { return false; }
 };
 
+// The caret shows for this long, then hides for as long, starting again at each edit.
+inline constexpr double kCaretBlinkInterval = 0.5;  // seconds
+
 // One line of editable text with a blinking caret and the kit's on-screen keyboard.
 class TextField : public Control {
  public:
@@ -65,7 +68,15 @@ class TextField : public Control {
   bool insertText(const std::string& text);  // typing: one call per character; a paste: one call
   bool deleteBackward();                     // one grapheme cluster
   void returnKey();
+  // A paste: the whole text in one edit, line breaks turned into spaces, never capitalised.
+  bool paste(const std::string& text);
   size_t caretPosition() const { return caret_; }  // in code points
+  // Moves the caret to the character boundary nearest `position` (clamped to the text).
+  void setCaretPosition(size_t position);
+  // True when a letter typed now would be capitalised (the keyboard then shows shift).
+  bool capitalizesNextCharacter() const;
+  // Whether the blinking caret is drawn at the clock's current time.
+  bool isCaretVisible() const;
 
   void touchesBegan(const TouchSet& touches, const Event* withEvent) override;
   void touchesEnded(const TouchSet& touches, const Event* withEvent) override;
@@ -73,9 +84,20 @@ class TextField : public Control {
 
  private:
   bool replace(Range range, const std::string& replacement);
+  // Ends editing here without touching the keyboard: the first step of handing focus on.
+  void endEditing();
+  // The text as drawn (bullets for secure entry) and the caret's place in it.
+  std::string displayText() const;
+  size_t displayCaret() const;
+  Rect textRect() const;
+  double textStartX() const;
+  void scrollToCaret();
+  void restartBlink();
+
   std::string text_;
   size_t caret_ = 0;
   double caretEpoch_ = 0;  // caret blink phase starts here
+  double scrollX_ = 0;     // how far text longer than the field is moved left
 };
 
 }  // namespace kit

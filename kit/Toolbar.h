@@ -27,6 +27,8 @@ class BarButtonItem : public Object {
   void performAction() const {
     if (action_) action_();
   }
+  // The bound action (empty when there is none), for callers that may outlive the item.
+  const std::function<void()>& action() const { return action_; }
 
   std::string title;
   BarButtonItemStyle style = BarButtonItemStyle::Plain;
@@ -39,7 +41,9 @@ class BarButtonItem : public Object {
   static std::function<void()> bind(T* target, void (T::*action)()) {
     if (!action) return {};
     std::weak_ptr<const void> alive = target->weakReference();
-    return [target, action, alive] { if (!alive.expired()) (target->*action)(); };
+    return [target, action, alive] {
+      if (!alive.expired()) (target->*action)();
+    };
   }
   std::function<void()> action_;
 };
@@ -54,16 +58,26 @@ class Toolbar : public View {
   // The frame of item `index` in the toolbar's coordinates (empty for a flexible space).
   Rect frameOfItem(size_t index) const;
 
+  // Index of the titled item shown pressed, or -1.
+  int pressedItem() const { return pressed_; }
+
+  // A touch-down on a titled item presses it; lifting on the same item runs its action.
   void touchesBegan(const TouchSet& touches, const Event* withEvent) override;
+  void touchesMoved(const TouchSet& touches, const Event* withEvent) override;
   void touchesEnded(const TouchSet& touches, const Event* withEvent) override;
   void draw(cairo_t* cr) const override;
 
   BarStyle barStyle = BarStyle::Default;
+  // The fill of done items.
   Color tintColor = Color::gray();
 
  private:
+  std::vector<Rect> layOut() const;
+  int itemAt(Point p) const;
+
   std::vector<std::unique_ptr<BarButtonItem>> items_;
   int pressed_ = -1;
+  int tracked_ = -1;  // the item the current touch went down on
 };
 
 }  // namespace kit
