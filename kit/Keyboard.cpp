@@ -409,7 +409,7 @@ void Keyboard::draw(cairo_t* cr) const {
     switch (key.kind) {
       case Kind::Character: {
         std::string shown = shifted && isLetter(key.label) ? upper(key.label) : key.label;
-        if (pad && *padLetters(key.label)) {
+        if (pad && key.label != "0") {
           Rect top{key.frame.origin, {key.frame.size.width, key.frame.size.height * 0.7}};
           drawTextLine(cr, shown, Font::systemFontOfSize(26), ink, TextAlignment::Center, top);
           Rect bottom{{key.frame.minX(), key.frame.minY() + key.frame.size.height * 0.55},

@@ -22,7 +22,7 @@ constexpr double kPlainPadding = 2;
 constexpr double kCaretWidth = 2;
 const Color kPlaceholderColor = Color::rgba(0.7, 0.7, 0.72);
 const Color kCaretColor = Color::rgba(0.16, 0.42, 0.98);
-const char* const kBullet = "\xE2\x80\xA2";  // U+2022
+const char* const kBullet = "\xE2\x97\x8F";  // U+25CF, a black circle
 
 size_t codePointCount(const std::string& s) {
   size_t n = 0;
