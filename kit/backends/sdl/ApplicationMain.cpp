@@ -1,9 +1,11 @@
 #include "kit/ApplicationMain.h"
 
 #include <SDL.h>
+#include <sys/time.h>
 
 #include <cmath>
 #include <cstring>
+#include <ctime>
 #include <limits>
 #include <map>
 #include <optional>
@@ -284,8 +286,18 @@ class SdlHost {
   std::map<SDL_FingerID, int> fingers_;
 };
 
+// Seconds until the wall clock's minute turns, when the status bar's clock must show the new time.
+double secondsToNextMinute() {
+  timeval now{};
+  gettimeofday(&now, nullptr);
+  tm local{};
+  localtime_r(&now.tv_sec, &local);
+  return 60 - local.tm_sec - now.tv_usec / 1e6 + 0.01;
+}
+
 int runLoop(Application& app, SdlHost& host) {
   bool wasAnimating = false;
+  double minuteTurns = app.clock().now() + secondsToNextMinute();
   SDL_Event event;
   while (!host.quit()) {
     while (SDL_PollEvent(&event)) {
@@ -299,15 +311,15 @@ int runLoop(Application& app, SdlHost& host) {
     bool animating = app.animator().isAnimating();
     bool render = app.needsDisplay() || animating || wasAnimating;
     wasAnimating = animating;
+    if (app.clock().now() >= minuteTurns) {
+      render = true;
+      minuteTurns = app.clock().now() + secondsToNextMinute();
+    }
     host.display(render);
 
-    // Sleep until the next event or the next time something changes by itself; with nothing
-    // scheduled, only an event wakes the loop, so an idle program uses no CPU.
-    double wake = app.nextWakeTime();
-    if (std::isinf(wake)) {
-      SDL_WaitEvent(nullptr);
-      continue;
-    }
+    // Sleep until the next event or the next time something changes by itself (at the latest when
+    // the status bar's clock turns), so an idle program uses no CPU.
+    double wake = std::min(app.nextWakeTime(), minuteTurns);
     double seconds = wake - app.clock().now();
     if (seconds <= 0) continue;
     int milliseconds = static_cast<int>(std::ceil(std::min(seconds, 3600.0) * 1000));
