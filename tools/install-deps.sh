@@ -1,17 +1,27 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages that building, running and testing need, skipping those present.
 set -euo pipefail
-packages=(build-essential cmake pkg-config clang-format
+packages=(
+  # compiler, build and formatting
+  build-essential cmake pkg-config clang-format
+  # drawing, text, pictures and the window
   libsdl2-dev libcairo2-dev libpango1.0-dev libgdk-pixbuf-2.0-dev librsvg2-dev
-  fonts-urw-base35 fontconfig libgtest-dev googletest libbenchmark-dev
-  xvfb xauth xdotool)
+  # "Helvetica" resolves to Nimbus Sans through fontconfig
+  fonts-urw-base35 fontconfig
+  # tests and benchmarks
+  libgtest-dev googletest libbenchmark-dev
+  # the window test: a virtual display (its cookie, its core fonts) and synthetic clicks
+  xvfb xauth xfonts-base xdotool
+)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
 if ((${#missing[@]})); then
   echo "Installing: ${missing[*]}"
+  sudo=()
+  if [ "$(id -u)" -ne 0 ]; then sudo=(sudo); fi
   export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq
-  apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  "${sudo[@]}" apt-get update -qq
+  "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
