@@ -60,8 +60,6 @@ void Application::setKeyWindow(Window* window) {
 }
 
 void Application::touchDown(Point screenPoint, int finger) {
-  // The status bar takes no touches and does not count as a tap.
-  if (screenPoint.y < kStatusBarHeight) return;
   double now = clock_.now();
   bool continuesStreak = now - lastTapTime_ <= kMultiTapInterval + kTimeSlack &&
                          distance(screenPoint, lastTapPoint_) <= kMultiTapDistance;
