@@ -82,8 +82,9 @@ class View : public Responder {
   Point convertFromAncestor(Point p, const View* ancestor) const;
 
   // The top-most view at `p` (in this view's coordinates) that is shown, has alpha of at least
-  // 0.01 and takes touches; children are searched front-most first, also outside this view's
-  // bounds only when they lie inside it. Returns nullptr when nothing takes the touch.
+  // 0.01 and takes touches; children are searched front-most first. A point outside this view's
+  // bounds reaches none of its children, even one drawn there, and a view that takes no touches
+  // takes none for its children either. Returns nullptr when nothing takes the touch.
   virtual View* hitTest(Point p);
   virtual bool pointInside(Point p) const { return bounds().contains(p); }
 
