@@ -76,10 +76,20 @@ void drawTurnedPicture(cairo_t* cr, Size size, TransitionPicture picture, double
     setPictureSource(cr, picture);
     cairo_paint(cr);
     cairo_restore(cr);
-    cairo_set_source_rgba(cr, 0, 0, 0, kFlipShade * sine);
-    cairo_paint(cr);
     cairo_restore(cr);
   }
+  // The card stays a flat quadrilateral in perspective; it is shaded in one piece so that the
+  // strips' overlaps do not show as lines.
+  double xLeft, kLeft, xRight, kRight;
+  project(-w / 2, xLeft, kLeft);
+  project(w / 2, xRight, kRight);
+  cairo_move_to(cr, xLeft, cy - cy * kLeft);
+  cairo_line_to(cr, xRight, cy - cy * kRight);
+  cairo_line_to(cr, xRight, cy + cy * kRight);
+  cairo_line_to(cr, xLeft, cy + cy * kLeft);
+  cairo_close_path(cr);
+  cairo_set_source_rgba(cr, 0, 0, 0, kFlipShade * sine);
+  cairo_fill(cr);
 }
 
 void drawFlip(cairo_t* cr, Size size, TransitionPicture before, TransitionPicture after,
