@@ -6,10 +6,16 @@
 #include <cmath>
 #include <ctime>
 #include <limits>
+#include <typeinfo>
+#include <vector>
 
 #include "Animation.h"
 #include "Application.h"
+#include "Button.h"
 #include "Font.h"
+#include "Image.h"
+#include "ImageView.h"
+#include "Label.h"
 #include "Screen.h"
 #include "TextDrawing.h"
 #include "Transitions.h"
@@ -78,6 +84,40 @@ class Painter {
  public:
   explicit Painter(double now) : now_(now) {}
 
+  // Skips everything drawn before `occluder`, which covers the whole screen with opaque paint.
+  // `path` holds its ancestors.
+  void skipUnder(const View* occluder, std::vector<const View*> path) {
+    occluder_ = occluder;
+    path_ = std::move(path);
+  }
+
+  // The front-most view that covers the screen below the status bar with opaque paint, drawn
+  // without transform, alpha or transition; its ancestors go into `path`. `origin` is the screen
+  // position of `view`'s top-left corner.
+  const View* findOccluder(const View& view, Point origin, std::vector<const View*>& path) const {
+    const View* found = nullptr;
+    for (const View* child : view.subviews()) {
+      if (!isShown(*child) || activeTransition(*child) || child->presentationAlpha() < 1 ||
+          !child->presentationTransform().isIdentity()) {
+        continue;
+      }
+      Point center = child->presentationCenter();
+      Size size = child->bounds().size;
+      Point childOrigin{origin.x + center.x - size.width / 2,
+                        origin.y + center.y - size.height / 2};
+      std::vector<const View*> childPath;
+      if (const View* inside = findOccluder(*child, childOrigin, childPath)) {
+        found = inside;
+        path = {&view};
+        path.insert(path.end(), childPath.begin(), childPath.end());
+      } else if (paintsOpaque(*child) && coversScreen(childOrigin, size)) {
+        found = child;
+        path = {&view};
+      }
+    }
+    return found;
+  }
+
   // Draws `view` placed in its superview's coordinates: presentation centre, transform and alpha.
   void drawPlaced(cairo_t* cr, const View& view) const {
     if (!isShown(view)) return;
@@ -120,12 +160,20 @@ class Painter {
   }
 
   void drawPlain(cairo_t* cr, const View& view) const {
-    if (intersectsClip(cr, view.bounds().size)) {
+    const std::vector<View*>& children = view.subviews();
+    auto first = children.begin();
+    if (std::find(path_.begin(), path_.end(), &view) != path_.end()) {
+      // An ancestor of the occluder: neither its content nor the children below the occluder's
+      // branch can show.
+      first = std::find_if(children.begin(), children.end(), [this](const View* child) {
+        return child == occluder_ || std::find(path_.begin(), path_.end(), child) != path_.end();
+      });
+    } else if (intersectsClip(cr, view.bounds().size)) {
       cairo_save(cr);
       view.draw(cr);
       cairo_restore(cr);
     }
-    for (const View* child : view.subviews()) drawPlaced(cr, *child);
+    for (auto it = first; it != children.end(); ++it) drawPlaced(cr, **it);
   }
 
  private:
@@ -213,7 +261,29 @@ class Painter {
     if (after.surface) cairo_surface_destroy(after.surface);
   }
 
+  // Views whose content is their background colour, or a picture without transparency filling
+  // them, painted over their whole bounds.
+  static bool paintsOpaque(const View& view) {
+    const std::type_info& type = typeid(view);
+    bool drawsBackground = type == typeid(View) || type == typeid(ImageView) ||
+                           type == typeid(Label) || type == typeid(Button);
+    if (!drawsBackground) return false;
+    if (view.backgroundColor.a >= 1) return true;
+    if (type != typeid(ImageView)) return false;
+    const Image* image = static_cast<const ImageView&>(view).image();
+    return image && image->surface() &&
+           cairo_image_surface_get_format(image->surface()) == CAIRO_FORMAT_RGB24;
+  }
+
+  static bool coversScreen(Point origin, Size size) {
+    constexpr double e = 1e-9;
+    return origin.x <= e && origin.y <= kStatusBarHeight + e &&
+           origin.x + size.width >= kScreenWidth - e && origin.y + size.height >= kScreenHeight - e;
+  }
+
   double now_;
+  const View* occluder_ = nullptr;
+  std::vector<const View*> path_;
 };
 
 }  // namespace
@@ -240,12 +310,20 @@ void Renderer::setStatusBarTime(std::function<std::string()> timeText) {
 
 void Renderer::renderScreen(const Screen& screen) {
   cairo_t* cr = cairo_create(surface_);
-  cairo_set_source_rgb(cr, 0, 0, 0);
-  cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
-  cairo_paint(cr);
-  cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
-  cairo_scale(cr, scale_, scale_);
   Painter painter(currentTime());
+  std::vector<const View*> path;
+  const View* occluder = screen.isHidden() ? nullptr : painter.findOccluder(screen, {0, 0}, path);
+  // With the status bar's edge between device pixels, its row is not covered by either alone.
+  double barEdge = kStatusBarHeight * scale_;
+  if (occluder && barEdge == std::floor(barEdge)) {
+    painter.skipUnder(occluder, std::move(path));
+  } else {
+    cairo_set_source_rgb(cr, 0, 0, 0);
+    cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+    cairo_paint(cr);
+    cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
+  }
+  cairo_scale(cr, scale_, scale_);
   // The screen fills the surface wherever its own centre is set.
   if (!screen.isHidden()) painter.drawBody(cr, screen);
   drawStatusBar(cr);

@@ -4,8 +4,11 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <map>
+#include <unordered_map>
 #include <utility>
+#include <vector>
 
 namespace kit {
 namespace {
@@ -108,26 +111,150 @@ double alignedStart(double width, TextAlignment alignment, Rect rect) {
   return rect.minX();
 }
 
+// Lines drawn frame after frame keep their shaped layouts. Pango lays a line out again by itself
+// when the drawing context's scale changes; translations alone do not.
+class DrawnLayouts {
+ public:
+  struct Entry {
+    PangoLayout* layout = nullptr;
+    int naturalWidth = 0;  // Pango units, before any ellipsis
+    int width = -1;        // the width the layout is cut to, or -1
+    uint64_t lastUse = 0;
+    // The glyphs' coverage as last drawn, in device pixels, and what it was drawn for.
+    cairo_surface_t* mask = nullptr;
+    int maskX = 0, maskY = 0;  // the mask's corner from the whole-pixel part of the origin
+    double maskScaleX = 0, maskScaleY = 0, maskPhaseX = -1, maskPhaseY = -1;
+    int maskWidth = -1;
+  };
+
+  Entry& get(const std::string& text, const Font& font) {
+    std::string key(reinterpret_cast<const char*>(&font.size), sizeof font.size);
+    key += font.name;
+    key += '\0';
+    key += text;
+    auto found = entries_.find(key);
+    if (found == entries_.end()) {
+      if (entries_.size() >= kCapacity) evictOldHalf();
+      Layout fresh(drawContext(), text, font);
+      Entry entry;
+      entry.layout = static_cast<PangoLayout*>(g_object_ref(fresh.get()));
+      entry.naturalWidth = fresh.logical().width;
+      found = entries_.emplace(std::move(key), entry).first;
+    }
+    found->second.lastUse = ++uses_;
+    return found->second;
+  }
+
+ private:
+  static constexpr size_t kCapacity = 256;
+
+  void evictOldHalf() {
+    std::vector<uint64_t> uses;
+    for (const auto& [key, entry] : entries_) uses.push_back(entry.lastUse);
+    std::nth_element(uses.begin(), uses.begin() + uses.size() / 2, uses.end());
+    uint64_t cut = uses[uses.size() / 2];
+    for (auto it = entries_.begin(); it != entries_.end();) {
+      if (it->second.lastUse < cut) {
+        g_object_unref(it->second.layout);
+        if (it->second.mask) cairo_surface_destroy(it->second.mask);
+        it = entries_.erase(it);
+      } else {
+        ++it;
+      }
+    }
+  }
+
+  std::unordered_map<std::string, Entry> entries_;
+  uint64_t uses_ = 0;
+};
+
+// Glyphs are chosen for the drawing's scale and rotation; its translation is left out, so that
+// lines at different places do not each lay all cached lines out again.
+void followScale(cairo_t* cr) {
+  cairo_matrix_t m;
+  cairo_get_matrix(cr, &m);
+  PangoMatrix linear = {m.xx, m.xy, m.yx, m.yy, 0, 0};
+  const PangoMatrix* current = pango_context_get_matrix(drawContext());
+  PangoMatrix identity = PANGO_MATRIX_INIT;
+  const PangoMatrix& now = current ? *current : identity;
+  if (now.xx != linear.xx || now.xy != linear.xy || now.yx != linear.yx || now.yy != linear.yy) {
+    pango_context_set_matrix(drawContext(), &linear);
+  }
+}
+
+// Unrotated text is drawn through the coverage of its glyphs kept from the last frame: the same
+// pixels as drawing the glyphs, for a fraction of the cost. The coverage is kept for the origin's
+// position within a device pixel, in quarters.
+void paintThroughMask(cairo_t* cr, DrawnLayouts::Entry& entry, const cairo_matrix_t& m,
+                      Point origin) {
+  double dx = origin.x, dy = origin.y;
+  cairo_user_to_device(cr, &dx, &dy);
+  double wholeX = std::floor(dx), wholeY = std::floor(dy);
+  double phaseX = std::round((dx - wholeX) * 4) / 4, phaseY = std::round((dy - wholeY) * 4) / 4;
+  if (entry.maskScaleX != m.xx || entry.maskScaleY != m.yy || entry.maskPhaseX != phaseX ||
+      entry.maskPhaseY != phaseY || entry.maskWidth != entry.width) {
+    if (entry.mask) cairo_surface_destroy(entry.mask);
+    entry.mask = nullptr;
+    entry.maskScaleX = m.xx;
+    entry.maskScaleY = m.yy;
+    entry.maskPhaseX = phaseX;
+    entry.maskPhaseY = phaseY;
+    entry.maskWidth = entry.width;
+    PangoRectangle ink;
+    pango_layout_get_extents(entry.layout, &ink, nullptr);
+    if (ink.width <= 0 || ink.height <= 0) return;
+    // One spare pixel around the ink for anti-aliasing.
+    int left = static_cast<int>(std::floor(phaseX + toPoints(ink.x) * m.xx)) - 1;
+    int top = static_cast<int>(std::floor(phaseY + toPoints(ink.y) * m.yy)) - 1;
+    int right = static_cast<int>(std::ceil(phaseX + toPoints(ink.x + ink.width) * m.xx)) + 1;
+    int bottom = static_cast<int>(std::ceil(phaseY + toPoints(ink.y + ink.height) * m.yy)) + 1;
+    entry.mask = cairo_image_surface_create(CAIRO_FORMAT_A8, right - left, bottom - top);
+    entry.maskX = left;
+    entry.maskY = top;
+    cairo_t* mc = cairo_create(entry.mask);
+    cairo_translate(mc, phaseX - left, phaseY - top);
+    cairo_scale(mc, m.xx, m.yy);
+    cairo_move_to(mc, 0, 0);
+    pango_cairo_show_layout(mc, entry.layout);
+    cairo_destroy(mc);
+    cairo_surface_flush(entry.mask);
+  }
+  if (!entry.mask) return;
+  cairo_identity_matrix(cr);
+  cairo_mask_surface(cr, entry.mask, wholeX + entry.maskX, wholeY + entry.maskY);
+}
+
 }  // namespace
 
 double drawTextLine(cairo_t* cr, const std::string& text, const Font& font, Color color,
                     TextAlignment alignment, Rect rect) {
   if (text.empty() || color.isClear()) return textLineStart(text, font, alignment, rect);
-  PangoContext* context = drawContext();
-  pango_cairo_update_context(cr, context);
-  Layout layout(context, text, font);
-  PangoRectangle logical = layout.logical();
-  if (toPoints(logical.width) > rect.size.width) {
-    pango_layout_set_width(layout.get(), static_cast<int>(rect.size.width * PANGO_SCALE));
-    pango_layout_set_ellipsize(layout.get(), PANGO_ELLIPSIZE_END);
-    logical = layout.logical();
+  static DrawnLayouts layouts;
+  followScale(cr);
+  DrawnLayouts::Entry& entry = layouts.get(text, font);
+  int available = static_cast<int>(rect.size.width * PANGO_SCALE);
+  int width = entry.naturalWidth > available ? available : -1;
+  if (width != entry.width) {
+    pango_layout_set_width(entry.layout, width);
+    pango_layout_set_ellipsize(entry.layout,
+                               width < 0 ? PANGO_ELLIPSIZE_NONE : PANGO_ELLIPSIZE_END);
+    entry.width = width;
   }
+  PangoRectangle logical;
+  pango_layout_get_extents(entry.layout, nullptr, &logical);
   double x = alignedStart(toPoints(logical.width), alignment, rect);
   double y = rect.minY() + (rect.size.height - toPoints(logical.height)) / 2;
+  Point origin{x - toPoints(logical.x), y - toPoints(logical.y)};
   cairo_save(cr);
   cairo_set_source_rgba(cr, color.r, color.g, color.b, color.a);
-  cairo_move_to(cr, x - toPoints(logical.x), y - toPoints(logical.y));
-  pango_cairo_show_layout(cr, layout.get());
+  cairo_matrix_t m;
+  cairo_get_matrix(cr, &m);
+  if (m.xy == 0 && m.yx == 0 && m.xx > 0 && m.yy > 0) {
+    paintThroughMask(cr, entry, m, origin);
+  } else {
+    cairo_move_to(cr, origin.x, origin.y);
+    pango_cairo_show_layout(cr, entry.layout);
+  }
   cairo_restore(cr);
   return x;
 }
