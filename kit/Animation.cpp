@@ -136,7 +136,7 @@ void Animator::begin(const std::string& animationID, void* context) {
   auto pending = std::make_unique<Pending>();
   pending->block->animationID = animationID;
   pending->block->context = context;
-  pending->block->commitTime = clock_.now();
+  pending->block->commitTime = commitTime();
   building_.push_back(std::move(pending));
 }
 
@@ -165,7 +165,7 @@ void Animator::commit() {
   std::unique_ptr<Pending> pending = std::move(building_.back());
   building_.pop_back();
   const auto& block = pending->block;
-  block->commitTime = clock_.now();
+  block->commitTime = commitTime();
   install(pending->centers, &ViewAnimations::center, block, animatedViews_);
   install(pending->alphas, &ViewAnimations::alpha, block, animatedViews_);
   install(pending->transforms, &ViewAnimations::transform, block, animatedViews_);
@@ -213,8 +213,14 @@ void Animator::endFinishedBlocks() {
   for (const auto& block : due) {
     if (!block->didStop) continue;
     if (block->delegate && block->delegateAlive.expired()) continue;
+    callbackTime_ = block->endTime();
     block->didStop(block->delegate, block->animationID, !block->superseded, block->context);
+    callbackTime_ = -1;
   }
+}
+
+double Animator::commitTime() const {
+  return callbackTime_ >= 0 ? std::min(callbackTime_, clock_.now()) : clock_.now();
 }
 
 bool Animator::isAnimating() const {

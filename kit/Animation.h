@@ -96,7 +96,12 @@ class Animator {
 
  private:
   struct Pending;
+  // The time a block committed now starts from: inside a did-stop callback, the end time of the
+  // block that ended, so that chains keep their exact timing whatever the frame rate.
+  double commitTime() const;
+
   const Clock& clock_;
+  double callbackTime_ = -1;  // the ending block's end time while its callback runs, else < 0
   std::vector<std::unique_ptr<Pending>> building_;
   std::vector<std::shared_ptr<AnimationBlock>> running_;
   std::vector<View*> animatedViews_;

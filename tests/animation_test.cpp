@@ -400,3 +400,16 @@ TEST(AnimationLifetime, ViewsOutlivingTheApplicationShowTheirModelValues) {
   view.setAlpha(0.5);  // no application: plain changes still work
   EXPECT_EQ(0.5, view.presentationAlpha());
 }
+
+TEST_F(AnimationTest, ChainsKeepTheirTimingWhenTheLoopRunsLate) {
+  View v({10, 10});
+  v.setCenter({0, 0});
+  Marker marker(&v);
+  marker.start();  // stage 1 runs 0.1 to 0.35, stage 2 0.35 to 0.45
+  at(0.4);         // one late turn: stage 1 ends here, stage 2 starts from its own end time
+  ASSERT_EQ(marker.log.size(), 1u);
+  expectPoint({300, 200}, v.presentationCenter());  // halfway through stage 2
+  at(0.45);
+  expectPoint({300, 300}, v.presentationCenter());
+  EXPECT_EQ(marker.log.size(), 2u);
+}

@@ -47,8 +47,8 @@ TEST(KioskReplay, TwoVisitorsSessionsProduceTheDataFileByteForByte) {
                      "anna.berg@example.com,F,34,\"Hiking,Camping,\",\n"),
             std::string::npos)
       << log;
-  for (const char* shot :
-       {"anna-filled.png", "flip-halfway.png", "thankyou.png", "empty-again.png"}) {
+  for (const char* shot : {"anna-filled.png", "flip-turning-away.png", "flip-turning-in.png",
+                           "thankyou.png", "empty-again.png"}) {
     EXPECT_GT(std::filesystem::file_size(out + "/" + shot), 10000u) << shot;
   }
 }

@@ -92,7 +92,7 @@ TEST(KioskSignals, MarkersDropInTagOrderBounceRestAndFloatAwayToTheirBaseHeights
   EXPECT_EQ(c.r1->presentationAlpha(), 0.0);
   EXPECT_EQ(c.r1->presentationCenter(), (kit::Point{120, 388}));
   EXPECT_GT(c.r4->presentationAlpha(), 0.0);
-  k.step(0.3);  // 2.5: r4's too
+  k.step(0.3 + 1e-6);  // 2.5: r4's too (its stagger of 0.3 s is passed in single precision)
   for (int i = 0; i < 4; ++i) {
     EXPECT_EQ(markers[i]->presentationAlpha(), 0.0) << i;
     EXPECT_EQ(markers[i]->presentationCenter(), (kit::Point{120, base[i]})) << i;

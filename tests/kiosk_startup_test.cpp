@@ -153,7 +153,7 @@ TEST(KioskStartup, TouchesHitTheRightViewsAtTheLayoutsTrickyPoints) {
 
   // The invisible tap area in the form's top right corner, not the form background beside it.
   EXPECT_EQ(hitTag(k, {693, 75}), 300);
-  EXPECT_EQ(hitTag(k, {619, 1}), 300);
+  EXPECT_EQ(hitTag(k, {619, 21}), 300);  // just below the status bar
   EXPECT_EQ(hitTag(k, {767, 149}), 300);
   EXPECT_EQ(hitTag(k, {617, 75}), 10);
   EXPECT_EQ(hitTag(k, {693, 151}), 10);
@@ -167,8 +167,10 @@ TEST(KioskStartup, TouchesHitTheRightViewsAtTheLayoutsTrickyPoints) {
   EXPECT_EQ(hitTag(k, {180, 610}), 10);            // the marker over bare background
   EXPECT_EQ(hitView(k, {655, 960}), c.submit);
 
-  // The answer button takes the touch on its whole 50 x 50 square, not only on its ring.
-  EXPECT_EQ(hitView(k, {300 - 24, 517 + 24}), c.btn3);
+  // The answer button takes the touch on its whole 50 x 50 square, not only on its ring; where
+  // two squares overlap, the later button lies on top.
+  EXPECT_EQ(hitView(k, {300 - 24, 517 - 24}), c.btn3);
+  EXPECT_EQ(hitView(k, {300 - 24, 517 + 24}), c.btn5);
 
   // The thank-you picture takes no touches: the thank-you view gets them.
   c.formView->setHidden(true);

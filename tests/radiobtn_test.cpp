@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "kit/Animation.h"
 #include "kit/Application.h"
 
 namespace {
@@ -14,7 +15,12 @@ struct PopFixture : ::testing::Test {
   RadioBtn button{kit::Size{50, 50}};
 
   void SetUp() override { button.initBtn(); }
+  // Runs the loop at 60 Hz up to `t`, and once exactly at `t`.
   void advanceTo(double t) {
+    while (clock.now() + 1.0 / 60 < t) {
+      clock.advance(1.0 / 60);
+      app.runOnce();
+    }
     clock.advance(t - clock.now());
     app.runOnce();
   }

@@ -47,10 +47,15 @@ class Kiosk {
   void tapAt(kit::Point p, int count = 1) { headless_->tap(p.x, p.y, count); }
   void typeText(const std::string& text) { headless_->type(text); }
   void advance(double seconds) { headless_->wait(seconds); }
-  // Moves the clock by exactly `seconds` and runs one turn of the run loop, so that animation
-  // stages can be read at exact times.
+  // Runs the loop at 60 Hz for exactly `seconds` (the last turn lands on the exact time), so
+  // that animation stages can be read at exact times.
   void step(double seconds) {
-    headless_->clock().advance(seconds);
+    double target = now() + seconds;
+    while (now() + 1.0 / 60 < target - 1e-9) {
+      headless_->clock().advance(1.0 / 60);
+      headless_->app().runOnce();
+    }
+    headless_->clock().advance(target - now());
     headless_->app().runOnce();
   }
   // Taps a field and types into it.

@@ -1,5 +1,8 @@
 #include "TestSupport.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -45,6 +48,32 @@ std::string readAll(const std::string& path) {
 void writeAll(const std::string& path, const std::string& contents) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out << contents;
+}
+
+StderrCapture::StderrCapture() {
+  int fds[2];
+  if (pipe2(fds, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+  fcntl(fds[0], F_SETFL, O_NONBLOCK);
+  savedFd_ = dup(2);
+  dup2(fds[1], 2);
+  close(fds[1]);
+  readFd_ = fds[0];
+}
+
+StderrCapture::~StderrCapture() {
+  finish();
+}
+
+std::string StderrCapture::finish() {
+  if (savedFd_ < 0) return text_;
+  dup2(savedFd_, 2);
+  close(savedFd_);
+  savedFd_ = -1;
+  char buffer[4096];
+  ssize_t n;
+  while ((n = read(readFd_, buffer, sizeof buffer)) > 0) text_.append(buffer, n);
+  close(readFd_);
+  return text_;
 }
 
 std::string outputDirectory() {

@@ -24,6 +24,21 @@ class TempHome {
 std::string readAll(const std::string& path);
 void writeAll(const std::string& path, const std::string& contents);
 
+// Collects what is written to standard error while it lives, through a pipe (so that a file
+// size limit set by a test cannot cut it short). Meant for short logs: under 64 KiB.
+class StderrCapture {
+ public:
+  StderrCapture();
+  ~StderrCapture();
+  // Stops capturing and returns what was written.
+  std::string finish();
+
+ private:
+  int savedFd_ = -1;
+  int readFd_ = -1;
+  std::string text_;
+};
+
 // Where test artefacts (screenshots) go: build/tests/output, created on first use.
 std::string outputDirectory();
 
