@@ -3,6 +3,7 @@
 #include <cairo.h>
 #include <gdk-pixbuf/gdk-pixbuf.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <map>
 #include <set>
@@ -136,6 +137,39 @@ Image::Image(cairo_surface_t* surface, double scale) : surface_(surface), scale_
 
 Image::~Image() {
   if (surface_) cairo_surface_destroy(surface_);
+  for (const Rendition& rendition : renditions_) cairo_surface_destroy(rendition.surface);
+}
+
+cairo_surface_t* Image::surfaceOfPixelSize(int width, int height) const {
+  if (!surface_ || width <= 0 || height <= 0) return nullptr;
+  int ownWidth = cairo_image_surface_get_width(surface_);
+  int ownHeight = cairo_image_surface_get_height(surface_);
+  if (width == ownWidth && height == ownHeight) return surface_;
+  for (size_t i = 0; i < renditions_.size(); ++i) {
+    if (renditions_[i].width == width && renditions_[i].height == height) {
+      std::rotate(renditions_.begin(), renditions_.begin() + static_cast<long>(i),
+                  renditions_.begin() + static_cast<long>(i) + 1);
+      return renditions_.front().surface;
+    }
+  }
+  constexpr size_t kRenditionsKept = 4;
+  if (renditions_.size() == kRenditionsKept) {
+    cairo_surface_destroy(renditions_.back().surface);
+    renditions_.pop_back();
+  }
+  cairo_surface_t* resampled =
+      cairo_image_surface_create(cairo_image_surface_get_format(surface_), width, height);
+  cairo_t* cr = cairo_create(resampled);
+  cairo_scale(cr, static_cast<double>(width) / ownWidth, static_cast<double>(height) / ownHeight);
+  cairo_set_source_surface(cr, surface_, 0, 0);
+  cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_GOOD);
+  cairo_pattern_set_extend(cairo_get_source(cr), CAIRO_EXTEND_PAD);
+  cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+  cairo_paint(cr);
+  cairo_destroy(cr);
+  cairo_surface_flush(resampled);
+  renditions_.insert(renditions_.begin(), {width, height, resampled});
+  return resampled;
 }
 
 Size Image::size() const {

@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "Geometry.h"
 
@@ -29,10 +30,19 @@ class Image {
   Size size() const;  // in points
   double scale() const { return scale_; }
   cairo_surface_t* surface() const { return surface_; }
+  // The picture resampled to `width` x `height` pixels with good filtering, made once and kept
+  // (a few sizes per picture), so that drawing it at that size is a plain copy.
+  cairo_surface_t* surfaceOfPixelSize(int width, int height) const;
 
  private:
+  struct Rendition {
+    int width;
+    int height;
+    cairo_surface_t* surface;
+  };
   cairo_surface_t* surface_;
   double scale_;
+  mutable std::vector<Rendition> renditions_;  // most recently used first
 };
 
 }  // namespace kit
