@@ -304,3 +304,36 @@ TEST_F(RenderTest, LabelsAndStatusBar) {
   EXPECT_GT(lightPixelsIn(kScreenWidth - 40, kScreenWidth), 60);
   EXPECT_EQ(0, lightPixelsIn(0, kScreenWidth / 2 - 40));
 }
+
+TEST_F(RenderTest, ViewsCoveringTheScreenHideOnlyWhatIsBelowThem) {
+  writePng(file("backdrop.png"), 8, 8, [](int, int) { return Rgb{0, 128, 0}; });
+  Headless h(1);
+  View* root = whiteRoot(h);
+  addBox(root, {100, 100}, {100, 100}, Color::red());
+  // An opaque picture over the whole screen below the status bar, and a box above it.
+  auto cover = std::make_unique<ImageView>(Size{kScreenWidth, kScreenHeight - kStatusBarHeight});
+  cover->setImage(Image::imageNamed("backdrop.png"));
+  cover->setCenter(root->center());
+  ImageView* backdrop = h.app().screen().modalLayer()->addSubview(std::move(cover));
+  addBox(backdrop, {50, 50}, {400, 100}, Color::rgba(0, 0, 1));
+
+  auto look = [&](const char* name) {
+    EXPECT_TRUE(h.shot(testing_support::outputDirectory() + "/render_cover_" + name + ".png"));
+    return std::make_pair(h.renderer().colorAt(onScreen(100, 100)),
+                          h.renderer().colorAt(onScreen(400, 100)));
+  };
+  auto [under, above] = look("opaque");
+  expectColor(Color::rgba(0, 128 / 255.0, 0), under);
+  expectColor(Color::rgba(0, 0, 1), above);
+  expectColor(Color::black(), h.renderer().colorAt({100, 10}));
+
+  // See-through, moved aside, or hidden, the cover lets what is below show again.
+  backdrop->setAlpha(0.5);
+  expectColor(Color::rgba(0.5, 64 / 255.0, 0), look("half").first);
+  backdrop->setAlpha(1);
+  backdrop->setCenter({backdrop->center().x + 1, backdrop->center().y});
+  look("moved");
+  expectColor(Color::white(), h.renderer().colorAt(onScreen(0.5, 500)));
+  backdrop->setHidden(true);
+  expectColor(Color::red(), look("hidden").first);
+}
