@@ -113,12 +113,56 @@ class Reports {
   kit::SteadyClock clock_;
 };
 
+// An X server of this test's own, so that the clicks of another window test running at the same
+// time cannot land on this test's window, nor its keys on theirs.
+class PrivateDisplay {
+ public:
+  PrivateDisplay() {
+    if (run("command -v Xvfb").empty()) return;
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0) return;
+    pid_ = fork();
+    if (pid_ == 0) {
+      prctl(PR_SET_PDEATHSIG, SIGKILL);
+      close(fds[0]);
+      fcntl(fds[1], F_SETFD, 0);  // the server writes its display number here
+      std::string fd = std::to_string(fds[1]);
+      execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x1280x24", "-nolisten",
+             "tcp", static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    close(fds[1]);
+    std::string number;
+    char c;
+    while (read(fds[0], &c, 1) == 1 && c != '\n') number += c;
+    close(fds[0]);
+    if (number.empty()) return;
+    if (const char* old = std::getenv("DISPLAY")) oldDisplay_ = old;
+    setenv("DISPLAY", (":" + number).c_str(), 1);
+    active_ = true;
+  }
+  ~PrivateDisplay() {
+    if (active_) setenv("DISPLAY", oldDisplay_.c_str(), 1);
+    if (pid_ > 0) {
+      kill(pid_, SIGTERM);
+      int status = 0;
+      waitpid(pid_, &status, 0);
+    }
+  }
+
+ private:
+  pid_t pid_ = -1;
+  bool active_ = false;
+  std::string oldDisplay_;
+};
+
 }  // namespace
 
 TEST(SdlTyping, RealKeyEventsReachTheFocusedFieldThroughItsDelegate) {
   if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no X display (run under xvfb-run)";
   if (run("command -v xdotool").empty()) GTEST_SKIP() << "xdotool is not installed";
 
+  PrivateDisplay display;
   testing_support::TempHome home;
   textFile = home.path() + "/field.txt";
   int fds[2];
@@ -151,7 +195,6 @@ TEST(SdlTyping, RealKeyEventsReachTheFocusedFieldThroughItsDelegate) {
     killChild();
     FAIL() << "the window did not appear";
   }
-  run("xdotool windowfocus --sync " + window);
 
   // Each character is one edit at the caret, the first capitalised; "#" is refused.
   run("xdotool type --window " + window + " --delay 30 'hi yo#u'");
