@@ -356,8 +356,9 @@ void TextField::draw(cairo_t* cr) const {
   cairo_clip(cr);
   double caretX;
   if (text_.empty()) {
-    caretX = drawTextLine(cr, placeholder, font, kPlaceholderColor, textAlignment, rect);
-    if (placeholder.empty()) caretX = textLineStart("", font, textAlignment, rect);
+    drawTextLine(cr, placeholder, font, kPlaceholderColor, textAlignment, rect);
+    // An empty field's caret stands where the first character will go, whatever the placeholder.
+    caretX = textLineStart("", font, textAlignment, rect);
     if (textAlignment == TextAlignment::Right) caretX = rect.maxX() - kCaretWidth;
   } else {
     std::string shown = displayText();

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -202,6 +203,27 @@ TEST_F(KeyboardTest, PhysicalAndOnScreenKeysTakeTheSamePath) {
   tapKeys({"backspace"});
   EXPECT_EQ(field->text(), "Ab");
   std::vector<std::string> expected{"A", "b", "c", "d", "", ""};
+  EXPECT_EQ(delegate.replacements, expected);
+}
+
+TEST_F(KeyboardTest, RunnerScriptsTypePasteAndPressKeysIntoTheTappedField) {
+  TextField* field = addField(KeyboardType::Default, {384, 200});
+  std::istringstream script(
+      "tap 384 200\n"
+      "wait 0.3\n"
+      "type hello\n"
+      "paste  big world\n"
+      "key backspace\n"
+      "key return\n"
+      "key hide\n"
+      "wait 0.3\n");
+  std::ostringstream errors;
+  EXPECT_EQ(h.runScript(script, errors), 0) << errors.str();
+  EXPECT_EQ(field->text(), "Hello big worl");
+  EXPECT_EQ(delegate.returns, 1);
+  EXPECT_EQ(h.app().firstResponder(), nullptr);
+  EXPECT_TRUE(Keyboard::existing()->isHidden());
+  std::vector<std::string> expected{"H", "e", "l", "l", "o", " big world", ""};
   EXPECT_EQ(delegate.replacements, expected);
 }
 
