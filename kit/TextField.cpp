@@ -381,7 +381,10 @@ void TextField::draw(cairo_t* cr) const {
     double elapsed = std::max(now() - caretEpoch_, 0.0);
     double next =
         caretEpoch_ + (std::floor(elapsed / kCaretBlinkInterval) + 1) * kCaretBlinkInterval;
-    Application::shared()->setNeedsDisplayAt(next);
+    if (next != blinkRedraw_) {
+      blinkRedraw_ = next;
+      Application::shared()->setNeedsDisplayAt(next);
+    }
   }
   cairo_restore(cr);
 }

@@ -96,8 +96,9 @@ class TextField : public Control {
 
   std::string text_;
   size_t caret_ = 0;
-  double caretEpoch_ = 0;  // caret blink phase starts here
-  double scrollX_ = 0;     // how far text longer than the field is moved left
+  double caretEpoch_ = 0;            // caret blink phase starts here
+  double scrollX_ = 0;               // how far text longer than the field is moved left
+  mutable double blinkRedraw_ = -1;  // the caret's next change, already asked to be drawn
 };
 
 }  // namespace kit

@@ -213,6 +213,15 @@ TEST_F(TextFieldTest, CaretBlinksOnTheApplicationClockAndShowsAgainOnEachEdit) {
   EXPECT_FALSE(field->isCaretVisible());
   h.wait(0.5);
   EXPECT_TRUE(field->isCaretVisible());
+
+  // A drawn caret wakes the run loop when it next turns on or off.
+  h.wait(0.3);
+  h.type("b");
+  double typedAt = h.clock().now();
+  h.shot("");
+  h.app().didDisplay();
+  EXPECT_NEAR(h.app().nextWakeTime(), typedAt + kCaretBlinkInterval, 1e-9);
+
   field->resignFirstResponder();
   EXPECT_FALSE(field->isCaretVisible());
 }
