@@ -139,8 +139,8 @@ bool TextField::becomeFirstResponder() {
   if (app->firstResponder() == this) return true;
   if (TextField* previous = app->firstResponder()) {
     previous->endEditing();
-    // An editing-did-end action handed the focus elsewhere; that choice stands.
-    if (app->firstResponder()) return false;
+    // An editing-did-end action handed the focus on itself; that choice stands.
+    if (app->firstResponder()) return app->firstResponder() == this;
   }
   app->setFirstResponder(this);
   caret_ = codePointCount(text_);
