@@ -216,6 +216,15 @@ TEST_F(RenderTest, AlphaTransformAndUnclippedChildren) {
   clear->setAlpha(0);
   addBox(clear, {10, 10}, {25, 25}, Color::black());
 
+  // A picture in a faded group lands where it belongs, faded with it.
+  writePng(file("dot.png"), 10, 10, [](int, int) { return Rgb{0, 0, 0}; });
+  View* fadedGroup = addBox(root, {100, 100}, {650, 650}, Color::clear());
+  fadedGroup->setAlpha(0.5);
+  auto dot = std::make_unique<ImageView>(Size{10, 10});
+  dot->setImage(Image::imageNamed("dot.png"));
+  dot->setCenter({75, 75});
+  fadedGroup->addSubview(std::move(dot));
+
   ASSERT_TRUE(h.shot(testing_support::outputDirectory() + "/render_alpha_transform.png"));
   const Renderer& r = h.renderer();
   expectColor(Color::rgba(1, 0.5, 0.5), r.colorAt(onScreen(100, 100)));
@@ -236,6 +245,10 @@ TEST_F(RenderTest, AlphaTransformAndUnclippedChildren) {
   expectColor(Color::black(), r.colorAt(onScreen(585, 400)));
   expectColor(Color::white(), r.colorAt(onScreen(595, 400)));
 
+  expectColor(Color::rgba(0.5, 0.5, 0.5), r.colorAt(onScreen(671, 671)));
+  expectColor(Color::rgba(0.5, 0.5, 0.5), r.colorAt(onScreen(679, 679)));
+  expectColor(Color::white(), r.colorAt(onScreen(669, 675)));
+  expectColor(Color::white(), r.colorAt(onScreen(681, 675)));
   expectColor(Color::white(), r.colorAt(onScreen(100, 600)));
   expectColor(Color::white(), r.colorAt(onScreen(200, 600)));
 }
