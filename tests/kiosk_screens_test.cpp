@@ -106,6 +106,18 @@ TEST(KioskScreens, TheThankYouScreenShowsAfterTheFlipAtDoubleDensityToo) {
   EXPECT_FALSE(isBlack(k.h().colorAt({384, 1000})));
 }
 
+TEST(KioskScreens, TheHiddenTripleTapCurlsTheFormUpOverTheStaffScreen) {
+  Kiosk k;
+  kit::Color header = k.h().colorAt({300, 40});
+  k.tapAt(FormPoints::hiddenTapArea, 3);
+  k.advance(0.5);
+  ASSERT_TRUE(k.h().shot(shotPath("admin-curl-halfway.png")));
+  EXPECT_TRUE(isBlack(k.h().colorAt({100, 1000})));  // the black staff screen shows below
+  EXPECT_EQ(k.h().colorAt({300, 40}), header);       // the top of the form is still there
+  k.advance(0.6);
+  EXPECT_TRUE(isBlack(k.h().colorAt({300, 40})));
+}
+
 TEST(KioskScreens, TheStaffPicturesLeaveRoomForTheirFieldsAndButtons) {
   // The sign-in and signed-in pictures as the staff screen will show them: panel coordinates
   // are screen points, the two borderless fields lie on white boxes of the picture.
