@@ -5,21 +5,11 @@
 
 #include "support/KioskHarness.h"
 
+using testing_support::countOf;
 using testing_support::FormPoints;
 using testing_support::Kiosk;
 
-namespace {
-
-int countOf(const std::string& haystack, const std::string& needle) {
-  int n = 0;
-  for (size_t at = haystack.find(needle); at != std::string::npos;
-       at = haystack.find(needle, at + 1)) {
-    ++n;
-  }
-  return n;
-}
-
-}  // namespace
+namespace {}  // namespace
 
 TEST(KioskEntry, PhoneDigitsAreBufferedLimitedToTenAndFormattedWhenEditingEnds) {
   Kiosk k;

@@ -11,6 +11,7 @@
 #include "kit/AlertView.h"
 #include "support/KioskHarness.h"
 
+using testing_support::countOf;
 using testing_support::FormPoints;
 using testing_support::Kiosk;
 
@@ -25,15 +26,6 @@ void fillCompleteForm(Kiosk& k) {
   k.fill(FormPoints::age, "34");
   k.hideKeyboardKey();
   for (int answer : {1, 5, 6, 9, 10}) k.tapAt(FormPoints::answer(answer));
-}
-
-int countOf(const std::string& haystack, const std::string& needle) {
-  int n = 0;
-  for (size_t at = haystack.find(needle); at != std::string::npos;
-       at = haystack.find(needle, at + 1)) {
-    ++n;
-  }
-  return n;
 }
 
 }  // namespace

@@ -50,6 +50,15 @@ void writeAll(const std::string& path, const std::string& contents) {
   out << contents;
 }
 
+int countOf(const std::string& haystack, const std::string& needle) {
+  int n = 0;
+  for (size_t at = haystack.find(needle); at != std::string::npos;
+       at = haystack.find(needle, at + 1)) {
+    ++n;
+  }
+  return n;
+}
+
 StderrCapture::StderrCapture() {
   int fds[2];
   if (pipe2(fds, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");

@@ -24,6 +24,9 @@ class TempHome {
 std::string readAll(const std::string& path);
 void writeAll(const std::string& path, const std::string& contents);
 
+// How many times `needle` occurs in `haystack` (overlaps counted).
+int countOf(const std::string& haystack, const std::string& needle);
+
 // Collects what is written to standard error while it lives, through a pipe (so that a file
 // size limit set by a test cannot cut it short). Meant for short logs: under 64 KiB.
 class StderrCapture {
