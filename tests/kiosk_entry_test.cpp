@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "kit/Keyboard.h"
 #include "support/KioskHarness.h"
 
 using testing_support::countOf;
@@ -135,4 +136,39 @@ TEST(KioskNavigation, PrevFromTheStartGoesToAgeAndTheToolbarFollowsTheKeyboard) 
   k.tapAt(FormPoints::formBackground);
   EXPECT_FALSE(c.age->isFirstResponder());
   EXPECT_EQ(c.toolbar->center(), (kit::Point{384, 1050}));
+}
+
+TEST(KioskEntry, AVisitorTypesWithTheOnScreenKeyboardsOfEachField) {
+  Kiosk k;
+  TolvikViewController& c = k.c();
+  auto tapKeys = [&](const std::vector<std::string>& labels) {
+    for (const std::string& label : labels) {
+      kit::Rect key = kit::Keyboard::frameOfKey(label);
+      ASSERT_GT(key.size.width, 0) << label;
+      k.tapAt(key.center());
+      k.advance(0.4);  // apart, so that no two taps count as one double tap
+    }
+  };
+  k.tapAt(FormPoints::firstName);
+  k.advance(0.5);
+  tapKeys({"a", "n", "n", "a"});
+  EXPECT_EQ(c.firstName->text(), "Anna");  // the first letter of a sentence is capitalised
+
+  k.tapAt(FormPoints::phone);
+  k.advance(0.5);
+  tapKeys({"5", "5", "5", "2", "0", "1", "3", "3", "4", "4", "9"});
+  EXPECT_EQ(c.phoneNum, "5552013344");
+  tapKeys({"backspace"});
+  EXPECT_EQ(c.phoneNum, "555201334");
+
+  k.tapAt(FormPoints::email);  // ends phone editing, brings the e-mail keyboard
+  k.advance(0.5);
+  EXPECT_EQ(c.phone->text(), "(555) 201-334");
+  tapKeys({"a", "@", "b", ".", "c"});
+  EXPECT_EQ(c.email->text(), "a@b.c");
+
+  tapKeys({"hide"});
+  EXPECT_FALSE(c.email->isFirstResponder());
+  k.advance(0.5);
+  EXPECT_EQ(c.toolbar->presentationCenter(), (kit::Point{384, 1050}));
 }
