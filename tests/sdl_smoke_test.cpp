@@ -191,7 +191,8 @@ TEST(SdlSmoke, ClicksAButtonInARealWindow) {
     FAIL() << "the window did not appear";
   }
 
-  // A plain click on the button at the window's first size.
+  // A plain click on the button at the window's first size, the window raised above any other.
+  run("xdotool windowraise " + window);
   run("xdotool mousemove --window " + window + " " + windowPosition(window, {384, 512}) +
       " click 1");
   EXPECT_TRUE(reports.waitFor("clicked 1", 10)) << reports.lines;
