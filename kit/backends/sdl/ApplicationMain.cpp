@@ -17,6 +17,7 @@
 #include "kit/Log.h"
 #include "kit/Renderer.h"
 #include "kit/Screen.h"
+#include "kit/TextField.h"
 #include "kit/backends/sdl/Letterbox.h"
 
 namespace kit {
@@ -160,17 +161,20 @@ class SdlHost {
     }
   }
 
-  // The keyboard's text input (and the input method) is on only while a field holds the keyboard.
+  // The keyboard's text input (and the input method) is on only while a field holds the keyboard;
+  // the input method's composition window is placed at that field.
   void updateTextInput() {
-    bool wanted = app_.firstResponder() != nullptr;
-    if (wanted != textInputOn_) {
-      if (wanted) {
+    TextField* field = app_.firstResponder();
+    if ((field != nullptr) != textInputOn_) {
+      if (field) {
         SDL_StartTextInput();
       } else {
         SDL_StopTextInput();
       }
-      textInputOn_ = wanted;
+      textInputOn_ = field != nullptr;
     }
+    if (field && field != placedField_) placeInputMethod(*field);
+    placedField_ = field;
   }
   void stopTextInput() {
     SDL_StopTextInput();
@@ -211,6 +215,18 @@ class SdlHost {
   bool quit() const { return quit_; }
 
  private:
+  void placeInputMethod(const TextField& field) {
+    Rect frame = field.bounds();
+    Point a = letterbox().pixel(field.convertToAncestor(frame.origin, nullptr));
+    Point b = letterbox().pixel(field.convertToAncestor({frame.maxX(), frame.maxY()}, nullptr));
+    double toPoints = static_cast<double>(pointWidth_) / pixelWidth_;
+    SDL_Rect rect{static_cast<int>(std::min(a.x, b.x) * toPoints),
+                  static_cast<int>(std::min(a.y, b.y) * toPoints),
+                  static_cast<int>(std::abs(b.x - a.x) * toPoints),
+                  static_cast<int>(std::abs(b.y - a.y) * toPoints)};
+    SDL_SetTextInputRect(&rect);
+  }
+
   void handleFinger(const SDL_TouchFingerEvent& finger) {
     Point p = letterbox().screenPoint(finger.x * pixelWidth_, finger.y * pixelHeight_);
     if (finger.type == SDL_FINGERDOWN) {
@@ -283,6 +299,7 @@ class SdlHost {
   bool quit_ = false;
   bool mouseDown_ = false;
   bool textInputOn_ = true;
+  const TextField* placedField_ = nullptr;
   std::map<SDL_FingerID, int> fingers_;
 };
 
