@@ -6,7 +6,6 @@
 #include <cmath>
 #include <cstring>
 #include <ctime>
-#include <limits>
 #include <map>
 #include <optional>
 #include <string>
@@ -75,8 +74,6 @@ class SdlHost {
     }
     frameDirty_ = true;
   }
-
-  double density() const { return kitRenderer_ ? kitRenderer_->scale() : 1; }
 
   Letterbox letterbox() const {
     return Letterbox::fit(pixelWidth_, pixelHeight_,
