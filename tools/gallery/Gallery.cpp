@@ -15,10 +15,6 @@
 #include "kit/Window.h"
 #include "kit/backends/headless/Headless.h"
 
-// The text page comes from its own file; while that is missing the gallery shows only the core
-// page.
-std::unique_ptr<kit::ViewController> makeTextPage() __attribute__((weak));
-
 namespace {
 
 constexpr double kBarHeight = 56;
@@ -35,7 +31,7 @@ class GalleryController : public kit::ViewController {
  public:
   GalleryController() {
     pages_.push_back({"Core kit", &makeCorePage, nullptr});
-    if (makeTextPage) pages_.push_back({"Text and keyboards", &makeTextPage, nullptr});
+    pages_.push_back({"Text and keyboards", &makeTextPage, nullptr});
   }
 
   void loadView() override {
