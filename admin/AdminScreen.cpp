@@ -33,4 +33,5 @@ void TolvikViewController::showForm() {
   View::commitAnimations();
 }
 
+// The staff screen has no fields yet, so nothing there can hold the keyboard.
 void TolvikViewController::hideAdminKeyboard() {}
