@@ -179,4 +179,13 @@ TEST(KioskSubmission, ADataFilePathThatCannotBeWrittenShowsTheAlertToo) {
   other.tapAt(FormPoints::submit);
   EXPECT_FALSE(other.c().formView->isHidden());
   EXPECT_NE(kit::AlertView::visibleAlert(), nullptr);
+  other.advance(0.5);
+  other.h().shot(testing_support::outputDirectory() + "/kiosk-not-saved.png");
+
+  // "OK" closes the alert over the form, still filled in for another try.
+  kit::Rect ok = kit::AlertView::visibleAlert()->buttonFrame();
+  other.tapAt(ok.center());
+  other.advance(0.5);
+  EXPECT_EQ(kit::AlertView::visibleAlert(), nullptr);
+  EXPECT_EQ(other.c().lastName->text(), "Berg");
 }
