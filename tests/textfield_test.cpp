@@ -18,53 +18,11 @@
 #include "support/TestSupport.h"
 
 using namespace kit;
+using namespace std::string_literals;
 
 namespace {
 
-struct Edit {
-  Range range;
-  std::string replacement;
-  bool operator==(const Edit&) const = default;
-};
-
-std::ostream& operator<<(std::ostream& out, const Edit& e) {
-  return out << "{" << e.range.location << "," << e.range.length << " \"" << e.replacement << "\"}";
-}
-
-class RecordingDelegate : public TextFieldDelegate {
- public:
-  bool shouldChangeCharactersInRange(TextField*, Range range, const std::string& s) override {
-    edits.push_back({range, s});
-    return accepts;
-  }
-  bool textFieldShouldReturn(TextField*) override {
-    ++returns;
-    return true;
-  }
-  std::vector<Edit> edits;
-  bool accepts = true;
-  int returns = 0;
-};
-
-// Writes down focus events and keyboard notifications in the order they happen.
-class EventLog : public Object {
- public:
-  EventLog() {
-    auto& center = NotificationCenter::defaultCenter();
-    center.addObserver(
-        this, [this](const Notification&) { lines.push_back("show"); },
-        KeyboardWillShowNotification, nullptr);
-    center.addObserver(
-        this, [this](const Notification&) { lines.push_back("hide"); },
-        KeyboardWillHideNotification, nullptr);
-  }
-  void watch(TextField* field, const std::string& name) {
-    field->addAction([this, name] { lines.push_back(name + " begin"); },
-                     ControlEvent::EditingDidBegin);
-    field->addAction([this, name] { lines.push_back(name + " end"); }, ControlEvent::EditingDidEnd);
-  }
-  std::vector<std::string> lines;
-};
+using testing_support::Edit;
 
 class TextFieldTest : public ::testing::Test {
  protected:
@@ -73,23 +31,24 @@ class TextFieldTest : public ::testing::Test {
     window->makeKeyAndVisible();
   }
 
-  TextField* addField(Point center, Size size = {300, 40}) {
-    auto* f = window->addSubview(std::make_unique<TextField>(size));
+  TextField* addField(Point center) {
+    auto* f = window->addSubview(std::make_unique<TextField>(Size{300, 40}));
     f->setCenter(center);
     f->borderStyle = BorderStyle::RoundedRect;
     f->delegate = &delegate;
     return f;
   }
 
-  // The screen x of the caret stop before code point `index` of the field's text.
-  double xOfIndex(TextField* f, size_t index) {
-    return f->frame().minX() + 8 + caretOffset(f->text(), f->font, index);
+  // Taps the field just after code point `index` of its text, or in its middle.
+  void tapField(TextField* f, size_t index = std::string::npos) {
+    double x = index == std::string::npos
+                   ? f->frame().center().x
+                   : f->frame().minX() + 8 + caretOffset(f->text(), f->font, index) + 1;
+    h.tap(x, f->frame().center().y);
   }
 
-  void tapField(TextField* f) { h.tap(f->frame().center().x, f->frame().center().y); }
-
   Headless h;
-  RecordingDelegate delegate;
+  testing_support::RecordingDelegate delegate;
   std::unique_ptr<Window> window = std::make_unique<Window>();
   TextField* field;
 };
@@ -98,7 +57,6 @@ TEST_F(TextFieldTest, TypingDeletingAndPastingAskTheDelegateWithRangeAndReplacem
   field->autocapitalizationType = AutocapitalizationType::None;
   tapField(field);
   ASSERT_TRUE(field->isFirstResponder());
-
   h.type("abc");
   h.key("backspace");
   h.paste("xyz");
@@ -110,7 +68,7 @@ TEST_F(TextFieldTest, TypingDeletingAndPastingAskTheDelegateWithRangeAndReplacem
 
   // In the middle: the tap puts the caret between "ab" and "xyz".
   delegate.edits.clear();
-  h.tap(xOfIndex(field, 2) + 1, field->frame().center().y);
+  tapField(field, 2);
   EXPECT_EQ(field->caretPosition(), 2u);
   h.type("Q");
   h.key("backspace");
@@ -121,13 +79,10 @@ TEST_F(TextFieldTest, TypingDeletingAndPastingAskTheDelegateWithRangeAndReplacem
   EXPECT_EQ(field->text(), "a12xyz");
   EXPECT_EQ(field->caretPosition(), 3u);
 
-  // A paste of several lines is still one edit, on one line.
+  // A paste of several lines is still one edit, on one line; return changes nothing.
   delegate.edits.clear();
   h.paste("one\ntwo");
-  ASSERT_EQ(delegate.edits.size(), 1u);
-  EXPECT_EQ(delegate.edits[0], (Edit{{3, 0}, "one two"}));
-
-  // Return goes to the delegate and changes nothing.
+  EXPECT_EQ(delegate.edits, (std::vector<Edit>{{{3, 0}, "one two"}}));
   h.key("return");
   EXPECT_EQ(delegate.returns, 1);
   EXPECT_EQ(field->text(), "a12one twoxyz");
@@ -136,24 +91,16 @@ TEST_F(TextFieldTest, TypingDeletingAndPastingAskTheDelegateWithRangeAndReplacem
 TEST_F(TextFieldTest, RefusedEditsLeaveTextCaretAndDelegateAlone) {
   field->setText("hello");
   tapField(field);
-  h.tap(xOfIndex(field, 2) + 1, field->frame().center().y);
+  tapField(field, 2);
   ASSERT_EQ(field->caretPosition(), 2u);
   delegate.accepts = false;
-
   h.type("x");
   h.key("backspace");
   h.paste("yy");
   EXPECT_EQ(field->text(), "hello");
   EXPECT_EQ(field->caretPosition(), 2u);
-  std::vector<Edit> asked{{{2, 0}, "x"}, {{1, 1}, ""}, {{2, 0}, "yy"}};
-  EXPECT_EQ(delegate.edits, asked);
+  EXPECT_EQ(delegate.edits, (std::vector<Edit>{{{2, 0}, "x"}, {{1, 1}, ""}, {{2, 0}, "yy"}}));
   EXPECT_EQ(delegate.returns, 0);
-
-  // Without the keyboard nothing is asked at all.
-  field->resignFirstResponder();
-  EXPECT_FALSE(field->insertText("z"));
-  EXPECT_FALSE(field->deleteBackward());
-  EXPECT_EQ(delegate.edits.size(), 3u);
 }
 
 TEST_F(TextFieldTest, BackspaceRemovesWholeGraphemeClusters) {
@@ -165,8 +112,6 @@ TEST_F(TextFieldTest, BackspaceRemovesWholeGraphemeClusters) {
                              "\xF0\x9F\x91\xA7" + zwj + "\xF0\x9F\x91\xA6";
   field->setText("x" + accented + flag + thumb + family);
   field->becomeFirstResponder();
-  ASSERT_EQ(field->caretPosition(), 1u + 2 + 2 + 2 + 7);
-
   for (int i = 0; i < 5; ++i) h.key("backspace");
   std::vector<Edit> deletions{{{7, 7}, ""}, {{5, 2}, ""}, {{3, 2}, ""}, {{1, 2}, ""}, {{0, 1}, ""}};
   EXPECT_EQ(delegate.edits, deletions);
@@ -174,165 +119,107 @@ TEST_F(TextFieldTest, BackspaceRemovesWholeGraphemeClusters) {
 
   // A tap never leaves the caret inside a cluster.
   field->setText(family + family);
-  h.tap(xOfIndex(field, 7) + 1, field->frame().center().y);
-  EXPECT_TRUE(field->caretPosition() == 7u || field->caretPosition() == 14u ||
-              field->caretPosition() == 0u)
-      << field->caretPosition();
-}
-
-TEST_F(TextFieldTest, SentencesAreCapitalisedBeforeTheDelegateIsAsked) {
-  field->becomeFirstResponder();
-  h.type("hi. yo! ok");
-  EXPECT_EQ(field->text(), "Hi. Yo! Ok");
-  EXPECT_EQ(delegate.edits[0], (Edit{{0, 0}, "H"}));
-  EXPECT_EQ(delegate.edits[4], (Edit{{4, 0}, "Y"}));
-
-  // Not inside a word or after a point with no space; a paste is left as it is.
-  field->setText("");
-  h.type("a.b");
-  h.paste(" c");
-  EXPECT_EQ(field->text(), "A.b c");
-
-  TextField* plain = addField({384, 300});
-  plain->autocapitalizationType = AutocapitalizationType::None;
-  plain->becomeFirstResponder();
-  h.type("m. x");
-  EXPECT_EQ(plain->text(), "m. x");
+  tapField(field, 7);
+  EXPECT_EQ(field->caretPosition() % 7, 0u) << field->caretPosition();
 }
 
 TEST_F(TextFieldTest, CaretBlinksOnTheApplicationClockAndShowsAgainOnEachEdit) {
   field->becomeFirstResponder();
-  EXPECT_TRUE(field->isCaretVisible());
-  h.wait(0.45);
-  EXPECT_TRUE(field->isCaretVisible());
-  h.wait(0.1);
+  h.wait(0.55);
   EXPECT_FALSE(field->isCaretVisible());
   h.type("a");
   EXPECT_TRUE(field->isCaretVisible());
-  h.wait(0.55);
-  EXPECT_FALSE(field->isCaretVisible());
-  h.wait(0.5);
-  EXPECT_TRUE(field->isCaretVisible());
-
   // A drawn caret wakes the run loop when it next turns on or off.
-  h.wait(0.3);
-  h.type("b");
   double typedAt = h.clock().now();
   h.shot("");
   h.app().didDisplay();
   EXPECT_NEAR(h.app().nextWakeTime(), typedAt + kCaretBlinkInterval, 1e-9);
-
+  h.wait(0.55);
+  EXPECT_FALSE(field->isCaretVisible());
+  h.wait(0.5);
+  EXPECT_TRUE(field->isCaretVisible());
   field->resignFirstResponder();
   EXPECT_FALSE(field->isCaretVisible());
 }
 
 TEST_F(TextFieldTest, FocusMovesWithDidEndBeforeDidBeginAndOneShowPerMove) {
   TextField* second = addField({384, 300});
-  EventLog log;
-  log.watch(field, "first");
-  log.watch(second, "second");
+  // Keyboard notifications and the focus events of both fields, in order.
+  std::vector<std::string> log;
+  Object observer;
+  const std::string show = KeyboardWillShowNotification, hide = KeyboardWillHideNotification;
+  for (const std::string& name : {show, hide}) {
+    NotificationCenter::defaultCenter().addObserver(
+        &observer, [&](const Notification& n) { log.push_back(n.name); }, name, nullptr);
+  }
+  for (auto [f, name] : {std::pair{field, "first"}, {second, "second"}}) {
+    f->addAction([&log, n = name] { log.push_back(n + " begin"s); }, ControlEvent::EditingDidBegin);
+    f->addAction([&log, n = name] { log.push_back(n + " end"s); }, ControlEvent::EditingDidEnd);
+  }
 
   tapField(field);
   tapField(second);
-  EXPECT_FALSE(field->isFirstResponder());
   EXPECT_TRUE(second->isFirstResponder());
-  EXPECT_EQ(h.app().firstResponder(), second);
   field->becomeFirstResponder();
   h.key("hide");
   EXPECT_EQ(h.app().firstResponder(), nullptr);
-  // Nothing holds the keyboard: resigning again says nothing.
-  second->resignFirstResponder();
-  // Taking it twice is one event.
+  second->resignFirstResponder();  // nothing holds the keyboard: resigning says nothing
   second->becomeFirstResponder();
-  second->becomeFirstResponder();
+  second->becomeFirstResponder();  // taking it twice is one event
+  // Each move: did-end there, did-begin here, one will-show; the hide key: did-end, will-hide.
+  EXPECT_EQ(log, (std::vector<std::string>{"first begin", show, "first end", "second begin", show,
+                                           "second end", "first begin", show, "first end", hide,
+                                           "second begin", show}));
 
-  std::vector<std::string> expected{"first begin",  "show",                  // show
-                                    "first end",    "second begin", "show",  // move
-                                    "second end",   "first begin",  "show",  // move back by call
-                                    "first end",    "hide",                  // hide key
-                                    "second begin", "show"};
-  EXPECT_EQ(log.lines, expected);
-}
-
-TEST_F(TextFieldTest, AFieldDestroyedWithTheKeyboardGivesItUpSafely) {
-  EventLog log;
-  field->becomeFirstResponder();
-  field->removeFromSuperview();
+  // A field destroyed with the keyboard gives it up safely.
+  log.clear();
+  second->removeFromSuperview();
   EXPECT_EQ(h.app().firstResponder(), nullptr);
   h.type("abc");
   h.key("backspace");
   h.wait(0.3);
-  std::vector<std::string> expected{"show", "hide"};
-  EXPECT_EQ(log.lines, expected);
-}
-
-// The pixels of a rect of the last rendered screen.
-std::vector<uint32_t> pixelsIn(Headless& h, Rect r) {
-  const Renderer& renderer = h.renderer();
-  std::vector<uint32_t> result;
-  for (int y = static_cast<int>(r.minY()); y < static_cast<int>(r.maxY()); ++y) {
-    auto row = reinterpret_cast<const uint32_t*>(renderer.pixels() + y * renderer.stride());
-    for (int x = static_cast<int>(r.minX()); x < static_cast<int>(r.maxX()); ++x) {
-      result.push_back(row[x]);
-    }
-  }
-  return result;
+  EXPECT_EQ(log, std::vector<std::string>{hide});
 }
 
 TEST_F(TextFieldTest, SecureEntryDrawsBulletsAndNoTypedCharacter) {
-  field->secureTextEntry = true;
   Rect box = field->frame();
-  std::string dir = testing_support::outputDirectory();
-
-  h.shot(dir + "/textfield_secure_empty.png");
-  auto empty = pixelsIn(h, box);
-  field->setText("WMWM");
-  h.shot(dir + "/textfield_secure_WMWM.png");
-  auto secret = pixelsIn(h, box);
-  field->setText("il.,");
-  h.shot("");
-  auto otherSecret = pixelsIn(h, box);
-  field->secureTextEntry = false;
-  field->setText("WMWM");
-  h.shot(dir + "/textfield_plain_WMWM.png");
-  auto plain = pixelsIn(h, box);
-
-  EXPECT_NE(secret, empty) << "bullets are drawn";
-  EXPECT_EQ(secret, otherSecret) << "only the number of characters shows";
-  EXPECT_NE(secret, plain);
-
-  // Typing into a secure field asks the delegate with the real characters.
-  field->secureTextEntry = true;
-  field->setText("");
-  field->becomeFirstResponder();
-  h.type("pw");
-  EXPECT_EQ(field->text(), "Pw");
+  auto look = [&](bool secure, const std::string& text) {
+    field->secureTextEntry = secure;
+    field->setText(text);
+    h.shot(testing_support::outputDirectory() + "/textfield_" + (secure ? "secure_" : "plain_") +
+           text + ".png");
+    const Renderer& r = h.renderer();
+    std::vector<uint32_t> pixels;
+    for (int y = static_cast<int>(box.minY()); y < static_cast<int>(box.maxY()); ++y) {
+      auto row = reinterpret_cast<const uint32_t*>(r.pixels() + y * r.stride());
+      pixels.insert(pixels.end(), row + static_cast<int>(box.minX()),
+                    row + static_cast<int>(box.maxX()));
+    }
+    return pixels;
+  };
+  auto secret = look(true, "WMWM");
+  EXPECT_NE(secret, look(true, "")) << "bullets are drawn";
+  EXPECT_EQ(secret, look(true, "il.,")) << "only the number of characters shows";
+  EXPECT_NE(secret, look(false, "WMWM"));
 }
 
 TEST_F(TextFieldTest, LongTextScrollsToKeepTheCaretInsideTheField) {
-  field->autocapitalizationType = AutocapitalizationType::None;
   field->becomeFirstResponder();
   h.type("the quick brown fox jumps over the lazy dog and keeps on running far away");
   Rect box = field->frame();
-  auto caretColumns = [&] {
+  // The x of the blue caret along the field's middle row.
+  auto caretX = [&] {
     h.shot("");
-    std::vector<int> columns;
-    for (int x = static_cast<int>(box.minX()); x < static_cast<int>(box.maxX()); ++x) {
+    for (double x = box.minX(); x < box.maxX(); ++x) {
       Color c = h.renderer().colorAt({x + 0.5, box.center().y});
-      if (c.b > 0.8 && c.r < 0.4) columns.push_back(x);
+      if (c.b > 0.8 && c.r < 0.4) return x;
     }
-    return columns;
+    return -1.0;
   };
-  auto atEnd = caretColumns();
-  ASSERT_FALSE(atEnd.empty());
-  EXPECT_GT(atEnd.front(), box.maxX() - 20);
-  EXPECT_LE(atEnd.back(), box.maxX());
-  h.shot(testing_support::outputDirectory() + "/textfield_scrolled.png");
-
+  EXPECT_GT(caretX(), box.maxX() - 20);
   field->setCaretPosition(0);
-  auto atStart = caretColumns();
-  ASSERT_FALSE(atStart.empty());
-  EXPECT_LT(atStart.front(), box.minX() + 20);
+  EXPECT_GT(caretX(), box.minX());
+  EXPECT_LT(caretX(), box.minX() + 20);
 }
 
 }  // namespace

@@ -3,11 +3,21 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+
+#include "kit/Screen.h"
+#include "kit/backends/headless/Headless.h"
+
+namespace kit {
+void PrintTo(const Color& c, std::ostream* out) {
+  *out << "rgba(" << c.r << ", " << c.g << ", " << c.b << ", " << c.a << ")";
+}
+}  // namespace kit
 
 namespace testing_support {
 
@@ -83,6 +93,33 @@ std::string StderrCapture::finish() {
   while ((n = read(readFd_, buffer, sizeof buffer)) > 0) text_.append(buffer, n);
   close(readFd_);
   return text_;
+}
+
+std::pair<int, int> pngSize(const std::string& path) {
+  std::string bytes = readAll(path);
+  if (bytes.size() < 24 || bytes.compare(1, 3, "PNG") != 0) return {0, 0};
+  auto be32 = [&](size_t at) {
+    int value = 0;
+    for (size_t i = 0; i < 4; ++i) value = value << 8 | static_cast<unsigned char>(bytes[at + i]);
+    return value;
+  };
+  return {be32(16), be32(20)};
+}
+
+bool colorNear(kit::Color expected, kit::Color actual) {
+  double tolerance = 3.0 / 255;
+  return std::abs(expected.r - actual.r) <= tolerance &&
+         std::abs(expected.g - actual.g) <= tolerance &&
+         std::abs(expected.b - actual.b) <= tolerance &&
+         std::abs(expected.a - actual.a) <= tolerance;
+}
+
+kit::View* addWhiteRoot(kit::Headless& h, std::unique_ptr<kit::View> root) {
+  using namespace kit;
+  if (!root) root = std::make_unique<View>(Size{});
+  root->setFrame({{0, kStatusBarHeight}, {kScreenWidth, kScreenHeight - kStatusBarHeight}});
+  root->backgroundColor = Color::white();
+  return h.app().screen().windowLayer()->addSubview(std::move(root));
 }
 
 std::string outputDirectory() {

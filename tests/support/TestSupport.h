@@ -1,6 +1,20 @@
 #pragma once
 
+#include <memory>
+#include <ostream>
 #include <string>
+#include <utility>
+#include <vector>
+
+#include "kit/Color.h"
+#include "kit/TextField.h"
+#include "kit/View.h"
+
+namespace kit {
+class Headless;
+// Colours in test failure messages.
+void PrintTo(const Color& c, std::ostream* out);
+}  // namespace kit
 
 namespace testing_support {
 
@@ -40,6 +54,51 @@ class StderrCapture {
   int savedFd_ = -1;
   int readFd_ = -1;
   std::string text_;
+};
+
+// Width and height from a PNG file's header; (0, 0) if it is not one.
+std::pair<int, int> pngSize(const std::string& path);
+
+// Whether two colours differ by at most 3/255 in each component.
+bool colorNear(kit::Color expected, kit::Color actual);
+#define EXPECT_COLOR(expected, actual) EXPECT_PRED2(testing_support::colorNear, expected, actual)
+
+// Puts `root` (a plain view if null) on the headless screen below the status bar, as a window's
+// content would be, with a white background.
+kit::View* addWhiteRoot(kit::Headless& h, std::unique_ptr<kit::View> root = nullptr);
+
+// One edit a text field asked its delegate about.
+struct Edit {
+  kit::Range range;
+  std::string replacement;
+  bool operator==(const Edit&) const = default;
+};
+
+inline std::ostream& operator<<(std::ostream& out, const Edit& e) {
+  return out << "{" << e.range.location << "," << e.range.length << " \"" << e.replacement << "\"}";
+}
+
+// A text field delegate that writes down the edits and returns it is asked about.
+class RecordingDelegate : public kit::TextFieldDelegate {
+ public:
+  bool shouldChangeCharactersInRange(kit::TextField*, kit::Range range,
+                                     const std::string& replacement) override {
+    edits.push_back({range, replacement});
+    return accepts;
+  }
+  bool textFieldShouldReturn(kit::TextField*) override {
+    ++returns;
+    return true;
+  }
+  std::vector<std::string> replacements() const {
+    std::vector<std::string> result;
+    for (const Edit& e : edits) result.push_back(e.replacement);
+    return result;
+  }
+
+  std::vector<Edit> edits;
+  bool accepts = true;  // the answer to every edit
+  int returns = 0;
 };
 
 // Where test artefacts (screenshots) go: build/tests/output, created on first use.

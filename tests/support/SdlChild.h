@@ -1,0 +1,52 @@
+#pragma once
+
+// A child process running the program in a real SDL window, for tests that drive the window with
+// real X events (xdotool) and read the lines the child reports on a pipe.
+
+#include <sys/types.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "kit/ApplicationDelegate.h"
+
+namespace testing_support {
+
+// Runs a shell command and returns what it printed.
+std::string run(const std::string& command);
+
+// Why window tests cannot run here (no X display, no xdotool), or "" when they can.
+std::string whyNoWindowTests();
+
+class SdlChild {
+ public:
+  using MakeDelegate = std::function<std::unique_ptr<kit::ApplicationDelegate>()>;
+  // Forks a child running kit::applicationMain as the program `title`, which names its window.
+  SdlChild(const std::string& title, const MakeDelegate& makeDelegate);
+  // Kills the child if it is still running.
+  ~SdlChild();
+  SdlChild(const SdlChild&) = delete;
+  SdlChild& operator=(const SdlChild&) = delete;
+
+  // In the child: sends one line to the parent.
+  static void report(const std::string& line);
+
+  // Reads report lines until one equals `expected`; false if the time ran out or the child went.
+  bool waitFor(const std::string& expected, double seconds);
+  // The child's visible window as xdotool names it; "" if it did not show within 20 seconds.
+  std::string findWindow();
+  // Sends SIGTERM, which SDL turns into the same quit event as the close button; true if the
+  // child then reported `lastLine` and exited with status 0.
+  bool quit(const std::string& lastLine);
+
+  std::string lines;  // every line read so far, and the exit status, for failure messages
+
+ private:
+  std::string title_;
+  pid_t pid_ = -1;
+  int fd_ = -1;
+  std::string buffer_;
+};
+
+}  // namespace testing_support
