@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "Application.h"
+#include "Drawing.h"
 #include "Screen.h"
 #include "TextDrawing.h"
 #include "View.h"
@@ -69,15 +70,6 @@ double messageHeight(const std::string& message) {
   pango_layout_get_extents(layout, nullptr, &logical);
   g_object_unref(layout);
   return static_cast<double>(logical.height) / PANGO_SCALE;
-}
-
-void roundedRect(cairo_t* cr, Rect r, double radius) {
-  cairo_new_sub_path(cr);
-  cairo_arc(cr, r.maxX() - radius, r.minY() + radius, radius, -M_PI / 2, 0);
-  cairo_arc(cr, r.maxX() - radius, r.maxY() - radius, radius, 0, M_PI / 2);
-  cairo_arc(cr, r.minX() + radius, r.maxY() - radius, radius, M_PI / 2, M_PI);
-  cairo_arc(cr, r.minX() + radius, r.minY() + radius, radius, M_PI, 3 * M_PI / 2);
-  cairo_close_path(cr);
 }
 
 }  // namespace

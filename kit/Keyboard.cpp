@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "Application.h"
+#include "Drawing.h"
 #include "Screen.h"
 #include "TextDrawing.h"
 
@@ -100,27 +101,6 @@ std::string upper(std::string s) {
 
 // --- drawing -------------------------------------------------------------------------------------
 
-void roundedRect(cairo_t* cr, Rect r, double radius) {
-  cairo_new_sub_path(cr);
-  cairo_arc(cr, r.maxX() - radius, r.minY() + radius, radius, -M_PI / 2, 0);
-  cairo_arc(cr, r.maxX() - radius, r.maxY() - radius, radius, 0, M_PI / 2);
-  cairo_arc(cr, r.minX() + radius, r.maxY() - radius, radius, M_PI / 2, M_PI);
-  cairo_arc(cr, r.minX() + radius, r.minY() + radius, radius, M_PI, 3 * M_PI / 2);
-  cairo_close_path(cr);
-}
-
-void verticalGradient(cairo_t* cr, Rect r, Color top, Color bottom) {
-  cairo_pattern_t* gradient = cairo_pattern_create_linear(0, r.minY(), 0, r.maxY());
-  cairo_pattern_add_color_stop_rgba(gradient, 0, top.r, top.g, top.b, top.a);
-  cairo_pattern_add_color_stop_rgba(gradient, 1, bottom.r, bottom.g, bottom.b, bottom.a);
-  cairo_set_source(cr, gradient);
-  cairo_pattern_destroy(gradient);
-}
-
-void setColor(cairo_t* cr, Color c) {
-  cairo_set_source_rgba(cr, c.r, c.g, c.b, c.a);
-}
-
 // The keycap: light keys type characters, darker ones do something; a pressed key lights up in
 // blue so the finger's target is plain to see.
 void drawKeyCap(cairo_t* cr, Rect r, bool light, bool pressed) {
@@ -129,11 +109,11 @@ void drawKeyCap(cairo_t* cr, Rect r, bool light, bool pressed) {
   cairo_fill(cr);
   roundedRect(cr, r, kKeyRadius);
   if (pressed) {
-    verticalGradient(cr, r, Color::rgba(0.45, 0.62, 0.95), Color::rgba(0.25, 0.44, 0.85));
+    setVerticalGradient(cr, r, Color::rgba(0.45, 0.62, 0.95), Color::rgba(0.25, 0.44, 0.85));
   } else if (light) {
-    verticalGradient(cr, r, Color::rgba(0.99, 0.99, 1.0), Color::rgba(0.88, 0.89, 0.91));
+    setVerticalGradient(cr, r, Color::rgba(0.99, 0.99, 1.0), Color::rgba(0.88, 0.89, 0.91));
   } else {
-    verticalGradient(cr, r, Color::rgba(0.68, 0.71, 0.77), Color::rgba(0.56, 0.60, 0.67));
+    setVerticalGradient(cr, r, Color::rgba(0.68, 0.71, 0.77), Color::rgba(0.56, 0.60, 0.67));
   }
   cairo_fill(cr);
 }
@@ -387,7 +367,7 @@ void Keyboard::press(const Key& pressedKey) {
 
 void Keyboard::draw(cairo_t* cr) const {
   Rect all = bounds();
-  verticalGradient(cr, all, Color::rgba(0.78, 0.80, 0.84), Color::rgba(0.58, 0.61, 0.66));
+  setVerticalGradient(cr, all, Color::rgba(0.78, 0.80, 0.84), Color::rgba(0.58, 0.61, 0.66));
   cairo_rectangle(cr, 0, 0, all.size.width, all.size.height);
   cairo_fill(cr);
   cairo_rectangle(cr, 0, 0, all.size.width, 1);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "Application.h"
+#include "Drawing.h"
 #include "Keyboard.h"
 #include "NotificationCenter.h"
 #include "TextDrawing.h"
@@ -82,15 +83,6 @@ std::string upperCase(const std::string& s) {
   std::string result(upper);
   g_free(upper);
   return result;
-}
-
-void roundedRect(cairo_t* cr, Rect r, double radius) {
-  cairo_new_sub_path(cr);
-  cairo_arc(cr, r.maxX() - radius, r.minY() + radius, radius, -M_PI / 2, 0);
-  cairo_arc(cr, r.maxX() - radius, r.maxY() - radius, radius, 0, M_PI / 2);
-  cairo_arc(cr, r.minX() + radius, r.maxY() - radius, radius, M_PI / 2, M_PI);
-  cairo_arc(cr, r.minX() + radius, r.minY() + radius, radius, M_PI, 3 * M_PI / 2);
-  cairo_close_path(cr);
 }
 
 double now() {

@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "Application.h"
+#include "Drawing.h"
 #include "TextDrawing.h"
 
 namespace kit {
@@ -32,28 +33,6 @@ Color shade(Color c, double amount) {
 
 double luminance(Color c) {
   return 0.2126 * c.r + 0.7152 * c.g + 0.0722 * c.b;
-}
-
-void roundedRect(cairo_t* cr, Rect r, double radius) {
-  cairo_new_sub_path(cr);
-  cairo_arc(cr, r.maxX() - radius, r.minY() + radius, radius, -M_PI / 2, 0);
-  cairo_arc(cr, r.maxX() - radius, r.maxY() - radius, radius, 0, M_PI / 2);
-  cairo_arc(cr, r.minX() + radius, r.maxY() - radius, radius, M_PI / 2, M_PI);
-  cairo_arc(cr, r.minX() + radius, r.minY() + radius, radius, M_PI, 3 * M_PI / 2);
-  cairo_close_path(cr);
-}
-
-void fillGradient(cairo_t* cr, Rect r, Color top, Color bottom) {
-  cairo_pattern_t* gradient = cairo_pattern_create_linear(0, r.minY(), 0, r.maxY());
-  cairo_pattern_add_color_stop_rgba(gradient, 0, top.r, top.g, top.b, top.a);
-  cairo_pattern_add_color_stop_rgba(gradient, 1, bottom.r, bottom.g, bottom.b, bottom.a);
-  cairo_set_source(cr, gradient);
-  cairo_fill_preserve(cr);
-  cairo_pattern_destroy(gradient);
-}
-
-void setColor(cairo_t* cr, Color c) {
-  cairo_set_source_rgba(cr, c.r, c.g, c.b, c.a);
 }
 
 }  // namespace
@@ -146,9 +125,11 @@ void Toolbar::draw(cairo_t* cr) const {
   bool black = barStyle == BarStyle::Black;
   cairo_rectangle(cr, 0, 0, all.size.width, all.size.height);
   if (black) {
-    fillGradient(cr, all, Color::rgba(0.24, 0.24, 0.26), Color::rgba(0.04, 0.04, 0.05));
+    setVerticalGradient(cr, all, Color::rgba(0.24, 0.24, 0.26), Color::rgba(0.04, 0.04, 0.05));
+    cairo_fill_preserve(cr);
   } else {
-    fillGradient(cr, all, Color::rgba(0.94, 0.95, 0.96), Color::rgba(0.78, 0.80, 0.83));
+    setVerticalGradient(cr, all, Color::rgba(0.94, 0.95, 0.96), Color::rgba(0.78, 0.80, 0.83));
+    cairo_fill_preserve(cr);
   }
   cairo_new_path(cr);
   cairo_rectangle(cr, 0, 0, all.size.width, 1);
@@ -197,7 +178,8 @@ void Toolbar::draw(cairo_t* cr) const {
       cairo_stroke(cr);
       roundedRect(cr, {{r.minX() + 0.5, r.minY() + 0.5}, {r.size.width - 1, r.size.height - 1}},
                   kItemRadius);
-      fillGradient(cr, r, top, bottom);
+      setVerticalGradient(cr, r, top, bottom);
+      cairo_fill_preserve(cr);
       setColor(cr, edge);
       cairo_stroke(cr);
     }
