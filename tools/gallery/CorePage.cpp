@@ -3,6 +3,7 @@
 #include <cmath>
 #include <string>
 
+#include "GalleryViews.h"
 #include "Pages.h"
 #include "kit/Application.h"
 #include "kit/Button.h"
@@ -11,6 +12,12 @@
 #include "kit/Label.h"
 
 namespace {
+
+using gallery::addBox;
+using gallery::addHeading;
+using gallery::addLabel;
+using gallery::addTextButton;
+using gallery::redraw;
 
 using kit::Color;
 using kit::Point;
@@ -25,47 +32,6 @@ kit::Transform rotation(double degrees, double scale = 1) {
   double r = degrees * kPi / 180;
   return {
       scale * std::cos(r), scale * std::sin(r), -scale * std::sin(r), scale * std::cos(r), 0, 0};
-}
-
-void redraw() {
-  if (kit::Application* app = kit::Application::shared()) app->setNeedsDisplay();
-}
-
-View* addBox(View* parent, Size size, Point center, Color color) {
-  auto box = std::make_unique<View>(size);
-  box->setCenter(center);
-  box->backgroundColor = color;
-  return parent->addSubview(std::move(box));
-}
-
-kit::Label* addLabel(View* parent, Rect frame, const std::string& text,
-                     kit::TextAlignment alignment = kit::TextAlignment::Left,
-                     kit::Font font = kit::Font::systemFontOfSize(17)) {
-  auto label = std::make_unique<kit::Label>(frame.size);
-  label->setFrame(frame);
-  label->text = text;
-  label->textAlignment = alignment;
-  label->font = font;
-  return parent->addSubview(std::move(label));
-}
-
-void addHeading(View* parent, double y, const std::string& text) {
-  kit::Label* heading = addLabel(parent, {{20, y}, {728, 24}}, text, kit::TextAlignment::Left,
-                                 kit::Font::boldSystemFontOfSize(15));
-  heading->textColor = Color::darkGray();
-  addBox(parent, {728, 1}, {384, y + 26}, Color::lightGray());
-}
-
-// A plain coloured button with a title; the title takes no touches, so they reach the button.
-kit::Button* addTextButton(View* parent, Rect frame, const std::string& title, Color color) {
-  auto button = std::make_unique<kit::Button>(frame.size);
-  button->setFrame(frame);
-  button->backgroundColor = color;
-  kit::Button* raw = parent->addSubview(std::move(button));
-  kit::Label* label = addLabel(raw, {{0, 0}, frame.size}, title, kit::TextAlignment::Center,
-                               kit::Font::boldSystemFontOfSize(16));
-  label->textColor = Color::white();
-  return raw;
 }
 
 // An image view showing `name` at its own size, or at `height` points tall.

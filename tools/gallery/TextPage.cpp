@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "GalleryViews.h"
 #include "Pages.h"
 #include "kit/AlertView.h"
 #include "kit/Application.h"
@@ -15,47 +16,16 @@
 
 namespace {
 
+using gallery::addHeading;
+using gallery::addLabel;
+using gallery::addTextButton;
+using gallery::redraw;
+
 using kit::Color;
 using kit::Point;
 using kit::Rect;
 using kit::Size;
 using kit::View;
-
-void redraw() {
-  if (kit::Application* app = kit::Application::shared()) app->setNeedsDisplay();
-}
-
-kit::Label* addLabel(View* parent, Rect frame, const std::string& text,
-                     kit::Font font = kit::Font::systemFontOfSize(15),
-                     kit::TextAlignment alignment = kit::TextAlignment::Left) {
-  auto label = std::make_unique<kit::Label>(frame.size);
-  label->setFrame(frame);
-  label->text = text;
-  label->font = font;
-  label->textAlignment = alignment;
-  return parent->addSubview(std::move(label));
-}
-
-void addHeading(View* parent, double y, const std::string& text) {
-  kit::Label* heading =
-      addLabel(parent, {{20, y}, {728, 24}}, text, kit::Font::boldSystemFontOfSize(15));
-  heading->textColor = Color::darkGray();
-  auto rule = std::make_unique<View>(Size{728, 1});
-  rule->setCenter({384, y + 26});
-  rule->backgroundColor = Color::lightGray();
-  parent->addSubview(std::move(rule));
-}
-
-kit::Button* addTextButton(View* parent, Rect frame, const std::string& title, Color color) {
-  auto button = std::make_unique<kit::Button>(frame.size);
-  button->setFrame(frame);
-  button->backgroundColor = color;
-  kit::Button* raw = parent->addSubview(std::move(button));
-  kit::Label* label = addLabel(raw, {{0, 0}, frame.size}, title,
-                               kit::Font::boldSystemFontOfSize(16), kit::TextAlignment::Center);
-  label->textColor = Color::white();
-  return raw;
-}
 
 // A screen shown over everything, with a field of its own and a button that closes it.
 class ModalPage : public kit::ViewController {
@@ -64,12 +34,12 @@ class ModalPage : public kit::ViewController {
     View* root = view();
     root->backgroundColor = Color::rgba(0.13, 0.2, 0.33);
     kit::Label* title = addLabel(root, {{20, 40}, {728, 40}}, "A modal screen",
-                                 kit::Font::boldSystemFontOfSize(28), kit::TextAlignment::Center);
+                                 kit::TextAlignment::Center, kit::Font::boldSystemFontOfSize(28));
     title->textColor = Color::white();
     kit::Label* note =
         addLabel(root, {{20, 90}, {728, 30}},
                  "It slid up over the whole screen and takes every touch while it shows.",
-                 kit::Font::systemFontOfSize(16), kit::TextAlignment::Center);
+                 kit::TextAlignment::Center, kit::Font::systemFontOfSize(16));
     note->textColor = Color::rgba(0.8, 0.85, 0.95);
     auto field = std::make_unique<kit::TextField>(Size{400, 36});
     field->setCenter({384, 170});
@@ -175,9 +145,11 @@ class TextPage : public kit::ViewController,
     plain->font = kit::Font::fontWithName("Helvetica", 20);
     plain->textColor = Color::rgba(0.55, 0.55, 0.55);
 
-    editLabel_ = addLabel(root, {{20, 146}, {728, 22}}, "Type into a field: each edit shows here");
+    editLabel_ = addLabel(root, {{20, 146}, {728, 22}}, "Type into a field: each edit shows here",
+                          kit::TextAlignment::Left, kit::Font::systemFontOfSize(15));
     editLabel_->textColor = Color::rgba(0.2, 0.3, 0.6);
-    eventLabel_ = addLabel(root, {{20, 170}, {728, 22}}, "");
+    eventLabel_ = addLabel(root, {{20, 170}, {728, 22}}, "", kit::TextAlignment::Left,
+                           kit::Font::systemFontOfSize(15));
     eventLabel_->textColor = Color::rgba(0.4, 0.4, 0.4);
   }
 
