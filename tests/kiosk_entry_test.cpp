@@ -10,7 +10,6 @@ using testing_support::countOf;
 using testing_support::FormPoints;
 using testing_support::Kiosk;
 
-namespace {}  // namespace
 
 TEST(KioskEntry, PhoneDigitsAreBufferedLimitedToTenAndFormattedWhenEditingEnds) {
   Kiosk k;

@@ -86,12 +86,7 @@ TEST(KioskScreens, TheFormItsAnswersAndItsSignalsLookRight) {
 TEST(KioskScreens, TheThankYouScreenShowsAfterTheFlipAtDoubleDensityToo) {
   Kiosk k(2);
   TolvikViewController& c = k.c();
-  k.fill(FormPoints::firstName, "Anna");
-  k.fill(FormPoints::lastName, "Berg");
-  k.fill(FormPoints::phone, "5552013344");
-  k.fill(FormPoints::email, "anna@example.com");
-  k.hideKeyboardKey();
-  for (int answer : {1, 6, 9, 10}) k.tapAt(FormPoints::answer(answer));
+  k.fillCompleteForm();
   kit::Color before = k.h().colorAt({384, 500});
   k.tapAt(FormPoints::submit);
   k.advance(0.45);

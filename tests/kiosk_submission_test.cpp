@@ -15,21 +15,6 @@ using testing_support::countOf;
 using testing_support::FormPoints;
 using testing_support::Kiosk;
 
-namespace {
-
-void fillCompleteForm(Kiosk& k) {
-  k.fill(FormPoints::firstName, "Anna");
-  k.fill(FormPoints::lastName, "Berg");
-  k.fill(FormPoints::phone, "5552013344");
-  k.fill(FormPoints::email, "anna@example.com");
-  k.fill(FormPoints::gender, "F");
-  k.fill(FormPoints::age, "34");
-  k.hideKeyboardKey();
-  for (int answer : {1, 5, 6, 9, 10}) k.tapAt(FormPoints::answer(answer));
-}
-
-}  // namespace
-
 TEST(KioskAnswers, QuestionOneTogglesAndQuestionsTwoToFourHoldOneAnswerEach) {
   Kiosk k;
   k.tapAt(FormPoints::answer(0));
@@ -97,7 +82,7 @@ TEST(KioskTaps, TapCountsOnEachTagDoOnlyWhatTheyShould) {
 TEST(KioskSubmission, AnAcceptedFormIsStoredThenFlipsToThanksAndADoubleTapResetsIt) {
   Kiosk k;
   TolvikViewController& c = k.c();
-  fillCompleteForm(k);
+  k.fillCompleteForm();
   c.rt3->text = "*10 digits required";  // as an earlier rejection would have left it
 
   k.tapAt(FormPoints::submit);
@@ -126,7 +111,7 @@ TEST(KioskSubmission, AnAcceptedFormIsStoredThenFlipsToThanksAndADoubleTapResets
   k.advance(1.1);
 
   // The next visitor's record goes after the first.
-  fillCompleteForm(k);
+  k.fillCompleteForm();
   k.tapAt(FormPoints::submit);
   EXPECT_EQ(countOf(testing_support::readAll(k.dataFile()), "\r\nAnna,Berg"), 2);
 }
@@ -134,7 +119,7 @@ TEST(KioskSubmission, AnAcceptedFormIsStoredThenFlipsToThanksAndADoubleTapResets
 TEST(KioskSubmission, AFailedAppendKeepsTheFormShowsAnAlertAndLosesNothingStored) {
   Kiosk k;
   TolvikViewController& c = k.c();
-  fillCompleteForm(k);
+  k.fillCompleteForm();
   k.tapAt(FormPoints::submit);
   k.advance(1.6);
   k.tapAt({384, 500}, 2);
@@ -142,7 +127,7 @@ TEST(KioskSubmission, AFailedAppendKeepsTheFormShowsAnAlertAndLosesNothingStored
   std::string stored = testing_support::readAll(k.dataFile());
 
   // The disk refuses to let the file grow (as when it is full).
-  fillCompleteForm(k);
+  k.fillCompleteForm();
   std::signal(SIGXFSZ, SIG_IGN);
   rlimit old{};
   getrlimit(RLIMIT_FSIZE, &old);
@@ -175,7 +160,7 @@ TEST(KioskSubmission, ADataFilePathThatCannotBeWrittenShowsTheAlertToo) {
   Kiosk other;  // a folder stands where the data file should be
   std::filesystem::remove(other.dataFile());
   std::filesystem::create_directory(other.dataFile());
-  fillCompleteForm(other);
+  other.fillCompleteForm();
   other.tapAt(FormPoints::submit);
   EXPECT_FALSE(other.c().formView->isHidden());
   EXPECT_NE(kit::AlertView::visibleAlert(), nullptr);

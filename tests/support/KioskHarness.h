@@ -74,6 +74,21 @@ class Kiosk {
     headless_->key("hide");
     advance(0.5);
   }
+  // Anna Berg's contact details, typed field by field; the keyboard is put away after.
+  void fillContactDetails() {
+    fill(FormPoints::firstName, "Anna");
+    fill(FormPoints::lastName, "Berg");
+    fill(FormPoints::phone, "5552013344");
+    fill(FormPoints::email, "anna@example.com");
+    fill(FormPoints::gender, "F");
+    fill(FormPoints::age, "34");
+    hideKeyboardKey();
+  }
+  // A form that passes: the contact details, Hiking and Camping, then Yes, No, Yes.
+  void fillCompleteForm() {
+    fillContactDetails();
+    for (int answer : {1, 5, 6, 9, 10}) tapAt(FormPoints::answer(answer));
+  }
   bool answerOn(int index) { return c().buttonsArray.at(index)->btnTouched(); }
 
  private:
