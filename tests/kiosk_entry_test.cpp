@@ -10,7 +10,6 @@ using testing_support::countOf;
 using testing_support::FormPoints;
 using testing_support::Kiosk;
 
-
 TEST(KioskEntry, PhoneDigitsAreBufferedLimitedToTenAndFormattedWhenEditingEnds) {
   Kiosk k;
   TolvikViewController& c = k.c();
