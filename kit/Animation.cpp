@@ -153,6 +153,7 @@ void Animator::setTransition(AnimationTransition transition, View* forView, bool
   state->beforeScale = currentRenderScale();
   state->before = Renderer::snapshot(*forView, state->beforeScale);
   state->block = building_.back()->block;
+  state->block->hasTransition = true;
   auto& slot = forView->ensureAnimations().transition;
   if (slot && slot->block != state->block) slot->block->superseded = true;
   slot = std::move(state);
@@ -225,6 +226,13 @@ double Animator::commitTime() const {
 
 bool Animator::isAnimating() const {
   return !running_.empty();
+}
+
+bool Animator::isTransitionRunning() const {
+  double now = clock_.now();
+  return std::any_of(running_.begin(), running_.end(), [now](const auto& block) {
+    return block->hasTransition && now < block->endTime() - kTimeEpsilon;
+  });
 }
 
 double Animator::nextEndTime() const {

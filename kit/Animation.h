@@ -27,6 +27,7 @@ struct AnimationBlock {
   std::weak_ptr<const void> delegateAlive;
   AnimationDidStop didStop;
   bool superseded = false;  // a newer block took over one of its properties
+  bool hasTransition = false;
   bool ended = false;
 
   double startTime() const { return commitTime + delay; }
@@ -89,6 +90,8 @@ class Animator {
   void endFinishedBlocks();
   // True while any committed block has not ended.
   bool isAnimating() const;
+  // True from the commit of a block with a transition (its delay included) until its end.
+  bool isTransitionRunning() const;
   // The earliest end time of a running block, or infinity.
   double nextEndTime() const;
   // A view is going away: forget its animations.

@@ -60,6 +60,9 @@ void Application::setKeyWindow(Window* window) {
 }
 
 void Application::touchDown(Point screenPoint, int finger) {
+  // A screen changing by a transition takes no touches: a tap then would land on whatever lies
+  // half-revealed. The whole touch is dropped, and it counts for no tap streak.
+  if (animator_->isTransitionRunning()) return;
   double now = clock_.now();
   bool continuesStreak = now - lastTapTime_ <= kMultiTapInterval + kTimeSlack &&
                          distance(screenPoint, lastTapPoint_) <= kMultiTapDistance;

@@ -44,7 +44,9 @@ class Application {
   Window* keyWindow() const { return keyWindow_; }
   void setKeyWindow(Window* window);
 
-  // Input in screen points (status bar included). `finger` tells touches apart.
+  // Input in screen points (status bar included). `finger` tells touches apart. A touch that
+  // begins while a transition runs (from its commit, delay included, to its end) is not delivered
+  // at all; touches already down go on to their end.
   void touchDown(Point screenPoint, int finger = 0);
   void touchMoved(Point screenPoint, int finger = 0);
   void touchUp(Point screenPoint, int finger = 0);

@@ -195,3 +195,38 @@ TEST_F(TouchTest, ControllersWindowsAndTheRunLoop) {
   EXPECT_EQ((std::vector<std::string>{"first", "second"}), ran);
   EXPECT_TRUE(std::isinf(app.nextWakeTime()));
 }
+
+TEST_F(TouchTest, NoTouchBeginsWhileATransitionRunsDelayIncluded) {
+  auto received = [&] { return controller.received.size(); };
+  auto transition = [&](double delay) {
+    View::beginAnimations("", nullptr);
+    View::setAnimationDelay(delay);
+    View::setAnimationDuration(1.0);
+    View::setAnimationTransition(AnimationTransition::FlipFromRight, &window, true);
+    View::commitAnimations();
+  };
+  transition(0.5);
+  tapAt(100, 100);  // in the delay
+  advance(1.2);
+  tapAt(100, 100);  // in the flip
+  EXPECT_EQ(received(), 0u);
+  advance(0.3);
+  tapAt(100, 100);
+  ASSERT_EQ(received(), 2u);
+  EXPECT_EQ(controller.received.back().tapCount, 1) << "dropped taps start no streak";
+
+  // A touch already down when a transition starts goes on to its end.
+  app.touchDown({100, 100});
+  transition(0);
+  app.touchUp({100, 100});
+  EXPECT_EQ(received(), 4u);
+  advance(1.1);
+
+  // A block without a transition leaves touches alone.
+  View::beginAnimations("", nullptr);
+  View::setAnimationDuration(1.0);
+  controller.view()->setAlpha(0.5);
+  View::commitAnimations();
+  tapAt(100, 100);
+  EXPECT_EQ(received(), 6u);
+}
