@@ -114,6 +114,7 @@ TextField::~TextField() {
 }
 
 void TextField::setText(const std::string& text) {
+  revealUntil_ = -1;
   text_ = text;
   caret_ = codePointCount(text_);
   scrollToCaret();
@@ -160,6 +161,7 @@ bool TextField::resignFirstResponder() {
 
 void TextField::endEditing() {
   Application::shared()->setFirstResponder(nullptr);
+  revealUntil_ = -1;
   scrollX_ = 0;
   markNeedsDisplay();
   sendActionsForControlEvents(ControlEvent::EditingDidEnd);
@@ -173,7 +175,14 @@ bool TextField::insertText(const std::string& text) {
   } else if (capitalizesNextCharacter()) {
     typed = capitalizeFirst(typed);
   }
-  return replace({caret_, 0}, typed);
+  if (!replace({caret_, 0}, typed)) return false;
+  if (secureTextEntry && caretStops(typed).size() == 2) {
+    // One character typed: it shows in clear for a moment, then as a bullet like the rest.
+    revealed_ = displayCaret() - 1;
+    revealUntil_ = now() + kSecureRevealDuration;
+    Application::shared()->setNeedsDisplayAt(revealUntil_);
+  }
+  return true;
 }
 
 bool TextField::paste(const std::string& text) {
@@ -200,6 +209,7 @@ void TextField::returnKey() {
 bool TextField::replace(Range range, const std::string& replacement) {
   if (!isFirstResponder()) return false;
   if (delegate && !delegate->shouldChangeCharactersInRange(this, range, replacement)) return false;
+  revealUntil_ = -1;
   // The delegate may have set the text meanwhile; the edit still lands inside it.
   size_t length = codePointCount(text_);
   size_t from = std::min(range.location, length);
@@ -213,7 +223,9 @@ bool TextField::replace(Range range, const std::string& replacement) {
 }
 
 void TextField::setCaretPosition(size_t position) {
+  revealUntil_ = -1;
   std::vector<size_t> stops = caretStops(text_);
+  if (keepsCaretAtEnd) position = stops.back();
   auto nearest = std::min_element(stops.begin(), stops.end(), [position](size_t a, size_t b) {
     return std::llabs(static_cast<long long>(a) - static_cast<long long>(position)) <
            std::llabs(static_cast<long long>(b) - static_cast<long long>(position));
@@ -272,9 +284,13 @@ void TextField::touchesEnded(const TouchSet& touches, const Event*) {
 
 std::string TextField::displayText() const {
   if (!secureTextEntry) return text_;
-  std::string bullets;
-  for (size_t i = 1; i < caretStops(text_).size(); ++i) bullets += kBullet;
-  return bullets;
+  std::vector<size_t> stops = caretStops(text_);
+  bool revealing = now() < revealUntil_ && isFirstResponder();
+  std::string shown;
+  for (size_t i = 0; i + 1 < stops.size(); ++i) {
+    shown += revealing && i == revealed_ ? substring(text_, stops[i], stops[i + 1]) : kBullet;
+  }
+  return shown;
 }
 
 size_t TextField::displayCaret() const {

@@ -34,6 +34,8 @@ class TextFieldDelegate {
 
 // The caret shows for this long, then hides for as long, starting again at each edit.
 inline constexpr double kCaretBlinkInterval = 0.5;  // seconds
+// How long secure entry shows the character just typed before it becomes a bullet.
+inline constexpr double kSecureRevealDuration = 1.0;  // seconds
 
 // One line of editable text with a blinking caret and the kit's on-screen keyboard.
 class TextField : public Control {
@@ -54,7 +56,11 @@ class TextField : public Control {
   AutocapitalizationType autocapitalizationType = AutocapitalizationType::Sentences;
   // Kept for callers; the kit never corrects what is typed.
   AutocorrectionType autocorrectionType = AutocorrectionType::Default;
+  // Draws a bullet for each character; the character just typed shows for a moment first.
   bool secureTextEntry = false;
+  // The caret stays at the end of the text: a tap there puts it at the end, so every edit
+  // happens at the end.
+  bool keepsCaretAtEnd = false;
   TextFieldDelegate* delegate = nullptr;
 
   // Keyboard focus: taking it ends editing in the field that had it, then begins editing here
@@ -96,6 +102,9 @@ class TextField : public Control {
 
   std::string text_;
   size_t caret_ = 0;
+  // Secure entry: the grapheme (by index) shown in clear until `revealUntil_`.
+  size_t revealed_ = 0;
+  double revealUntil_ = -1;
   double caretEpoch_ = 0;            // caret blink phase starts here
   double scrollX_ = 0;               // how far text longer than the field is moved left
   mutable double blinkRedraw_ = -1;  // the caret's next change, already asked to be drawn

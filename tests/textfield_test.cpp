@@ -183,11 +183,8 @@ TEST_F(TextFieldTest, FocusMovesWithDidEndBeforeDidBeginAndOneShowPerMove) {
 
 TEST_F(TextFieldTest, SecureEntryDrawsBulletsAndNoTypedCharacter) {
   Rect box = field->frame();
-  auto look = [&](bool secure, const std::string& text) {
-    field->secureTextEntry = secure;
-    field->setText(text);
-    h.shot(testing_support::outputDirectory() + "/textfield_" + (secure ? "secure_" : "plain_") +
-           text + ".png");
+  auto pixels = [&](const std::string& shotName) {
+    h.shot(testing_support::outputDirectory() + "/textfield_" + shotName + ".png");
     const Renderer& r = h.renderer();
     std::vector<uint32_t> pixels;
     for (int y = static_cast<int>(box.minY()); y < static_cast<int>(box.maxY()); ++y) {
@@ -197,10 +194,32 @@ TEST_F(TextFieldTest, SecureEntryDrawsBulletsAndNoTypedCharacter) {
     }
     return pixels;
   };
+  auto look = [&](bool secure, const std::string& text) {
+    field->secureTextEntry = secure;
+    field->setText(text);
+    return pixels((secure ? "secure_" : "plain_") + text);
+  };
   auto secret = look(true, "WMWM");
   EXPECT_NE(secret, look(true, "")) << "bullets are drawn";
   EXPECT_EQ(secret, look(true, "il.,")) << "only the number of characters shows";
   EXPECT_NE(secret, look(false, "WMWM"));
+
+  // While editing, the character just typed shows for a moment, then becomes a bullet. A
+  // paste shows none. Shots are taken a whole blink period apart, so the caret looks the same.
+  auto typed = [&](const std::string& text, bool asPaste, double after) {
+    field->setText("");
+    field->becomeFirstResponder();
+    asPaste ? h.paste(text) : h.type(text);
+    h.clock().advance(after);
+    auto seen = pixels("typed_" + text + (asPaste ? "_pasted" : "") + (after > 0 ? "_later" : ""));
+    field->resignFirstResponder();
+    return seen;
+  };
+  field->secureTextEntry = true;
+  auto settled = typed("WMWM", false, kSecureRevealDuration);
+  EXPECT_NE(typed("WMWM", false, 0), settled) << "the last character shows";
+  EXPECT_EQ(typed("il.,", false, kSecureRevealDuration), settled) << "then no character shows";
+  EXPECT_EQ(typed("WMWM", true, 0), settled) << "a paste shows no character";
 }
 
 TEST_F(TextFieldTest, LongTextScrollsToKeepTheCaretInsideTheField) {
