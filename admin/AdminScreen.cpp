@@ -1,9 +1,9 @@
-// The controller's side of the staff screen: the hidden gesture curls it up; a return from it
-// resets the form and flips back.
+// The controller's side of the staff screen: the hidden gesture curls it up with the keyboard on
+// its user-name field; a return from it resets the form and flips back, and the keyboard goes
+// once the flip has ended.
 
 #include "admin/AdminView.h"
 #include "app/TolvikViewController.h"
-#include "kit/Log.h"
 
 using kit::View;
 
@@ -12,7 +12,8 @@ constexpr double kTransitionDuration = 1.0;
 }
 
 void TolvikViewController::showAdmin() {
-  kit::log("show admin");
+  // First the keyboard, so that nothing typed from now on lands in the hidden form.
+  admin->showKeyboard();
   View::beginAnimations("", nullptr);
   View::setAnimationDuration(kTransitionDuration);
   View::setAnimationTransition(kit::AnimationTransition::CurlUp, view()->superview(), true);
@@ -33,5 +34,6 @@ void TolvikViewController::showForm() {
   View::commitAnimations();
 }
 
-// The staff screen has no fields yet, so nothing there can hold the keyboard.
-void TolvikViewController::hideAdminKeyboard() {}
+void TolvikViewController::hideAdminKeyboard() {
+  admin->hideKeyboard();
+}

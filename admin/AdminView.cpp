@@ -1,5 +1,138 @@
 #include "admin/AdminView.h"
 
+#include <memory>
+
+#include "kit/Button.h"
+#include "kit/ImageView.h"
+#include "kit/Log.h"
+#include "kit/NotificationCenter.h"
+#include "survey/DataFile.h"
+
+using kit::Color;
+using kit::Point;
+using kit::Size;
+using kit::View;
+
+namespace {
+
+constexpr Size kPanelSize{768, 1024};
+// Like the form, the panels reach 20 points above the screen's top edge, under the status bar.
+constexpr Point kPanelCenter{384, 492};
+constexpr Size kWideButtonSize{136, 34};
+constexpr double kCrossFadeDuration = 1.0;
+const char* const kUserName = "kiosk";
+const char* const kPassword = "tamarind";
+
+std::unique_ptr<View> panel(double alpha) {
+  auto view = std::make_unique<View>(kPanelSize);
+  view->setCenter(kPanelCenter);
+  view->setHidden(false);
+  view->setAlpha(alpha);
+  view->userInteractionEnabled = true;
+  view->backgroundColor = Color::black();
+  return view;
+}
+
+std::unique_ptr<kit::ImageView> background(const char* name) {
+  auto view = std::make_unique<kit::ImageView>(kPanelSize);
+  view->setImage(kit::Image::imageNamed(name));
+  view->setHidden(false);
+  view->setAlpha(1.0);
+  view->userInteractionEnabled = false;
+  return view;
+}
+
+std::unique_ptr<kit::Button> button(AdminView* target, void (AdminView::*action)(), Size size,
+                                    Point center, const char* picture) {
+  auto b = std::make_unique<kit::Button>(size);
+  b->setCenter(center);
+  b->backgroundColor = Color::clear();
+  b->userInteractionEnabled = true;
+  b->setBackgroundImage(kit::Image::imageNamed(picture), kit::ControlState::Normal);
+  b->setHidden(false);
+  b->addTarget(target, action, kit::ControlEvent::TouchUpInside);
+  return b;
+}
+
+// The fields have no border or background: the sign-in picture draws their boxes.
+std::unique_ptr<kit::TextField> field(Point center) {
+  auto f = std::make_unique<kit::TextField>(Size{170, 30});
+  f->setCenter(center);
+  f->setAlpha(1.0);
+  f->autocorrectionType = kit::AutocorrectionType::No;
+  f->textColor = Color::rgba(0.55, 0.55, 0.55, 1.0);
+  f->font = kit::Font::fontWithName("Helvetica", 18);
+  f->autocapitalizationType = kit::AutocapitalizationType::None;
+  f->textAlignment = kit::TextAlignment::Left;
+  return f;
+}
+
+}  // namespace
+
 void AdminView::initAdminView() {
-  backgroundColor = kit::Color::black();
+  backgroundColor = Color::black();
+  loginView = addSubview(panel(1.0));
+  loggedInView = addSubview(panel(0.0));
+
+  bg_login = loginView->addSubview(background("bg_admin.png"));
+  loginView->addSubview(
+      button(this, &AdminView::checkPass, {71, 34}, {500, 360}, "btn_signin.png"));
+  user = loginView->addSubview(field({445, 268}));
+  pass = loginView->addSubview(field({445, 310}));
+  // The password is never shown to whoever stands by.
+  pass->secureTextEntry = true;
+  loginView->addSubview(
+      button(this, &AdminView::returnToMain, kWideButtonSize, {308, 360}, "btn_return.png"));
+
+  bg_loggedIn = loggedInView->addSubview(background("bg_admin_loggedin.png"));
+  loggedInView->addSubview(
+      button(this, &AdminView::returnToMain, kWideButtonSize, {314, 260}, "btn_return.png"));
+  loggedInView->addSubview(
+      button(this, &AdminView::emailInfo, kWideButtonSize, {460, 260}, "btn_submitsurveydata.png"));
+
+  // Below the buttons, beside the small file that the signed-in picture draws for it.
+  auto summary = std::make_unique<kit::Label>(Size{340, 24});
+  summary->setCenter({400, 318});
+  summary->font = kit::Font::fontWithName("Helvetica", 15);
+  summary->textColor = Color::rgba(0.23, 0.26, 0.24);
+  summary->textAlignment = kit::TextAlignment::Left;
+  storedResponses = loggedInView->addSubview(std::move(summary));
+}
+
+void AdminView::showKeyboard() {
+  user->becomeFirstResponder();
+}
+
+void AdminView::hideKeyboard() {
+  user->resignFirstResponder();
+}
+
+void AdminView::checkPass() {
+  if (user->text() != kUserName) return;
+  if (pass->text() != kPassword) return;
+  kit::log("log in successful");
+  showStoredResponses();
+
+  View::beginAnimations("", nullptr);
+  View::setAnimationDuration(kCrossFadeDuration);
+  loginView->setAlpha(0.0);
+  loggedInView->setAlpha(1.0);
+  View::commitAnimations();
+}
+
+void AdminView::emailInfo() {
+  kit::NotificationCenter::defaultCenter().postNotificationName("EmailData", this);
+}
+
+void AdminView::returnToMain() {
+  loginView->setAlpha(1.0);
+  loggedInView->setAlpha(0.0);
+  user->setText("");
+  pass->setText("");
+  user->becomeFirstResponder();
+  kit::NotificationCenter::defaultCenter().postNotificationName("ReturnToForm", this);
+}
+
+void AdminView::showStoredResponses() {
+  storedResponses->text = survey::storedResponsesSummary(survey::dataFilePath());
 }

@@ -1,12 +1,41 @@
 #pragma once
 
+#include "kit/ImageView.h"
+#include "kit/Label.h"
+#include "kit/TextField.h"
 #include "kit/View.h"
 
-// The staff screen that lies hidden above the form. Its panels arrive with the sign-in; for now
-// it is an empty black screen that the hidden gesture curls up.
+// The staff screen that lies hidden above the form: a sign-in panel and, above it, a signed-in
+// panel. Which panel is active is carried by alpha alone, so only the visible one takes touches.
+// It knows nothing of the controller and reaches it through the notifications "EmailData" and
+// "ReturnToForm", posted with itself as the object.
 class AdminView : public kit::View {
  public:
   using kit::View::View;
-  // Builds the screen's content.
+
+  // Builds the two panels with their pictures, fields and buttons.
   void initAdminView();
+  // The user-name field takes the keyboard.
+  void showKeyboard();
+  // The user-name field gives the keyboard up (only that field).
+  void hideKeyboard();
+  // Sign-in button: the exact user name and password cross-fade to the signed-in panel; anything
+  // else changes nothing.
+  void checkPass();
+  // Both return buttons: back to the sign-in panel with empty fields, then "ReturnToForm".
+  void returnToMain();
+  // Submit-data button: "EmailData".
+  void emailInfo();
+
+  kit::View* loginView = nullptr;
+  kit::View* loggedInView = nullptr;
+  kit::ImageView* bg_login = nullptr;
+  kit::ImageView* bg_loggedIn = nullptr;
+  kit::TextField* user = nullptr;
+  kit::TextField* pass = nullptr;
+  // How many responses the data file holds and its size, read as the signed-in panel appears.
+  kit::Label* storedResponses = nullptr;
+
+ private:
+  void showStoredResponses();
 };

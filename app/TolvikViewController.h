@@ -19,7 +19,7 @@ class Button;
 
 // The kiosk's one controller: it owns every view, table and shared value, and every user action
 // reaches it as a message. Its operations are defined in the folder of the subsystem they belong
-// to (form/, survey/, admin/); view loading and the lifecycle are here in app/.
+// to (form/, admin/); view loading and the lifecycle are here in app/.
 class TolvikViewController : public kit::ViewController, public kit::TextFieldDelegate {
  public:
   TolvikViewController() = default;
@@ -54,19 +54,19 @@ class TolvikViewController : public kit::ViewController, public kit::TextFieldDe
   void touchesBegan(const kit::TouchSet& touches, const kit::Event* withEvent) override;
   void touchesEnded(const kit::TouchSet& touches, const kit::Event* withEvent) override;
 
-  // Record and data file (survey/RecordWriting.cpp). The writer reports whether the record is
+  // Record and data file (form/RecordWriting.cpp). The writer reports whether the record is
   // on disk.
   std::string appendFormData();
   kit::FileStatus writeContents(const std::string& contents, const std::string& toFile);
 
-  // Entry rules (survey/FieldEntry.cpp).
+  // Entry rules (form/FieldEntry.cpp).
   bool shouldChangeCharactersInRange(kit::TextField* textField, kit::Range range,
                                      const std::string& replacementString) override;
   void formatGender();
   void formatPhone();
   void clearFormatPhone();
 
-  // Validation (survey/FormValidation.cpp).
+  // Validation (form/FormValidation.cpp).
   bool contentIsGood();
   bool emailIsValid();
 
@@ -74,6 +74,9 @@ class TolvikViewController : public kit::ViewController, public kit::TextFieldDe
   void showAdmin();
   void showForm();
   void hideAdminKeyboard();
+
+  // Export by e-mail (admin/EmailExport.cpp).
+  void showEmailModalView();
 
   AdminView* admin = nullptr;
   kit::View* formView = nullptr;

@@ -116,6 +116,7 @@ void TolvikViewController::viewDidLoad() {
   makeHiddenTapArea();
 
   auto& center = kit::NotificationCenter::defaultCenter();
+  center.addObserver(this, &TolvikViewController::showEmailModalView, "EmailData", admin);
   center.addObserver(this, &TolvikViewController::showForm, "ReturnToForm", admin);
 
   formData = "";
@@ -197,6 +198,8 @@ void TolvikViewController::makeEntryFields() {
                        kit::ControlEvent::EditingDidBegin);
       phone->addTarget(this, &TolvikViewController::formatPhone, kit::ControlEvent::EditingDidEnd);
       phoneNum = "";
+      // The digit buffer follows edits at the end only, so the caret never leaves the end.
+      phone->keepsCaretAtEnd = true;
     }
     if (*slots[i] == gender) {
       gender->addTarget(this, &TolvikViewController::formatGender,

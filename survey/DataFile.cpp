@@ -1,5 +1,7 @@
 #include "survey/DataFile.h"
 
+#include <glib.h>
+
 #include "kit/Log.h"
 #include "survey/Tables.h"
 #include "survey/Utf8.h"
@@ -56,6 +58,43 @@ kit::FileStatus writeRecord(const std::string& contents, const std::string& toFi
       kit::writeFileAtomically(toFile, headerLine(questionsTextArray) + contents);
   if (!status) kit::log("%s", status.error.c_str());
   return status;
+}
+
+std::size_t countResponses(std::string_view text) {
+  std::size_t records = 0;
+  bool inHeader = true;
+  bool inQuotes = false;
+  bool recordHasText = false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    char c = text[i];
+    if (c == '"') inQuotes = !inQuotes;  // a doubled quote toggles twice: still inside
+    if (!inQuotes && (c == '\r' || c == '\n')) {
+      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+      if (!inHeader && recordHasText) ++records;
+      inHeader = false;
+      recordHasText = false;
+      continue;
+    }
+    recordHasText = true;
+  }
+  if (!inHeader && recordHasText) ++records;
+  return records;
+}
+
+std::string storedResponsesSummary(const std::string& path) {
+  std::string error;
+  std::optional<std::string> bytes = kit::readFile(path, &error);
+  if (!bytes) {
+    kit::log("%s", error.c_str());
+    return "The data file cannot be read.";
+  }
+  // Counted from the same bytes as the size, so both agree while records are being appended.
+  std::size_t responses = countResponses(*bytes);
+  gchar* size = g_format_size(bytes->size());
+  std::string summary = std::to_string(responses) +
+                        (responses == 1 ? " response stored, " : " responses stored, ") + size;
+  g_free(size);
+  return summary;
 }
 
 }  // namespace survey

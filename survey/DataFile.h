@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "kit/Files.h"
@@ -21,5 +23,12 @@ std::string checkDataFile(const std::vector<std::string>& questionsTextArray);
 // is on disk, with the system's error text when it is not; failures are logged.
 kit::FileStatus writeRecord(const std::string& contents, const std::string& toFile,
                             const std::vector<std::string>& questionsTextArray);
+
+// The records after the header line of a data file's text, read as CSV: a line break inside a
+// quoted field belongs to its record, and an empty line is no record.
+std::size_t countResponses(std::string_view text);
+
+// What the data file holds, for staff: "128 responses stored, 10.4 kB", or why it cannot tell.
+std::string storedResponsesSummary(const std::string& path);
 
 }  // namespace survey

@@ -43,6 +43,17 @@ TEST(KioskEntry, PhoneDigitsAreBufferedLimitedToTenAndFormattedWhenEditingEnds) 
   for (int i = 0; i < 5; ++i) k.h().key("backspace");
   EXPECT_EQ(c.phoneNum, "");
   EXPECT_EQ(c.phone->text(), "");
+
+  // A tap before the digits leaves the caret at the end, so the field always shows the buffer.
+  k.typeText("5");
+  k.tapAt({FormPoints::phone.x - 130, FormPoints::phone.y});
+  k.h().key("backspace");
+  EXPECT_EQ(c.phone->text(), "");
+  k.typeText("12");
+  k.tapAt({FormPoints::phone.x - 130, FormPoints::phone.y});
+  k.typeText("3");
+  EXPECT_EQ(c.phone->text(), "123");
+  EXPECT_EQ(c.phoneNum, "123");
 }
 
 TEST(KioskEntry, GenderTakesOneLetterMOrFAndIsUpperCasedWhenEditingEnds) {

@@ -69,3 +69,18 @@ TEST(KioskReplay, ARejectedFormStoresNothingAndABadScriptLineIsReported) {
   EXPECT_NE(std::system(command.c_str()), 0);
   EXPECT_NE(testing_support::readAll(out + "/bad.log").find("2"), std::string::npos);
 }
+
+TEST(KioskReplay, StaffSignInAfterAWrongPasswordAndReturnToAnEmptyForm) {
+  testing_support::TempHome home;
+  std::string out = testing_support::outputDirectory() + "/staff_session";
+  std::filesystem::create_directories(out);
+  std::string log;
+  ASSERT_EQ(replay("staff_session.txt", home.path(), out, &log), 0) << log;
+  EXPECT_EQ(testing_support::countOf(log, "log in successful"), 1) << log;
+  EXPECT_EQ(testing_support::countOf(log, "button touch: 0"), 1) << log;
+  EXPECT_EQ(testing_support::countOf(log, "export not available yet"), 1) << log;
+  for (const char* shot : {"curl-halfway.png", "signin-masked.png", "crossfade-halfway.png",
+                           "signedin.png", "form-empty.png"}) {
+    EXPECT_GT(std::filesystem::file_size(out + "/" + shot), 10000u) << shot;
+  }
+}

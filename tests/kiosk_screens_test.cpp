@@ -1,17 +1,17 @@
 // What a person sees: screenshots of the form, the signals, the thank-you screen and the staff
-// pictures, written to build/tests/output/screens and probed at a few telling points.
+// screen, written to build/tests/output/screens and probed at a few telling points.
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
-#include "kit/Button.h"
-#include "kit/ImageView.h"
-#include "kit/Window.h"
+#include "admin/AdminView.h"
+#include "kit/TextField.h"
 #include "support/KioskHarness.h"
 
 using testing_support::FormPoints;
 using testing_support::Kiosk;
+using testing_support::StaffPoints;
 
 namespace {
 
@@ -101,47 +101,51 @@ TEST(KioskScreens, TheThankYouScreenShowsAfterTheFlipAtDoubleDensityToo) {
   EXPECT_FALSE(isBlack(k.h().colorAt({384, 1000})));
 }
 
-TEST(KioskScreens, TheHiddenTripleTapCurlsTheFormUpOverTheStaffScreen) {
+TEST(KioskScreens, TheStaffScreenCurlsUpSignsInAndCrossFades) {
   Kiosk k;
+  AdminView* admin = k.c().admin;
   kit::Color header = k.h().colorAt({300, 40});
   k.tapAt(FormPoints::hiddenTapArea, 3);
   k.advance(0.5);
   ASSERT_TRUE(k.h().shot(shotPath("admin-curl-halfway.png")));
-  EXPECT_TRUE(isBlack(k.h().colorAt({100, 1000})));  // the black staff screen shows below
-  EXPECT_EQ(k.h().colorAt({300, 40}), header);       // the top of the form is still there
+  EXPECT_TRUE(isDarkGreen(k.h().colorAt({100, 600})));  // the staff screen shows below
+  EXPECT_EQ(k.h().colorAt({300, 40}), header);          // the top of the form is still there
   k.advance(0.6);
-  EXPECT_TRUE(isBlack(k.h().colorAt({300, 40})));
-}
 
-TEST(KioskScreens, TheStaffPicturesLeaveRoomForTheirFieldsAndButtons) {
-  // The sign-in and signed-in pictures as the staff screen will show them: panel coordinates
-  // are screen points, the two borderless fields lie on white boxes of the picture.
-  kit::Headless h;
-  kit::Window window;
-  window.makeKeyAndVisible();
-  auto panel = [&](const char* background) {
-    auto view = std::make_unique<kit::ImageView>(kit::Size{768, 1024});
-    view->setCenter({384, 512});
-    view->setImage(kit::Image::imageNamed(background));
-    return window.addSubview(std::move(view));
-  };
-  auto button = [&](kit::View* parent, const char* picture, kit::Size size, kit::Point centre) {
-    auto b = std::make_unique<kit::Button>(size);
-    b->setBackgroundImage(kit::Image::imageNamed(picture), kit::ControlState::Normal);
-    b->setCenter(centre);
-    parent->addSubview(std::move(b));
-  };
-  kit::View* signIn = panel("bg_admin.png");
-  button(signIn, "btn_signin.png", {71, 34}, {500, 360});
-  button(signIn, "btn_return.png", {136, 34}, {308, 360});
-  ASSERT_TRUE(h.shot(shotPath("admin-signin.png")));
-  EXPECT_TRUE(isWhite(h.colorAt({445, 268})));  // user name box
-  EXPECT_TRUE(isWhite(h.colorAt({445, 310})));  // password box
+  // The borderless fields lie exactly on the picture's white boxes, 170 x 30 each.
+  for (kit::TextField* field : {admin->user, admin->pass}) {
+    kit::Rect box{field->convertToAncestor({0, 0}, nullptr), {170, 30}};
+    EXPECT_TRUE(isWhite(k.h().colorAt({box.minX() + 6, box.center().y})));  // past the caret
+    EXPECT_TRUE(isWhite(k.h().colorAt({box.maxX() - 3, box.center().y})));
+    EXPECT_TRUE(isWhite(k.h().colorAt({box.center().x, box.minY() + 2})));
+    EXPECT_FALSE(isWhite(k.h().colorAt({box.minX() - 3, box.center().y})));
+    EXPECT_FALSE(isWhite(k.h().colorAt({box.center().x, box.maxY() + 3})));
+  }
+  k.typeText("kiosk");
+  k.fill(StaffPoints::pass, "tamarind");
+  k.advance(kit::kSecureRevealDuration + 0.1);  // the last letter has become a bullet too
+  ASSERT_TRUE(k.h().shot(shotPath("admin-signin-keyboard.png")));
 
-  signIn->setHidden(true);
-  kit::View* signedIn = panel("bg_admin_loggedin.png");
-  button(signedIn, "btn_return.png", {136, 34}, {314, 260});
-  button(signedIn, "btn_submitsurveydata.png", {136, 34}, {460, 260});
-  ASSERT_TRUE(h.shot(shotPath("admin-signedin.png")));
-  EXPECT_FALSE(isWhite(h.colorAt({384, 600})) && isWhite(h.colorAt({384, 100})));
+  kit::Point cardCorner{590, 330};  // on the signed-in card, outside the sign-in card
+  kit::Color before = k.h().colorAt(cardCorner);
+  k.tapAt(StaffPoints::signIn);
+  k.advance(0.5);
+  ASSERT_TRUE(k.h().shot(shotPath("admin-crossfade-halfway.png")));
+  kit::Color halfway = k.h().colorAt(cardCorner);
+  k.advance(0.6);
+  k.hideKeyboardKey();
+  ASSERT_TRUE(k.h().shot(shotPath("admin-signedin.png")));
+  kit::Color after = k.h().colorAt(cardCorner);
+  EXPECT_TRUE(isWhite(after) || after.r > 0.9);  // the light card
+  EXPECT_GT(halfway.r, before.r + 0.2);
+  EXPECT_LT(halfway.r, after.r - 0.2);
+
+  // The count of stored responses sits on the card, clear of both buttons.
+  kit::Rect count = admin->storedResponses->frame();
+  for (kit::View* button : admin->loggedInView->subviews()) {
+    if (button == admin->storedResponses || button == admin->bg_loggedIn) continue;
+    kit::Rect b = button->frame();
+    EXPECT_TRUE(count.minY() >= b.maxY() || count.maxY() <= b.minY());
+  }
+  EXPECT_EQ(admin->storedResponses->text, "0 responses stored, 273 bytes");
 }

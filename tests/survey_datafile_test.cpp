@@ -246,3 +246,20 @@ TEST(SurveyDataFile, FailedCreationLeavesNoFileAndTheNextRecordCreatesIt) {
 }
 
 }  // namespace
+
+TEST(SurveyDataFile, ResponsesAreCountedAsCsvRecordsAfterTheHeader) {
+  struct Case {
+    const char* text;
+    size_t responses;
+  } cases[] = {
+      {"", 0},
+      {"A,B,", 0},
+      {"A,B,\r\nAnna,Berg,", 1},
+      {"A,B,\r\nAnna,Berg,\r\nTom,Lund,", 2},
+      {"A,B,\r\n\"Lee\r\nAnn\",Berg,\r\nTom,\"a \"\"b\r\n\"\" c\",", 2},  // breaks inside quotes
+      {"A,B,\r\nAnna,Berg,\r\n\r\n", 1},     // empty lines are no records
+      {"A,B,\nAnna,Berg,\rTom,Lund,\n", 2},  // bare line ends
+      {"A,B,\r\nAnna,\"Be", 1},              // a record being written
+  };
+  for (const Case& c : cases) EXPECT_EQ(survey::countResponses(c.text), c.responses) << c.text;
+}

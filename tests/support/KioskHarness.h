@@ -28,6 +28,13 @@ struct FormPoints {
   }
 };
 
+// Screen points of the staff screen's fields and buttons.
+struct StaffPoints {
+  static constexpr kit::Point user{445, 268}, pass{445, 310};
+  static constexpr kit::Point signIn{500, 360}, signInReturn{308, 360};
+  static constexpr kit::Point signedInReturn{314, 260}, emailData{460, 260};
+};
+
 class Kiosk {
  public:
   explicit Kiosk(double scale = 1) : headless_(std::make_unique<kit::Headless>(scale)) {
@@ -90,6 +97,18 @@ class Kiosk {
     for (int answer : {1, 5, 6, 9, 10}) tapAt(FormPoints::answer(answer));
   }
   bool answerOn(int index) { return c().buttonsArray.at(index)->btnTouched(); }
+  // The hidden triple tap, and the curl up to its end.
+  void openStaffScreen() {
+    tapAt(FormPoints::hiddenTapArea, 3);
+    advance(1.1);
+  }
+  // Types into the user-name field (it has the keyboard when the screen opens), then the
+  // password, and taps "Sign in".
+  void signIn(const std::string& user = "kiosk", const std::string& password = "tamarind") {
+    typeText(user);
+    fill(StaffPoints::pass, password);
+    tapAt(StaffPoints::signIn);
+  }
 
  private:
   TempHome home_;  // set before the kiosk starts, removed after it has gone

@@ -1,0 +1,178 @@
+// The staff screen as staff use it: the hidden gesture, the sign-in, the signed-in panel with its
+// count of stored responses, and the way back to an empty form.
+
+#include <gtest/gtest.h>
+
+#include "admin/AdminView.h"
+#include "kit/Keyboard.h"
+#include "support/KioskHarness.h"
+
+using testing_support::countOf;
+using testing_support::FormPoints;
+using testing_support::Kiosk;
+using testing_support::StaffPoints;
+
+TEST(KioskAdmin, OnlyTheExactUserNameAndPasswordSignIn) {
+  struct Case {
+    const char* user;
+    const char* password;
+    bool signsIn;
+  } cases[] = {
+      {"Kiosk", "tamarind", false},
+      {"kiosk ", "tamarind", false},
+      {"kiosk", "Tamarind", false},
+      {"kiosk", "tamarin", false},
+      {"", "", false},
+      {"kiosk", "tamarind", true},
+  };
+  for (const Case& t : cases) {
+    SCOPED_TRACE(std::string(t.user) + "/" + t.password);
+    Kiosk k;
+    AdminView* admin = k.c().admin;
+    k.openStaffScreen();
+    testing_support::StderrCapture capture;
+    k.signIn(t.user, t.password);
+    k.advance(1.1);
+    EXPECT_EQ(countOf(capture.finish(), "log in successful"), t.signsIn ? 1 : 0);
+    EXPECT_EQ(admin->loginView->alpha(), t.signsIn ? 0.0 : 1.0);
+    EXPECT_EQ(admin->loggedInView->alpha(), t.signsIn ? 1.0 : 0.0);
+    // Either way the fields keep what was typed, and the keyboard stays.
+    EXPECT_EQ(admin->user->text(), t.user);
+    EXPECT_EQ(admin->pass->text(), t.password);
+    EXPECT_EQ(k.app().firstResponder(), admin->pass);
+  }
+}
+
+TEST(KioskAdmin, OnlyTheVisiblePanelReactsAndOtherTapsDoNothing) {
+  Kiosk k;
+  AdminView* admin = k.c().admin;
+  k.openStaffScreen();
+  testing_support::StderrCapture signingIn;
+  k.tapAt(StaffPoints::signedInReturn);  // the signed-in panel's button, transparent here
+  k.tapAt({384, 700});
+  k.advance(0.5);
+  EXPECT_EQ(admin->loginView->alpha(), 1.0);
+  EXPECT_FALSE(admin->isHidden());
+  k.signIn();
+  k.advance(1.1);
+  std::string log = signingIn.finish();
+  EXPECT_EQ(countOf(log, "button touch: 0"), 2);
+  EXPECT_EQ(countOf(log, "export not available yet"), 0);
+
+  testing_support::StderrCapture signedIn;
+  k.tapAt(StaffPoints::signIn);  // the sign-in panel's pieces, transparent now
+  k.tapAt(StaffPoints::pass);
+  k.tapAt(StaffPoints::signInReturn);
+  k.advance(1.1);
+  EXPECT_EQ(k.app().firstResponder(), admin->pass);
+  EXPECT_FALSE(admin->isHidden());
+  k.tapAt(StaffPoints::emailData);
+  log = signedIn.finish();
+  EXPECT_EQ(countOf(log, "button touch: 0"), 3);
+  EXPECT_EQ(countOf(log, "log in successful"), 0);
+  EXPECT_EQ(countOf(log, "export not available yet"), 1);
+  EXPECT_EQ(admin->loggedInView->alpha(), 1.0);
+}
+
+TEST(KioskAdmin, StaffTypeIntoTheStaffScreenAndEitherReturnBringsBackAnEmptyForm) {
+  Kiosk k;
+  TolvikViewController& c = k.c();
+  AdminView* admin = c.admin;
+  k.tapAt(FormPoints::answer(1));
+  k.fill(FormPoints::firstName, "An");
+  k.fill(FormPoints::phone, "555");
+
+  // The user-name field takes the keyboard as the curl starts; a fourth tap during the curl
+  // reaches nothing.
+  testing_support::StderrCapture opening;
+  k.tapAt(FormPoints::hiddenTapArea, 4);
+  EXPECT_EQ(k.app().firstResponder(), admin->user);
+  k.typeText("xyz");
+  k.advance(1.1);
+  std::string log = opening.finish();
+  EXPECT_EQ(countOf(log, "button touch: "), 3) << log;
+  EXPECT_EQ(admin->user->text(), "xyz");
+  EXPECT_EQ(c.firstName->text(), "An");
+  EXPECT_EQ(c.phone->text(), "555");
+
+  // Keyboard notifications from the staff fields move only the hidden form's toolbar.
+  kit::Point formCenter = c.formView->center(), adminCenter = admin->center();
+  k.hideKeyboardKey();
+  EXPECT_EQ(c.toolbar->center(), (kit::Point{384, 1050}));
+  k.tapAt(StaffPoints::user);
+  EXPECT_EQ(c.toolbar->center(), (kit::Point{384, 736}));
+  EXPECT_EQ(c.formView->center(), formCenter);
+  EXPECT_EQ(admin->center(), adminCenter);
+  EXPECT_EQ(admin->loginView->center(), (kit::Point{384, 492}));
+
+  // Back without signing in: the half-filled form is emptied and flips in; the keyboard stays
+  // on the user-name field until the flip ends.
+  k.fill(StaffPoints::pass, "secret");
+  k.tapAt(StaffPoints::signInReturn);
+  EXPECT_TRUE(admin->isHidden());
+  EXPECT_FALSE(c.formView->isHidden());
+  EXPECT_EQ(c.firstName->text(), "");
+  EXPECT_EQ(c.phoneNum, "");
+  EXPECT_FALSE(k.answerOn(1));
+  EXPECT_EQ(admin->user->text(), "");
+  EXPECT_EQ(admin->pass->text(), "");
+  EXPECT_EQ(k.app().firstResponder(), admin->user);
+  k.advance(0.9);
+  EXPECT_EQ(k.app().firstResponder(), admin->user);
+  k.advance(0.2);
+  EXPECT_EQ(k.app().firstResponder(), nullptr);
+  k.advance(0.5);
+  EXPECT_EQ(c.toolbar->center(), (kit::Point{384, 1050}));
+
+  // The next opening shows the sign-in panel, empty; after a sign-in the other return button
+  // does the same.
+  for (int round = 0; round < 2; ++round) {
+    k.fill(FormPoints::lastName, "Berg");
+    k.openStaffScreen();
+    EXPECT_EQ(admin->loginView->alpha(), 1.0);
+    EXPECT_EQ(admin->loggedInView->alpha(), 0.0);
+    EXPECT_EQ(admin->user->text(), "");
+    EXPECT_EQ(admin->pass->text(), "");
+    k.signIn();
+    k.advance(1.1);
+    EXPECT_EQ(admin->loggedInView->alpha(), 1.0);
+    k.tapAt(StaffPoints::signedInReturn);
+    EXPECT_EQ(admin->loginView->alpha(), 1.0);
+    EXPECT_EQ(admin->loggedInView->alpha(), 0.0);
+    EXPECT_EQ(c.lastName->text(), "");
+    k.advance(1.1);
+    EXPECT_EQ(k.app().firstResponder(), nullptr);
+    EXPECT_FALSE(kit::Keyboard::existing()->isShowing());
+  }
+}
+
+TEST(KioskAdmin, TheSignedInPanelCountsTheStoredResponsesEachTimeItAppears) {
+  Kiosk k;
+  AdminView* admin = k.c().admin;
+  auto visitor = [&] {
+    k.fillCompleteForm();
+    k.tapAt(FormPoints::submit);
+    k.advance(1.6);
+    k.tapAt({384, 500}, 2);
+    k.advance(1.1);
+  };
+  auto countShown = [&] {
+    k.openStaffScreen();
+    k.signIn();
+    std::string shown = admin->storedResponses->text;
+    k.tapAt(StaffPoints::signedInReturn);
+    k.advance(1.1);
+    return shown;
+  };
+  EXPECT_EQ(countShown(), "0 responses stored, 273 bytes");
+  visitor();
+  EXPECT_EQ(countShown(), "1 response stored, 351 bytes");
+  visitor();
+  visitor();
+  EXPECT_EQ(countShown(), "3 responses stored, 507 bytes");
+  // Records written by others, one with a line break inside a quoted field.
+  std::string more;
+  for (int i = 0; i < 40; ++i) more += "\r\n\"Lee\r\nAnn\",Berg,(555) 201-3344,a@b.c,F,34,Yes,";
+  testing_support::writeAll(k.dataFile(), testing_support::readAll(k.dataFile()) + more);
+  EXPECT_EQ(countShown(), "43 responses stored, 2.4\u00a0kB");
+}
