@@ -19,7 +19,9 @@ namespace {
 
 constexpr double kRoundedRectRadius = 6;
 constexpr double kRoundedRectPadding = 8;
-constexpr double kPlainPadding = 2;
+// A borderless field usually lies on a box of its own or of a picture under it: its text keeps
+// clear of the box's edge.
+constexpr double kPlainPadding = 6;
 constexpr double kCaretWidth = 2;
 const Color kPlaceholderColor = Color::rgba(0.7, 0.7, 0.72);
 const Color kCaretColor = Color::rgba(0.16, 0.42, 0.98);

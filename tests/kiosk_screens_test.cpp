@@ -115,7 +115,7 @@ TEST(KioskScreens, TheStaffScreenCurlsUpSignsInAndCrossFades) {
   // The borderless fields lie exactly on the picture's white boxes, 170 x 30 each.
   for (kit::TextField* field : {admin->user, admin->pass}) {
     kit::Rect box{field->convertToAncestor({0, 0}, nullptr), {170, 30}};
-    EXPECT_TRUE(isWhite(k.h().colorAt({box.minX() + 6, box.center().y})));  // past the caret
+    EXPECT_TRUE(isWhite(k.h().colorAt({box.minX() + 3, box.center().y})));  // before the caret
     EXPECT_TRUE(isWhite(k.h().colorAt({box.maxX() - 3, box.center().y})));
     EXPECT_TRUE(isWhite(k.h().colorAt({box.center().x, box.minY() + 2})));
     EXPECT_FALSE(isWhite(k.h().colorAt({box.minX() - 3, box.center().y})));
