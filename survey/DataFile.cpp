@@ -82,8 +82,10 @@ std::size_t countResponses(std::string_view text) {
 }
 
 std::string storedResponsesSummary(const std::string& path) {
+  // A file deleted while the kiosk runs holds nothing; the next response creates it again.
   std::string error;
-  std::optional<std::string> bytes = kit::readFile(path, &error);
+  std::optional<std::string> bytes =
+      kit::fileExists(path) ? kit::readFile(path, &error) : std::string();
   if (!bytes) {
     kit::log("%s", error.c_str());
     return "The data file cannot be read.";

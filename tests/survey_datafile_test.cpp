@@ -262,4 +262,9 @@ TEST(SurveyDataFile, ResponsesAreCountedAsCsvRecordsAfterTheHeader) {
       {"A,B,\r\nAnna,\"Be", 1},              // a record being written
   };
   for (const Case& c : cases) EXPECT_EQ(survey::countResponses(c.text), c.responses) << c.text;
+
+  testing_support::TempHome home;
+  EXPECT_EQ(survey::storedResponsesSummary(home.path() + "/missing"),
+            "0 responses stored, 0 bytes");
+  EXPECT_EQ(survey::storedResponsesSummary(home.path()), "The data file cannot be read.");
 }
