@@ -79,8 +79,5 @@ TEST(KioskReplay, StaffSignInAfterAWrongPasswordAndReturnToAnEmptyForm) {
   EXPECT_EQ(testing_support::countOf(log, "log in successful"), 1) << log;
   EXPECT_EQ(testing_support::countOf(log, "button touch: 0"), 1) << log;
   EXPECT_EQ(testing_support::countOf(log, "export not available yet"), 1) << log;
-  for (const char* shot : {"curl-halfway.png", "signin-masked.png", "crossfade-halfway.png",
-                           "signedin.png", "form-empty.png"}) {
-    EXPECT_GT(std::filesystem::file_size(out + "/" + shot), 10000u) << shot;
-  }
+  EXPECT_GT(std::filesystem::file_size(out + "/form-empty.png"), 10000u);
 }
