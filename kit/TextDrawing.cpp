@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+#include "Utf8.h"
+
 namespace kit {
 namespace {
 
@@ -70,12 +72,11 @@ class Layout {
       : layout_(pango_layout_new(context)) {
     pango_layout_set_font_description(layout_, fontDescription(font));
     pango_layout_set_single_paragraph_mode(layout_, TRUE);
-    if (g_utf8_validate(text.data(), static_cast<gssize>(text.size()), nullptr)) {
+    if (utf8::isValid(text)) {
       pango_layout_set_text(layout_, text.data(), static_cast<int>(text.size()));
     } else {
-      gchar* valid = g_utf8_make_valid(text.data(), static_cast<gssize>(text.size()));
-      pango_layout_set_text(layout_, valid, -1);
-      g_free(valid);
+      std::string valid = utf8::makeValid(text);
+      pango_layout_set_text(layout_, valid.data(), static_cast<int>(valid.size()));
     }
   }
   ~Layout() { g_object_unref(layout_); }
@@ -88,7 +89,6 @@ class Layout {
     pango_layout_get_extents(layout_, nullptr, &rect);
     return rect;
   }
-  const char* text() const { return pango_layout_get_text(layout_); }
 
  private:
   PangoLayout* layout_;
@@ -264,30 +264,48 @@ double textLineStart(const std::string& text, const Font& font, TextAlignment al
   return alignedStart(textSize(text, font).width, alignment, rect);
 }
 
-Size textSize(const std::string& text, const Font& font) {
-  Layout layout(measureContext(), text, font);
-  PangoRectangle logical = layout.logical();
+TextLine::TextLine(const std::string& text, const Font& font)
+    : layout_(static_cast<PangoLayout*>(g_object_ref(Layout(measureContext(), text, font).get()))) {
+}
+
+TextLine::~TextLine() {
+  g_object_unref(layout_);
+}
+
+Size TextLine::size() const {
+  PangoRectangle logical;
+  pango_layout_get_extents(layout_, nullptr, &logical);
   return {toPoints(logical.width), toPoints(logical.height)};
 }
 
-double caretOffset(const std::string& text, const Font& font, size_t codePoint) {
-  Layout layout(measureContext(), text, font);
-  const char* laidOut = layout.text();
+double TextLine::caretOffset(size_t codePoint) const {
+  const char* laidOut = pango_layout_get_text(layout_);
   auto length = static_cast<size_t>(g_utf8_strlen(laidOut, -1));
   const char* at =
       g_utf8_offset_to_pointer(laidOut, static_cast<glong>(std::min(codePoint, length)));
   PangoRectangle strong;
-  pango_layout_get_cursor_pos(layout.get(), static_cast<int>(at - laidOut), &strong, nullptr);
+  pango_layout_get_cursor_pos(layout_, static_cast<int>(at - laidOut), &strong, nullptr);
   return toPoints(strong.x);
 }
 
-size_t codePointAtOffset(const std::string& text, const Font& font, double x) {
-  Layout layout(measureContext(), text, font);
+size_t TextLine::codePointAtOffset(double x) const {
   int index = 0;
   int trailing = 0;
-  pango_layout_xy_to_index(layout.get(), static_cast<int>(x * PANGO_SCALE), 0, &index, &trailing);
-  const char* laidOut = layout.text();
+  pango_layout_xy_to_index(layout_, static_cast<int>(x * PANGO_SCALE), 0, &index, &trailing);
+  const char* laidOut = pango_layout_get_text(layout_);
   return static_cast<size_t>(g_utf8_pointer_to_offset(laidOut, laidOut + index) + trailing);
+}
+
+Size textSize(const std::string& text, const Font& font) {
+  return TextLine(text, font).size();
+}
+
+double caretOffset(const std::string& text, const Font& font, size_t codePoint) {
+  return TextLine(text, font).caretOffset(codePoint);
+}
+
+size_t codePointAtOffset(const std::string& text, const Font& font, double x) {
+  return TextLine(text, font).codePointAtOffset(x);
 }
 
 }  // namespace kit

@@ -10,6 +10,7 @@
 #include "Geometry.h"
 
 typedef struct _cairo cairo_t;
+typedef struct _PangoLayout PangoLayout;
 
 namespace kit {
 
@@ -18,6 +19,25 @@ namespace kit {
 // than the rect. Returns the x at which the drawn text starts.
 double drawTextLine(cairo_t* cr, const std::string& text, const Font& font, Color color,
                     TextAlignment alignment, Rect rect);
+
+// One line of text laid out once, for several measurements of it.
+class TextLine {
+ public:
+  TextLine(const std::string& text, const Font& font);
+  ~TextLine();
+  TextLine(const TextLine&) = delete;
+  TextLine& operator=(const TextLine&) = delete;
+
+  // The height is the font's line height even for "".
+  Size size() const;
+  // The distance from the start to the caret before code point `codePoint` (clamped to the end).
+  double caretOffset(size_t codePoint) const;
+  // The code point index whose caret position lies nearest to `x` points from the start.
+  size_t codePointAtOffset(double x) const;
+
+ private:
+  PangoLayout* layout_;
+};
 
 // Where drawTextLine would start the text, without drawing it. Text wider than the rect starts at
 // the rect's left edge.

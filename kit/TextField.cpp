@@ -12,6 +12,7 @@
 #include "Keyboard.h"
 #include "NotificationCenter.h"
 #include "TextDrawing.h"
+#include "Utf8.h"
 
 namespace kit {
 
@@ -27,46 +28,62 @@ const Color kPlaceholderColor = Color::rgba(0.7, 0.7, 0.72);
 const Color kCaretColor = Color::rgba(0.16, 0.42, 0.98);
 const char* const kBullet = "\xE2\x97\x8F";  // U+25CF, a black circle
 
-size_t codePointCount(const std::string& s) {
-  size_t n = 0;
-  for (unsigned char c : s) n += (c & 0xC0) != 0x80;
-  return n;
-}
+// Characters laid out beyond each side of what must show: more than two field widths of the
+// narrowest glyphs.
+constexpr size_t kShownMargin = 160;
 
-// The byte offset of code point `index` (the end when past it).
-size_t byteOffset(const std::string& s, size_t index) {
-  size_t seen = 0;
-  for (size_t i = 0; i < s.size(); ++i) {
-    if ((static_cast<unsigned char>(s[i]) & 0xC0) != 0x80) {
-      if (seen == index) return i;
-      ++seen;
+// The part of the text that is laid out: characters [start, end) as drawn. Secure entry draws
+// one bullet for each grapheme cluster, or the cluster itself while it is revealed.
+struct Shown {
+  std::string text;
+  size_t start = 0, end = 0;
+  bool secure = false;
+  // Secure entry: the text position of each cluster's start (and the end), and the index in
+  // `text` where it is drawn.
+  std::vector<size_t> stops, offsets;
+
+  // The index in `text` of a text position inside the shown part, and back.
+  size_t indexOf(size_t position) const {
+    position = std::clamp(position, start, end);
+    if (!secure) return position - start;
+    auto k = std::lower_bound(stops.begin(), stops.end(), position) - stops.begin();
+    return offsets[std::min(static_cast<size_t>(k), offsets.size() - 1)];
+  }
+  size_t positionOf(size_t index) const {
+    if (!secure) return std::min(start + index, end);
+    auto k = std::upper_bound(offsets.begin(), offsets.end(), index) - offsets.begin();
+    return stops[k > 0 ? static_cast<size_t>(k) - 1 : 0];
+  }
+};
+
+// The text around characters [from, to]; `revealed` is the start of a cluster secure entry
+// shows in clear, or npos.
+Shown shownAround(const TextBuffer& buffer, bool secure, size_t from, size_t to,
+                  size_t revealed = std::string::npos) {
+  Shown shown;
+  shown.secure = secure;
+  shown.start = from > kShownMargin ? buffer.previousStop(from - kShownMargin + 1) : 0;
+  shown.end = to + kShownMargin < buffer.length() ? buffer.nextStop(to + kShownMargin - 1)
+                                                  : buffer.length();
+  if (!secure) {
+    shown.text = buffer.substring({shown.start, shown.end - shown.start});
+    return shown;
+  }
+  shown.stops = buffer.stops({shown.start, shown.end - shown.start});
+  size_t offset = 0;
+  for (size_t i = 0; i < shown.stops.size(); ++i) {
+    shown.offsets.push_back(offset);
+    if (i + 1 == shown.stops.size()) break;
+    if (shown.stops[i] == revealed) {
+      Range cluster{shown.stops[i], shown.stops[i + 1] - shown.stops[i]};
+      shown.text += buffer.substring(cluster);
+      offset += cluster.length;
+    } else {
+      shown.text += kBullet;
+      offset += 1;
     }
   }
-  return s.size();
-}
-
-std::string substring(const std::string& s, size_t from, size_t to) {
-  size_t a = byteOffset(s, from);
-  return s.substr(a, byteOffset(s, to) - a);
-}
-
-// The code point indices where a caret may stand: the starts of grapheme clusters and the end,
-// so that an emoji with modifiers or a letter with combining accents is one step.
-std::vector<size_t> caretStops(const std::string& s) {
-  std::vector<size_t> stops{0};
-  if (s.empty() || !g_utf8_validate(s.data(), static_cast<gssize>(s.size()), nullptr)) {
-    for (size_t i = 1; i <= codePointCount(s); ++i) stops.push_back(i);
-    return stops;
-  }
-  size_t n = codePointCount(s);
-  std::vector<PangoLogAttr> attrs(n + 1);
-  pango_get_log_attrs(s.data(), static_cast<int>(s.size()), -1, pango_language_from_string("en"),
-                      attrs.data(), static_cast<int>(attrs.size()));
-  for (size_t i = 1; i < n; ++i) {
-    if (attrs[i].is_cursor_position) stops.push_back(i);
-  }
-  stops.push_back(n);
-  return stops;
+  return shown;
 }
 
 // Upper-cases the first code point of `s` when it is a lower-case letter.
@@ -76,7 +93,7 @@ std::string capitalizeFirst(const std::string& s) {
   if (!g_unichar_islower(c)) return s;
   char buffer[8];
   int length = g_unichar_to_utf8(g_unichar_toupper(c), buffer);
-  return std::string(buffer, static_cast<size_t>(length)) + s.substr(byteOffset(s, 1));
+  return std::string(buffer, static_cast<size_t>(length)) + s.substr(utf8::byteOffset(s, 1));
 }
 
 std::string upperCase(const std::string& s) {
@@ -115,10 +132,15 @@ TextField::~TextField() {
   });
 }
 
+struct TextField::Placement {
+  Shown shown;
+  std::unique_ptr<TextLine> line;
+  double x = 0;  // where the shown text starts, in the field
+};
+
 void TextField::setText(const std::string& text) {
   revealUntil_ = -1;
-  text_ = text;
-  caret_ = codePointCount(text_);
+  buffer_.setText(text);
   scrollToCaret();
   markNeedsDisplay();
 }
@@ -138,7 +160,7 @@ bool TextField::becomeFirstResponder() {
     if (app->firstResponder()) return app->firstResponder() == this;
   }
   app->setFirstResponder(this);
-  caret_ = codePointCount(text_);
+  buffer_.setCaret(buffer_.length());
   restartBlink();
   scrollToCaret();
   if (Keyboard* keyboard = Keyboard::shared()) keyboard->show(keyboardType);
@@ -164,23 +186,26 @@ bool TextField::resignFirstResponder() {
 void TextField::endEditing() {
   Application::shared()->setFirstResponder(nullptr);
   revealUntil_ = -1;
+  scrollAnchor_ = 0;
   scrollX_ = 0;
   markNeedsDisplay();
   sendActionsForControlEvents(ControlEvent::EditingDidEnd);
 }
 
 bool TextField::insertText(const std::string& text) {
-  if (text.empty()) return false;
-  std::string typed = text;
+  std::string typed = buffer_.cleaned(text);
+  if (typed.empty()) return false;
   if (autocapitalizationType == AutocapitalizationType::AllCharacters) {
     typed = upperCase(typed);
   } else if (capitalizesNextCharacter()) {
     typed = capitalizeFirst(typed);
   }
-  if (!replace({caret_, 0}, typed)) return false;
-  if (secureTextEntry && caretStops(typed).size() == 2) {
+  if (!replace({buffer_.caret(), 0}, typed)) return false;
+  TextBuffer one;
+  one.setText(typed);
+  if (secureTextEntry && one.nextStop(0) == one.length()) {
     // One character typed: it shows in clear for a moment, then as a bullet like the rest.
-    revealed_ = displayCaret() - 1;
+    revealed_ = buffer_.previousStop(buffer_.caret());
     revealUntil_ = now() + kSecureRevealDuration;
     Application::shared()->setNeedsDisplayAt(revealUntil_);
   }
@@ -188,20 +213,15 @@ bool TextField::insertText(const std::string& text) {
 }
 
 bool TextField::paste(const std::string& text) {
-  std::string oneLine;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
-    oneLine += (text[i] == '\r' || text[i] == '\n') ? ' ' : text[i];
-  }
+  std::string oneLine = buffer_.cleaned(text);
   if (oneLine.empty()) return false;
-  return replace({caret_, 0}, oneLine);
+  return replace({buffer_.caret(), 0}, oneLine);
 }
 
 bool TextField::deleteBackward() {
-  std::vector<size_t> stops = caretStops(text_);
-  auto at = std::lower_bound(stops.begin(), stops.end(), caret_);
-  size_t start = at == stops.begin() ? caret_ : *(at - 1);
-  return replace({start, caret_ - start}, "");
+  size_t caret = buffer_.caret();
+  size_t start = buffer_.previousStop(caret);
+  return replace({start, caret - start}, "");
 }
 
 void TextField::returnKey() {
@@ -213,11 +233,7 @@ bool TextField::replace(Range range, const std::string& replacement) {
   if (delegate && !delegate->shouldChangeCharactersInRange(this, range, replacement)) return false;
   revealUntil_ = -1;
   // The delegate may have set the text meanwhile; the edit still lands inside it.
-  size_t length = codePointCount(text_);
-  size_t from = std::min(range.location, length);
-  size_t to = std::min(range.location + range.length, length);
-  text_ = substring(text_, 0, from) + replacement + substring(text_, to, length);
-  caret_ = from + codePointCount(replacement);
+  buffer_.replace(range, replacement);
   restartBlink();
   scrollToCaret();
   markNeedsDisplay();
@@ -226,21 +242,16 @@ bool TextField::replace(Range range, const std::string& replacement) {
 
 void TextField::setCaretPosition(size_t position) {
   revealUntil_ = -1;
-  std::vector<size_t> stops = caretStops(text_);
-  if (keepsCaretAtEnd) position = stops.back();
-  auto nearest = std::min_element(stops.begin(), stops.end(), [position](size_t a, size_t b) {
-    return std::llabs(static_cast<long long>(a) - static_cast<long long>(position)) <
-           std::llabs(static_cast<long long>(b) - static_cast<long long>(position));
-  });
-  caret_ = *nearest;
+  buffer_.setCaret(keepsCaretAtEnd ? buffer_.length() : position);
   restartBlink();
   scrollToCaret();
   markNeedsDisplay();
 }
 
 bool TextField::capitalizesNextCharacter() const {
-  std::string before = substring(text_, 0, caret_);
-  size_t end = before.find_last_not_of(" \t");
+  std::string_view before =
+      std::string_view(buffer_.text()).substr(0, buffer_.byteOffset(buffer_.caret()));
+  size_t end = before.find_last_not_of(' ');
   bool afterSpace = end == std::string::npos || end + 1 < before.size();
   switch (autocapitalizationType) {
     case AutocapitalizationType::None:
@@ -274,31 +285,8 @@ void TextField::touchesEnded(const TouchSet& touches, const Event*) {
   Point p = touch->locationInView(this);
   if (!bounds().contains(p)) return;
   if (!becomeFirstResponder()) return;
-  std::string shown = displayText();
-  size_t index = codePointAtOffset(shown, font, p.x - textStartX());
-  if (secureTextEntry) {
-    // One bullet stands for one grapheme cluster.
-    std::vector<size_t> stops = caretStops(text_);
-    index = stops[std::min(index, stops.size() - 1)];
-  }
-  setCaretPosition(index);
-}
-
-std::string TextField::displayText() const {
-  if (!secureTextEntry) return text_;
-  std::vector<size_t> stops = caretStops(text_);
-  bool revealing = now() < revealUntil_ && isFirstResponder();
-  std::string shown;
-  for (size_t i = 0; i + 1 < stops.size(); ++i) {
-    shown += revealing && i == revealed_ ? substring(text_, stops[i], stops[i + 1]) : kBullet;
-  }
-  return shown;
-}
-
-size_t TextField::displayCaret() const {
-  if (!secureTextEntry) return caret_;
-  std::vector<size_t> stops = caretStops(text_);
-  return static_cast<size_t>(std::lower_bound(stops.begin(), stops.end(), caret_) - stops.begin());
+  Placement at = placement();
+  setCaretPosition(at.shown.positionOf(at.line->codePointAtOffset(p.x - at.x)));
 }
 
 Rect TextField::textRect() const {
@@ -306,28 +294,53 @@ Rect TextField::textRect() const {
   return {{padding, 0}, {std::max(size_.width - 2 * padding, 0.0), size_.height}};
 }
 
-double TextField::textStartX() const {
+TextField::Placement TextField::placement() const {
   Rect rect = textRect();
-  std::string shown = displayText();
-  if (textSize(shown, font).width <= rect.size.width - kCaretWidth) {
-    return textLineStart(shown, font, textAlignment, rect);
+  size_t anchor = std::min(scrollAnchor_, buffer_.length());
+  bool revealing = now() < revealUntil_ && isFirstResponder();
+  Placement at{shownAround(buffer_, secureTextEntry, anchor, anchor,
+                           revealing ? revealed_ : std::string::npos),
+               nullptr, 0};
+  at.line = std::make_unique<TextLine>(at.shown.text, font);
+  double width = at.line->size().width;
+  if (at.shown.start == 0 && at.shown.end == buffer_.length() &&
+      width <= rect.size.width - kCaretWidth) {
+    at.x = textLineStart(at.shown.text, font, textAlignment, rect);
+  } else {
+    at.x = rect.minX() - at.line->caretOffset(at.shown.indexOf(anchor)) - scrollX_;
   }
-  return rect.minX() - scrollX_;
+  return at;
 }
 
 void TextField::scrollToCaret() {
-  Rect rect = textRect();
-  std::string shown = displayText();
-  double width = textSize(shown, font).width;
-  double room = rect.size.width - kCaretWidth;
-  if (width <= room) {
+  const size_t caret = buffer_.caret();
+  const size_t anchor = std::min(scrollAnchor_, buffer_.length());
+  const double room = textRect().size.width - kCaretWidth;
+  // A left edge far from the caret has nothing to say about where the caret will show.
+  const bool anchorNear = (anchor < caret ? caret - anchor : anchor - caret) <= kShownMargin;
+  Shown shown = anchorNear ? shownAround(buffer_, secureTextEntry, std::min(anchor, caret),
+                                         std::max(anchor, caret))
+                           : shownAround(buffer_, secureTextEntry, caret, caret);
+  TextLine line(shown.text, font);
+  double width = line.size().width;
+  if (shown.start == 0 && shown.end == buffer_.length() && width <= room) {
+    scrollAnchor_ = 0;
     scrollX_ = 0;
     return;
   }
-  double caretX = caretOffset(shown, font, displayCaret());
-  if (caretX - scrollX_ > room) scrollX_ = caretX - room;
-  if (caretX - scrollX_ < 0) scrollX_ = caretX;
-  scrollX_ = std::clamp(scrollX_, 0.0, width - room);
+  // The left edge in the shown text's coordinates, moved just enough to show the caret.
+  double caretX = line.caretOffset(shown.indexOf(caret));
+  double left = anchorNear ? line.caretOffset(shown.indexOf(anchor)) + scrollX_
+                           : (anchor < caret ? caretX - room : caretX);
+  if (caretX - left > room) left = caretX - room;
+  if (caretX < left) left = caretX;
+  if (shown.end == buffer_.length()) left = std::min(left, width - room);
+  if (shown.start == 0) left = std::max(left, 0.0);
+  // Held by the character at the edge, so that what is drawn later need not reach back further.
+  size_t index = line.codePointAtOffset(left);
+  while (index > 0 && line.caretOffset(index) > left) --index;
+  scrollAnchor_ = shown.positionOf(index);
+  scrollX_ = left - line.caretOffset(index);
 }
 
 void TextField::draw(cairo_t* cr) const {
@@ -365,19 +378,19 @@ void TextField::draw(cairo_t* cr) const {
   cairo_rectangle(cr, rect.minX() - 1, 0, rect.size.width + 2, box.size.height);
   cairo_clip(cr);
   double caretX;
-  if (text_.empty()) {
+  if (buffer_.text().empty()) {
     drawTextLine(cr, placeholder, font, kPlaceholderColor, textAlignment, rect);
     // An empty field's caret stands where the first character will go, whatever the placeholder.
     caretX = textLineStart("", font, textAlignment, rect);
     if (textAlignment == TextAlignment::Right) caretX = rect.maxX() - kCaretWidth;
   } else {
-    std::string shown = displayText();
-    double x = textStartX();
-    Size size = textSize(shown, font);
+    Placement at = placement();
     // A rect as wide as the text, so that it is scrolled and clipped rather than ellipsised.
-    drawTextLine(cr, shown, font, textColor, TextAlignment::Left,
-                 {{x, rect.minY()}, {size.width + 1, rect.size.height}});
-    caretX = x + caretOffset(shown, font, displayCaret());
+    drawTextLine(cr, at.shown.text, font, textColor, TextAlignment::Left,
+                 {{at.x, rect.minY()}, {at.line->size().width + 1, rect.size.height}});
+    size_t caret = buffer_.caret();
+    caretX =
+        caret > at.shown.end ? rect.maxX() : at.x + at.line->caretOffset(at.shown.indexOf(caret));
     if (caretX > rect.maxX() - kCaretWidth) caretX = rect.maxX() - kCaretWidth;
   }
   if (isFirstResponder()) {

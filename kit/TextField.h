@@ -4,6 +4,7 @@
 
 #include "Control.h"
 #include "Font.h"
+#include "TextBuffer.h"
 
 namespace kit {
 
@@ -13,13 +14,6 @@ enum class BorderStyle { None = 0, Line = 1, Bezel = 2, RoundedRect = 3 };
 enum class KeyboardType { Default = 0, NumberPad = 4, EmailAddress = 7 };
 enum class AutocapitalizationType { None = 0, Words = 1, Sentences = 2, AllCharacters = 3 };
 enum class AutocorrectionType { Default = 0, No = 1, Yes = 2 };
-
-// A span of characters (Unicode code points) of a text.
-struct Range {
-  size_t location = 0;
-  size_t length = 0;
-  bool operator==(const Range&) const = default;
-};
 
 class TextFieldDelegate {
  public:
@@ -43,7 +37,9 @@ class TextField : public Control {
   explicit TextField(Size size);
   ~TextField() override;
 
-  const std::string& text() const { return text_; }
+  // Always valid UTF-8 without control characters: whatever arrives is cleaned first (see
+  // TextBuffer), and the delegate is asked about the cleaned text.
+  const std::string& text() const { return buffer_.text(); }
   // Replaces the text without asking the delegate; the caret goes to the end.
   void setText(const std::string& text);
 
@@ -76,7 +72,7 @@ class TextField : public Control {
   void returnKey();
   // A paste: the whole text in one edit, line breaks turned into spaces, never capitalised.
   bool paste(const std::string& text);
-  size_t caretPosition() const { return caret_; }  // in code points
+  size_t caretPosition() const { return buffer_.caret(); }  // in code points
   // Moves the caret to the character boundary nearest `position` (clamped to the text).
   void setCaretPosition(size_t position);
   // True when a letter typed now would be capitalised (the keyboard then shows shift).
@@ -92,21 +88,24 @@ class TextField : public Control {
   bool replace(Range range, const std::string& replacement);
   // Ends editing here without touching the keyboard: the first step of handing focus on.
   void endEditing();
-  // The text as drawn (bullets for secure entry) and the caret's place in it.
-  std::string displayText() const;
-  size_t displayCaret() const;
   Rect textRect() const;
-  double textStartX() const;
+  // Where the text around the field's left edge is drawn; only that part is laid out, so that
+  // drawing and hit testing cost the same however long the text.
+  struct Placement;
+  Placement placement() const;
   void scrollToCaret();
   void restartBlink();
 
-  std::string text_;
-  size_t caret_ = 0;
-  // Secure entry: the grapheme (by index) shown in clear until `revealUntil_`.
+  TextBuffer buffer_;
+  // Secure entry: the grapheme cluster starting at this position shows in clear until
+  // `revealUntil_`.
   size_t revealed_ = 0;
   double revealUntil_ = -1;
-  double caretEpoch_ = 0;            // caret blink phase starts here
-  double scrollX_ = 0;               // how far text longer than the field is moved left
+  double caretEpoch_ = 0;  // caret blink phase starts here
+  // Text longer than the field is scrolled: its left edge stands `scrollX_` points right of the
+  // caret position before character `scrollAnchor_`.
+  size_t scrollAnchor_ = 0;
+  double scrollX_ = 0;
   mutable double blinkRedraw_ = -1;  // the caret's next change, already asked to be drawn
 };
 

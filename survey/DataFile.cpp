@@ -3,8 +3,8 @@
 #include <glib.h>
 
 #include "kit/Log.h"
+#include "kit/Utf8.h"
 #include "survey/Tables.h"
-#include "survey/Utf8.h"
 
 namespace survey {
 
@@ -21,7 +21,7 @@ std::string checkDataFile(const std::vector<std::string>& questionsTextArray) {
     std::optional<std::string> bytes = kit::readFile(path, &error);
     if (!bytes) kit::log("%s", error.c_str());
     std::string formData;
-    if (bytes && isValidUtf8(*bytes)) formData = std::move(*bytes);
+    if (bytes && kit::utf8::isValid(*bytes)) formData = std::move(*bytes);
     kit::log("File exists");
     kit::log("formData to start file:\r\n%s", formData.c_str());
     return formData;

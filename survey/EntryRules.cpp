@@ -1,6 +1,6 @@
 #include "survey/EntryRules.h"
 
-#include "survey/Utf8.h"
+#include "kit/Utf8.h"
 
 namespace survey {
 
@@ -17,13 +17,13 @@ bool isOneDigit(const std::string& text) {
 
 bool phoneShouldChange(std::string& phoneNum, const std::string& replacement) {
   if (isOneDigit(replacement)) {
-    if (characterCount(phoneNum) >= kPhoneDigits) return false;
+    if (kit::utf8::characterCount(phoneNum) >= kPhoneDigits) return false;
     phoneNum += replacement;
     return true;
   }
   if (replacement.empty()) {
     if (!phoneNum.empty()) {
-      phoneNum.erase(byteOffsetOfCharacter(phoneNum, characterCount(phoneNum) - 1));
+      phoneNum.erase(kit::utf8::byteOffset(phoneNum, kit::utf8::characterCount(phoneNum) - 1));
     }
     return true;
   }
@@ -37,17 +37,17 @@ bool genderShouldChange(const std::string& genderText, const std::string& replac
 }
 
 bool ageShouldChange(const std::string& ageText, const std::string& replacement) {
-  if (isOneDigit(replacement)) return characterCount(ageText) < kAgeCharacters;
+  if (isOneDigit(replacement)) return kit::utf8::characterCount(ageText) < kAgeCharacters;
   return replacement.empty();
 }
 
 std::string formattedPhone(const std::string& phoneNum, const std::string& currentText) {
-  const std::size_t digits = characterCount(phoneNum);
+  const std::size_t digits = kit::utf8::characterCount(phoneNum);
   if (digits <= 3) return currentText;
-  const std::size_t areaEnd = byteOffsetOfCharacter(phoneNum, 3);
+  const std::size_t areaEnd = kit::utf8::byteOffset(phoneNum, 3);
   const std::string area = phoneNum.substr(0, areaEnd);
   if (digits <= 6) return "(" + area + ") " + phoneNum.substr(areaEnd);
-  const std::size_t exchangeEnd = byteOffsetOfCharacter(phoneNum, 6);
+  const std::size_t exchangeEnd = kit::utf8::byteOffset(phoneNum, 6);
   return "(" + area + ") " + phoneNum.substr(areaEnd, exchangeEnd - areaEnd) + "-" +
          phoneNum.substr(exchangeEnd);
 }

@@ -1,6 +1,6 @@
 #include "survey/Validation.h"
 
-#include "survey/Utf8.h"
+#include "kit/Utf8.h"
 
 namespace survey {
 
@@ -23,7 +23,7 @@ std::vector<Signal> failedRules(const FormState& form) {
   if (form.lastName.empty()) failed.push_back(Signal::LastNameLabel);
   if (form.phone.empty()) failed.push_back(Signal::PhoneLabel);
   if (form.email.empty()) failed.push_back(Signal::EmailLabel);
-  const std::size_t digits = characterCount(form.phoneNum);
+  const std::size_t digits = kit::utf8::characterCount(form.phoneNum);
   if (digits >= 1 && digits < kPhoneDigits) failed.push_back(Signal::PhoneDigitsLabel);
   if (!form.email.empty() && !emailIsValid(form.email)) {
     failed.push_back(Signal::EmailAddressLabel);

@@ -4,11 +4,13 @@
 #include <gtest/gtest.h>
 
 #include "kit/Keyboard.h"
+#include "kit/Utf8.h"
 #include "support/KioskHarness.h"
 
 using testing_support::countOf;
 using testing_support::FormPoints;
 using testing_support::Kiosk;
+using namespace std::string_literals;
 
 TEST(KioskEntry, PhoneDigitsAreBufferedLimitedToTenAndFormattedWhenEditingEnds) {
   Kiosk k;
@@ -18,6 +20,7 @@ TEST(KioskEntry, PhoneDigitsAreBufferedLimitedToTenAndFormattedWhenEditingEnds) 
   EXPECT_EQ(c.phone->text(), "5552013344");
   k.typeText("a");
   k.typeText(" ");
+  k.typeText(std::string(1, '\0'));  // dropped before the rule: not taken for a deletion
   k.h().paste("12");
   EXPECT_EQ(c.phoneNum, "5552013344");
   EXPECT_EQ(c.currTextField, 402);  // refused changes still make the field current
@@ -54,6 +57,20 @@ TEST(KioskEntry, PhoneDigitsAreBufferedLimitedToTenAndFormattedWhenEditingEnds) 
   k.typeText("3");
   EXPECT_EQ(c.phone->text(), "123");
   EXPECT_EQ(c.phoneNum, "123");
+}
+
+TEST(KioskEntry, BytesThatAreNotUtf8AndControlCharactersNeverReachTheDataFile) {
+  Kiosk k;
+  k.fillCompleteForm();
+  k.fill(FormPoints::firstName, "\xF6\x01");  // a Latin-1 keyboard's letter, a control
+  k.tapAt(FormPoints::lastName);
+  k.h().paste("\tL\xE9vy\0\r\n"s);
+  k.hideKeyboardKey();
+  k.tapAt(FormPoints::submit);
+  const std::string file = testing_support::readAll(k.dataFile());
+  EXPECT_TRUE(kit::utf8::isValid(file));
+  EXPECT_NE(file.find("\r\nAnna\xEF\xBF\xBD,Berg L\xEF\xBF\xBDvy ,(555)"), std::string::npos)
+      << file;
 }
 
 TEST(KioskEntry, GenderTakesOneLetterMOrFAndIsUpperCasedWhenEditingEnds) {

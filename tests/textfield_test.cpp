@@ -103,6 +103,21 @@ TEST_F(TextFieldTest, RefusedEditsLeaveTextCaretAndDelegateAlone) {
   EXPECT_EQ(delegate.returns, 0);
 }
 
+TEST_F(TextFieldTest, WhatArrivesIsMadeValidAndFreeOfControlsBeforeTheDelegateSeesIt) {
+  field->autocapitalizationType = AutocapitalizationType::None;
+  field->setText("x\xFFy\x01");
+  EXPECT_EQ(field->text(), "x\xEF\xBF\xBDy");
+  tapField(field);
+  h.type("\xF6"s + '\0' + "\x1B");  // a Latin-1 letter, then NUL and escape: nothing at all
+  h.paste("a\tb\0c\r\nd\xC3"s);
+  h.paste("\x7F\x01");
+  EXPECT_EQ(delegate.edits,
+            (std::vector<Edit>{{{3, 0}, "\xEF\xBF\xBD"}, {{4, 0}, "a bc d\xEF\xBF\xBD"}}));
+  EXPECT_EQ(field->text(),
+            "x\xEF\xBF\xBDy\xEF\xBF\xBD"
+            "a bc d\xEF\xBF\xBD");
+}
+
 TEST_F(TextFieldTest, BackspaceRemovesWholeGraphemeClusters) {
   const std::string accented = "e\xCC\x81";                      // e + combining acute
   const std::string flag = "\xF0\x9F\x87\xB3\xF0\x9F\x87\xB4";   // regional indicators N O
@@ -239,6 +254,26 @@ TEST_F(TextFieldTest, LongTextScrollsToKeepTheCaretInsideTheField) {
   field->setCaretPosition(0);
   EXPECT_GT(caretX(), box.minX());
   EXPECT_LT(caretX(), box.minX() + 20);
+
+  // Only the text around the caret is laid out, wherever it stands in a long text: the caret
+  // shows with text on both sides of it, and a tap lands beside the character under the finger.
+  std::string numbers;
+  for (int i = 0; numbers.size() < 10000; ++i) numbers += std::to_string(i) + " ";
+  field->setText(numbers);
+  field->setCaretPosition(5000);
+  h.type("W");
+  EXPECT_EQ(field->caretPosition(), 5001u);
+  EXPECT_GT(caretX(), box.minX());
+  EXPECT_LT(caretX(), box.maxX());
+  h.shot(testing_support::outputDirectory() + "/textfield_long_middle.png");
+  double x = caretX();
+  h.tap(x + 40, box.center().y);
+  EXPECT_GT(field->caretPosition(), 5002u);
+  EXPECT_LT(field->caretPosition(), 5015u);
+  field->setCaretPosition(field->text().size());
+  h.type("!");
+  EXPECT_GT(caretX(), box.maxX() - 20);
+  h.shot(testing_support::outputDirectory() + "/textfield_long_end.png");
 }
 
 }  // namespace

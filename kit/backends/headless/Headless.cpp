@@ -8,20 +8,13 @@
 
 #include "kit/Screen.h"
 #include "kit/TextField.h"
+#include "kit/Utf8.h"
 
 namespace kit {
 namespace {
 
 constexpr double kFrameInterval = 1.0 / 60;
 constexpr double kTapInterval = 0.1;
-
-// The length of the UTF-8 sequence that starts with `lead`; stray bytes count as one.
-size_t sequenceLength(unsigned char lead) {
-  if (lead >= 0xF0) return 4;
-  if (lead >= 0xE0) return 3;
-  if (lead >= 0xC0) return 2;
-  return 1;
-}
 
 std::string trimmed(const std::string& text) {
   auto first = text.find_first_not_of(" \t\r");
@@ -84,8 +77,9 @@ void Headless::up(double x, double y) {
 }
 
 void Headless::type(const std::string& text) {
+  // Bytes that are not UTF-8 go one by one, as a broken keyboard would send them.
   for (size_t i = 0; i < text.size();) {
-    size_t length = std::min(sequenceLength(static_cast<unsigned char>(text[i])), text.size() - i);
+    size_t length = utf8::decode(text, i).length;
     app_->textInput(text.substr(i, length));
     app_->runOnce();
     i += length;
