@@ -64,17 +64,31 @@ std::size_t countResponses(std::string_view text) {
   std::size_t records = 0;
   bool inHeader = true;
   bool inQuotes = false;
+  bool fieldStart = true;
   bool recordHasText = false;
   for (std::size_t i = 0; i < text.size(); ++i) {
     char c = text[i];
-    if (c == '"') inQuotes = !inQuotes;  // a doubled quote toggles twice: still inside
-    if (!inQuotes && (c == '\r' || c == '\n')) {
+    if (inQuotes) {
+      // A doubled quote is a quote inside the field; a single one ends the quoting.
+      if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
+        ++i;
+      } else if (c == '"') {
+        inQuotes = false;
+      }
+      continue;
+    }
+    if (c == '\r' || c == '\n') {
       if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
       if (!inHeader && recordHasText) ++records;
       inHeader = false;
       recordHasText = false;
+      fieldStart = true;
       continue;
     }
+    // Only a quote that opens a field quotes it; one inside a field (as older files hold typed
+    // text unquoted) is just a character.
+    if (c == '"' && fieldStart) inQuotes = true;
+    fieldStart = c == ',';
     recordHasText = true;
   }
   if (!inHeader && recordHasText) ++records;

@@ -260,6 +260,7 @@ TEST(SurveyDataFile, ResponsesAreCountedAsCsvRecordsAfterTheHeader) {
       {"A,B,\r\nAnna,Berg,\r\n\r\n", 1},     // empty lines are no records
       {"A,B,\nAnna,Berg,\rTom,Lund,\n", 2},  // bare line ends
       {"A,B,\r\nAnna,\"Be", 1},              // a record being written
+      {"A,B,\r\nAnn,O\"Brien,\"Hiking,\",Yes,\r\nTom,Lund,\r\nX,Y,", 3},  // a quote inside a field
   };
   for (const Case& c : cases) EXPECT_EQ(survey::countResponses(c.text), c.responses) << c.text;
 
