@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "Animation.h"
+#include "Files.h"
 #include "Screen.h"
 #include "Window.h"
 
@@ -30,6 +31,8 @@ Application::Application(Clock& clock)
       screen_(std::make_unique<Screen>()),
       animator_(std::make_unique<Animator>(clock)) {
   sharedApplication = this;
+  // A file-size limit must fail a write, which is then undone, not end the program mid-record.
+  ignoreFileSizeSignal();
 }
 
 Application::~Application() {

@@ -6,8 +6,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <map>
+#include <utility>
 
 namespace kit {
 
@@ -57,7 +60,57 @@ int fsyncRetrying(int fd) {
   return result;
 }
 
+int syncFolder(const std::string& folder) {
+  int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return errno;
+  int result = fsyncRetrying(fd) < 0 ? errno : 0;
+  ::close(fd);
+  return result;
+}
+
+// Opens a regular file without ever blocking: a FIFO or a device at the path is refused (EINVAL,
+// with `notRegular` set) instead of waited on. Returns the descriptor or -1 with errno.
+int openRegular(const std::string& path, int flags, bool* notRegular) {
+  *notRegular = false;
+  int fd = ::open(path.c_str(), flags | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  struct stat st {};
+  if (fd < 0) {
+    // A folder, or a FIFO with no reader, is refused by the system already.
+    int error = errno;
+    *notRegular = ::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode);
+    errno = error;
+    return -1;
+  }
+  bool statFailed = ::fstat(fd, &st) < 0;
+  if (statFailed || !S_ISREG(st.st_mode)) {
+    int error = statFailed ? errno : EINVAL;
+    *notRegular = !statFailed;
+    ::close(fd);
+    errno = error;
+    return -1;
+  }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  return fd;
+}
+
+std::string openFailure(const std::string& what, const std::string& path, bool notRegular) {
+  if (notRegular) return what + " " + path + ": not a regular file";
+  return failureText(what, path, errno);
+}
+
+// Files whose cut-back after a failed write failed too, by device and inode, with the length
+// that they must be cut back to before anything more is appended.
+std::map<std::pair<dev_t, ino_t>, off_t>& pendingCutBacks() {
+  static std::map<std::pair<dev_t, ino_t>, off_t> pending;
+  return pending;
+}
+
 }  // namespace
+
+void ignoreFileSizeSignal() {
+  static const bool ignored = std::signal(SIGXFSZ, SIG_IGN) != SIG_ERR;
+  (void)ignored;
+}
 
 std::string documentsDirectory() {
   std::string path = homeDirectory() + "/Documents";
@@ -72,9 +125,10 @@ bool fileExists(const std::string& path) {
 }
 
 std::optional<std::string> readFile(const std::string& path, std::string* error) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  bool notRegular;
+  int fd = openRegular(path, O_RDONLY, &notRegular);
   if (fd < 0) {
-    if (error) *error = failureText("cannot open", path, errno);
+    if (error) *error = openFailure("cannot open", path, notRegular);
     return std::nullopt;
   }
   std::string contents;
@@ -94,47 +148,39 @@ std::optional<std::string> readFile(const std::string& path, std::string* error)
   return contents;
 }
 
-FileStatus writeFileAtomically(const std::string& path, std::string_view contents) {
-  std::string folder = folderOf(path);
-  std::string temporary = path + ".tmp-XXXXXX";
-  int fd = ::mkstemp(temporary.data());
-  if (fd < 0)
-    return FileStatus::failure(failureText("cannot create a temporary file for", path, errno));
-
+FileStatus createFile(const std::string& path, std::string_view contents) {
+  ignoreFileSizeSignal();
+  const std::string folder = folderOf(path);
+  int fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0644);
+  if (fd < 0) return FileStatus::failure(failureText("cannot create", path, errno));
   auto fail = [&](const std::string& what, int error) {
-    if (fd >= 0) ::close(fd);
-    ::unlink(temporary.c_str());
+    ::close(fd);  // the unnamed file goes with its last descriptor
     return FileStatus::failure(failureText(what, path, error));
   };
-
-  // mkstemp makes the file private; keep the target's permissions when it already exists.
-  struct stat existing {};
-  mode_t mode = ::stat(path.c_str(), &existing) == 0 ? (existing.st_mode & 07777) : 0644;
-  if (::fchmod(fd, mode) < 0) return fail("cannot set permissions for", errno);
-
+  // The mode asked for above is narrowed by the umask; a data file is readable by all.
+  if (::fchmod(fd, 0644) < 0) return fail("cannot set permissions for", errno);
   int error = 0;
   size_t written = writeAll(fd, contents, &error);
   if (written < contents.size()) return fail("cannot write", error ? error : ENOSPC);
   if (fsyncRetrying(fd) < 0) return fail("cannot flush", errno);
-  int closeResult = ::close(fd);
-  fd = -1;
-  if (closeResult < 0) return fail("cannot close", errno);
-  if (::rename(temporary.c_str(), path.c_str()) < 0) return fail("cannot replace", errno);
-
-  int folderFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (folderFd < 0) return FileStatus::failure(failureText("cannot open folder", folder, errno));
-  int syncResult = fsyncRetrying(folderFd);
-  int syncError = errno;
-  ::close(folderFd);
-  if (syncResult < 0)
+  // Naming the file through /proc needs no privilege, unlike AT_EMPTY_PATH.
+  std::string self = "/proc/self/fd/" + std::to_string(fd);
+  if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) < 0 &&
+      (errno != ENOENT || ::linkat(fd, "", AT_FDCWD, path.c_str(), AT_EMPTY_PATH) < 0)) {
+    return fail("cannot create", errno);
+  }
+  ::close(fd);
+  if (int syncError = syncFolder(folder)) {
     return FileStatus::failure(failureText("cannot flush folder", folder, syncError));
+  }
   return FileStatus::success();
 }
 
 std::optional<AppendHandle> AppendHandle::open(const std::string& path, std::string* error) {
-  int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+  bool notRegular;
+  int fd = openRegular(path, O_WRONLY | O_APPEND, &notRegular);
   if (fd < 0) {
-    if (error) *error = failureText("cannot open for appending", path, errno);
+    if (error) *error = openFailure("cannot open for appending", path, notRegular);
     return std::nullopt;
   }
   return AppendHandle(fd);
@@ -158,18 +204,35 @@ AppendHandle::~AppendHandle() {
 }
 
 FileStatus AppendHandle::write(std::string_view bytes) {
+  ignoreFileSizeSignal();
   if (fd_ < 0) return FileStatus::failure("cannot append: the file is not open");
   struct stat st {};
   if (::fstat(fd_, &st) < 0) {
     return FileStatus::failure(std::string("cannot append: fstat failed: ") + std::strerror(errno));
   }
-  off_t lengthBefore = st.st_size;
+  const auto file = std::make_pair(st.st_dev, st.st_ino);
+
+  // An earlier write that could not be undone is undone first; nothing is appended after it.
+  if (auto pending = pendingCutBacks().find(file); pending != pendingCutBacks().end()) {
+    if (st.st_size > pending->second) {
+      if (::ftruncate(fd_, pending->second) < 0 || fsyncRetrying(fd_) < 0) {
+        return FileStatus::failure(
+            std::string("cannot append: an earlier cut-short write is still at the end of the "
+                        "file, and cutting it back failed again: ") +
+            std::strerror(errno));
+      }
+      st.st_size = pending->second;
+    }
+    pendingCutBacks().erase(pending);
+  }
+  const off_t lengthBefore = st.st_size;
 
   // Cuts the file back to where it was, so that a failed write leaves nothing behind.
   auto undo = [&](const std::string& what, int error) {
     std::string text = std::string("cannot append: ") + what + ": " + std::strerror(error);
     if (::ftruncate(fd_, lengthBefore) < 0) {
       text += std::string("; cutting back the partial write failed: ") + std::strerror(errno);
+      pendingCutBacks()[file] = lengthBefore;
     } else {
       fsyncRetrying(fd_);
     }

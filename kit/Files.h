@@ -20,18 +20,26 @@ std::string documentsDirectory();
 
 bool fileExists(const std::string& path);
 
+// Makes a write past a file-size limit fail (EFBIG) instead of ending the process with SIGXFSZ,
+// so that a cut-short write can be undone. Done once by the application and by every write here.
+void ignoreFileSizeSignal();
+
+// Only regular files are read and written: anything else at a path (a folder, a FIFO, a device)
+// is refused at once, never waited on.
+
 // The whole file's bytes, or nullopt with the error in `error`.
 std::optional<std::string> readFile(const std::string& path, std::string* error = nullptr);
 
-// Replaces the file with `contents` in one step: a temporary file in the same folder is written,
-// flushed to disk, renamed over the target, and the folder is flushed. On failure the target is
-// untouched and the temporary file removed.
-FileStatus writeFileAtomically(const std::string& path, std::string_view contents);
+// Creates the file holding `contents`, or fails when anything is at the path already. At no
+// moment of a crash is a partial file or any other name left in the folder: the bytes go into
+// an unnamed file in the folder, flushed to disk, which then gets its name; then the folder is
+// flushed too, so that the new name survives a power loss.
+FileStatus createFile(const std::string& path, std::string_view contents);
 
 // An open file that bytes are appended to durably.
 class AppendHandle {
  public:
-  // Opens an existing file for appending; fails when it does not exist.
+  // Opens an existing regular file for appending; fails when there is none.
   static std::optional<AppendHandle> open(const std::string& path, std::string* error = nullptr);
   AppendHandle(AppendHandle&& other) noexcept;
   AppendHandle& operator=(AppendHandle&& other) noexcept;
@@ -39,7 +47,8 @@ class AppendHandle {
 
   // Writes all bytes at the end and flushes them to disk before answering success. When the
   // write fails or is short, the file is cut back to its length before the write, so no partial
-  // write remains.
+  // write remains. When even that fails, no later write to the file (through any handle) appends
+  // anything before the cut-back has been retried and has succeeded.
   FileStatus write(std::string_view bytes);
 
  private:

@@ -29,7 +29,7 @@ std::string checkDataFile(const std::vector<std::string>& questionsTextArray) {
 
   kit::log("File not found");
   const std::string header = headerLine(questionsTextArray);
-  const kit::FileStatus status = kit::writeFileAtomically(path, header);
+  const kit::FileStatus status = kit::createFile(path, header);
   if (status) {
     kit::log("new file created. header text: %s", header.c_str());
   } else {
@@ -54,8 +54,7 @@ kit::FileStatus writeRecord(const std::string& contents, const std::string& toFi
   }
 
   kit::log("File doesn't exist, write out the text");
-  kit::FileStatus status =
-      kit::writeFileAtomically(toFile, headerLine(questionsTextArray) + contents);
+  kit::FileStatus status = kit::createFile(toFile, headerLine(questionsTextArray) + contents);
   if (!status) kit::log("%s", status.error.c_str());
   return status;
 }

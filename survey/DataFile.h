@@ -13,13 +13,15 @@ namespace survey {
 std::string dataFilePath();
 
 // The start-up check. An existing file is read whole and left untouched; its text is returned
-// (empty when the bytes are not valid UTF-8). A missing file is created atomically holding
-// only the header line, with no line end; "" is returned. Each step is logged.
+// (empty when the bytes are not valid UTF-8, or when anything but a regular file is there). A
+// missing file is created in one step holding only the header line, with no line end; "" is
+// returned. Each step is logged.
 std::string checkDataFile(const std::vector<std::string>& questionsTextArray);
 
 // Stores one record. An existing file gets `contents` appended durably (on disk before
-// success; a failed or short write leaves the file as it was). A missing file is created
-// atomically with the header line followed by `contents`. The status says whether the record
+// success; a failed or short write leaves the file as it was). A missing file is created in one
+// step with the header line followed by `contents`. Anything but a regular file at the path is
+// refused. The status says whether the record
 // is on disk, with the system's error text when it is not; failures are logged.
 kit::FileStatus writeRecord(const std::string& contents, const std::string& toFile,
                             const std::vector<std::string>& questionsTextArray);

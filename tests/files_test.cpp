@@ -4,7 +4,6 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 
-#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <functional>
@@ -32,16 +31,15 @@ bool mentions(const std::string& error, int code) {
 }
 
 // Runs `write` while no file of this process may grow past `bytes`, the way a full disk would
-// stop a write, even for root. SIGXFSZ is ignored so the write fails with EFBIG instead.
+// stop a write, even for root. The kit's writes fail with EFBIG then, rather than ending the
+// process with SIGXFSZ.
 kit::FileStatus withSizeLimit(rlim_t bytes, const std::function<kit::FileStatus()>& write) {
   rlimit saved{};
   getrlimit(RLIMIT_FSIZE, &saved);
-  auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
   rlimit limit{bytes, saved.rlim_max};
   EXPECT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
   kit::FileStatus status = write();
   setrlimit(RLIMIT_FSIZE, &saved);
-  std::signal(SIGXFSZ, oldHandler);
   return status;
 }
 
@@ -59,46 +57,49 @@ TEST(Files, DocumentsFolderIsCreatedUnderHomeAndFilesReadWhole) {
   EXPECT_EQ(kit::readFile(path), bytes);
 }
 
-TEST(Files, AtomicWriteReplacesContentKeepsPermissionsAndLeavesNoTemporaryFile) {
-  TempHome home;
-  std::string path = kit::documentsDirectory() + "/data.csv";
-  ASSERT_TRUE(kit::writeFileAtomically(path, "first\n"));
-  chmod(path.c_str(), 0640);
-  ASSERT_TRUE(kit::writeFileAtomically(path, std::string(200000, 'x')));
-  ASSERT_TRUE(kit::writeFileAtomically(path, "last\n"));
-  EXPECT_EQ(readAll(path), "last\n");
-  EXPECT_EQ(namesIn(home.documents()), std::set<std::string>{"data.csv"});
-  struct stat st {};
-  stat(path.c_str(), &st);
-  EXPECT_EQ(st.st_mode & 0777, 0640u);
-}
-
-TEST(Files, FailedAtomicWriteLeavesTargetAndFolderAsBefore) {
+TEST(Files, CreationMakesTheWholeFileAtOnceOrNothingAndNeverReplaces) {
   TempHome home;
   std::string folder = kit::documentsDirectory();
+  std::string path = folder + "/data.csv";
+  ASSERT_TRUE(kit::createFile(path, std::string(200000, 'x')));
+  EXPECT_EQ(readAll(path), std::string(200000, 'x'));
+  struct stat st {};
+  stat(path.c_str(), &st);
+  EXPECT_EQ(st.st_mode & 0777, 0644u);
 
-  // The target is a folder: the rename fails after the temporary file was fully written.
+  // Something already at the path stays as it is: a file, or a folder with its contents.
+  kit::FileStatus status = kit::createFile(path, "new");
+  EXPECT_TRUE(mentions(status.error, EEXIST)) << status.error;
+  EXPECT_EQ(readAll(path), std::string(200000, 'x'));
   std::string taken = folder + "/taken";
   std::filesystem::create_directory(taken);
   writeAll(taken + "/inside", "keep");
-  kit::FileStatus status = kit::writeFileAtomically(taken, "new");
-  EXPECT_FALSE(status);
-  EXPECT_NE(status.error.find(taken), std::string::npos) << status.error;
-  EXPECT_TRUE(mentions(status.error, EISDIR)) << status.error;
+  EXPECT_FALSE(kit::createFile(taken, "new"));
   EXPECT_EQ(readAll(taken + "/inside"), "keep");
-  EXPECT_EQ(namesIn(folder), std::set<std::string>{"taken"});
 
-  // The disk "fills up" while the temporary file is written.
-  std::string path = folder + "/data.csv";
-  writeAll(path, "old contents\n");
+  // The disk "fills up" while the file is written: no file, and no other name either.
   status =
-      withSizeLimit(1000, [&] { return kit::writeFileAtomically(path, std::string(5000, 'n')); });
+      withSizeLimit(1000, [&] { return kit::createFile(folder + "/big", std::string(5000, 'n')); });
   EXPECT_TRUE(mentions(status.error, EFBIG)) << status.error;
-  EXPECT_EQ(readAll(path), "old contents\n");
   EXPECT_EQ(namesIn(folder), (std::set<std::string>{"data.csv", "taken"}));
 
-  status = kit::writeFileAtomically(home.path() + "/missing/data.csv", "x");
+  status = kit::createFile(home.path() + "/missing/data.csv", "x");
   EXPECT_TRUE(mentions(status.error, ENOENT)) << status.error;
+}
+
+TEST(Files, AnythingButARegularFileIsRefusedWithoutWaiting) {
+  TempHome home;
+  std::string folder = kit::documentsDirectory();
+  std::string fifo = folder + "/fifo";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+  // Nobody ever opens the other end: opening it to read or write would wait forever.
+  for (const std::string& path : {fifo, folder}) {
+    std::string readError, appendError;
+    EXPECT_FALSE(kit::readFile(path, &readError));
+    EXPECT_FALSE(kit::AppendHandle::open(path, &appendError));
+    EXPECT_NE(readError.find("not a regular file"), std::string::npos) << readError;
+    EXPECT_NE(appendError.find("not a regular file"), std::string::npos) << appendError;
+  }
 }
 
 TEST(Files, AppendAddsBytesAtTheEndAndNeedsAnExistingFile) {

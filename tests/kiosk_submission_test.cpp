@@ -2,9 +2,7 @@
 // routing of taps by tag, as a visitor and staff would do them.
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 
-#include <csignal>
 #include <filesystem>
 
 #include "admin/AdminView.h"
@@ -115,63 +113,4 @@ TEST(KioskSubmission, AnAcceptedFormIsStoredThenFlipsToThanksAndADoubleTapResets
   k.fillCompleteForm();
   k.tapAt(FormPoints::submit);
   EXPECT_EQ(countOf(testing_support::readAll(k.dataFile()), "\r\nAnna,Berg"), 2);
-}
-
-TEST(KioskSubmission, AFailedAppendKeepsTheFormShowsAnAlertAndLosesNothingStored) {
-  Kiosk k;
-  TolvikViewController& c = k.c();
-  k.fillCompleteForm();
-  k.tapAt(FormPoints::submit);
-  k.advance(1.6);
-  k.tapAt({384, 500}, 2);
-  k.advance(1.1);
-  std::string stored = testing_support::readAll(k.dataFile());
-
-  // The disk refuses to let the file grow (as when it is full).
-  k.fillCompleteForm();
-  std::signal(SIGXFSZ, SIG_IGN);
-  rlimit old{};
-  getrlimit(RLIMIT_FSIZE, &old);
-  rlimit capped = old;
-  capped.rlim_cur = stored.size();
-  setrlimit(RLIMIT_FSIZE, &capped);
-  testing_support::StderrCapture capture;
-  k.tapAt(FormPoints::submit);
-  setrlimit(RLIMIT_FSIZE, &old);
-  std::string log = capture.finish();
-
-  EXPECT_EQ(testing_support::readAll(k.dataFile()), stored);
-  EXPECT_NE(log.find("Record not saved: "), std::string::npos) << log;
-  EXPECT_NE(log.find("large"), std::string::npos) << log;  // the system's "File too large"
-  EXPECT_FALSE(c.formView->isHidden());
-  EXPECT_TRUE(c.thankyouView->isHidden());
-  EXPECT_EQ(c.firstName->text(), "Anna");
-  EXPECT_TRUE(k.answerOn(5));
-  const kit::AlertView* alert = kit::AlertView::visibleAlert();
-  ASSERT_NE(alert, nullptr);
-  EXPECT_EQ(alert->title, "Sorry");
-  EXPECT_EQ(alert->message,
-            "Your answers could not be saved. Please ask a member of staff for help.");
-  EXPECT_EQ(alert->cancelButtonTitle, "OK");
-  k.advance(2);
-  EXPECT_FALSE(c.formView->isHidden());  // no flip follows
-}
-
-TEST(KioskSubmission, ADataFilePathThatCannotBeWrittenShowsTheAlertToo) {
-  Kiosk other;  // a folder stands where the data file should be
-  std::filesystem::remove(other.dataFile());
-  std::filesystem::create_directory(other.dataFile());
-  other.fillCompleteForm();
-  other.tapAt(FormPoints::submit);
-  EXPECT_FALSE(other.c().formView->isHidden());
-  EXPECT_NE(kit::AlertView::visibleAlert(), nullptr);
-  other.advance(0.5);
-  other.h().shot(testing_support::outputDirectory() + "/kiosk-not-saved.png");
-
-  // "OK" closes the alert over the form, still filled in for another try.
-  kit::Rect ok = kit::AlertView::visibleAlert()->buttonFrame();
-  other.tapAt(ok.center());
-  other.advance(0.5);
-  EXPECT_EQ(kit::AlertView::visibleAlert(), nullptr);
-  EXPECT_EQ(other.c().lastName->text(), "Berg");
 }

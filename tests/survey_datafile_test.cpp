@@ -2,7 +2,6 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
-#include <csignal>
 #include <filesystem>
 #include <string>
 
@@ -61,25 +60,20 @@ class StderrCapture {
   std::string text_;
 };
 
-// Limits the size of every file this process writes, with SIGXFSZ ignored so that a write past
-// the limit is cut short or fails with EFBIG instead of killing the test. Works as root too.
+// Limits the size of every file this process writes, so that a write past the limit is cut short
+// or fails with EFBIG. Works as root too.
 class FileSizeLimit {
  public:
   explicit FileSizeLimit(rlim_t bytes) {
     getrlimit(RLIMIT_FSIZE, &saved_);
-    oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
     rlimit limited = saved_;
     limited.rlim_cur = bytes;
     setrlimit(RLIMIT_FSIZE, &limited);
   }
-  ~FileSizeLimit() {
-    setrlimit(RLIMIT_FSIZE, &saved_);
-    std::signal(SIGXFSZ, oldHandler_);
-  }
+  ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &saved_); }
 
  private:
   rlimit saved_{};
-  void (*oldHandler_)(int) = nullptr;
 };
 
 TEST(SurveyDataFile, PathIsInTheDocumentsFolder) {
