@@ -228,8 +228,17 @@ void TextField::returnKey() {
   if (isFirstResponder() && delegate) delegate->textFieldShouldReturn(this);
 }
 
+bool TextField::isShown() const {
+  for (const View* view = this; view; view = view->superview()) {
+    if (view->isHidden() || view->alpha() < 0.01) return false;
+  }
+  return true;
+}
+
 bool TextField::replace(Range range, const std::string& replacement) {
-  if (!isFirstResponder()) return false;
+  // A field on a screen turned away keeps the keyboard for a moment (until a transition ends);
+  // keys typed then must not land in text nobody sees.
+  if (!isFirstResponder() || !isShown()) return false;
   if (delegate && !delegate->shouldChangeCharactersInRange(this, range, replacement)) return false;
   revealUntil_ = -1;
   // The delegate may have set the text meanwhile; the edit still lands inside it.

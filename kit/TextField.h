@@ -85,7 +85,10 @@ class TextField : public Control {
   void draw(cairo_t* cr) const override;
 
  private:
+  // The one way an edit reaches the text: only while the field has the keyboard and can be seen.
   bool replace(Range range, const std::string& replacement);
+  // Neither the field nor any view around it is hidden or fully transparent.
+  bool isShown() const;
   // Ends editing here without touching the keyboard: the first step of handing focus on.
   void endEditing();
   Rect textRect() const;
