@@ -57,6 +57,7 @@ void install(const std::vector<Change<T>>& changes,
              std::optional<PropertyAnimation<T>> ViewAnimations::*slot,
              const std::shared_ptr<AnimationBlock>& block, std::vector<View*>& animated) {
   for (const auto& change : changes) {
+    if (!(change.from == change.to)) block->changesLook = true;
     auto& running = change.view->ensureAnimations().*slot;
     if (running && running->block != block) running->block->superseded = true;
     running = PropertyAnimation<T>{change.from, change.to, block};
@@ -154,11 +155,11 @@ void Animator::setTransition(AnimationTransition transition, View* forView, bool
   state->before = Renderer::snapshot(*forView, state->beforeScale);
   state->block = building_.back()->block;
   state->block->hasTransition = true;
+  state->block->changesLook = true;
   auto& slot = forView->ensureAnimations().transition;
   if (slot && slot->block != state->block) slot->block->superseded = true;
   slot = std::move(state);
   track(animatedViews_, forView);
-  markNeedsDisplay();
 }
 
 void Animator::commit() {
@@ -171,7 +172,6 @@ void Animator::commit() {
   install(pending->alphas, &ViewAnimations::alpha, block, animatedViews_);
   install(pending->transforms, &ViewAnimations::transform, block, animatedViews_);
   running_.push_back(block);
-  markNeedsDisplay();
 }
 
 void Animator::animateCenter(View& view, Point from, Point to) {
@@ -209,7 +209,10 @@ void Animator::endFinishedBlocks() {
     if (a.transition && a.transition->block->ended) a.transition.reset();
   }
   std::erase_if(animatedViews_, [](View* view) { return !hasState(*view->animations()); });
-  markNeedsDisplay();
+  // The final values show in one more frame.
+  if (std::any_of(due.begin(), due.end(), [](const auto& block) { return block->changesLook; })) {
+    markNeedsDisplay();
+  }
 
   for (const auto& block : due) {
     if (!block->didStop) continue;
@@ -235,10 +238,23 @@ bool Animator::isTransitionRunning() const {
   });
 }
 
-double Animator::nextEndTime() const {
+bool Animator::isMoving(double now) const {
+  return std::any_of(running_.begin(), running_.end(), [now](const auto& block) {
+    return block->changesLook && now > block->startTime() && now < block->endTime();
+  });
+}
+
+double Animator::nextChangeTime(double now) const {
   double earliest = std::numeric_limits<double>::infinity();
-  for (const auto& block : running_) earliest = std::min(earliest, block->endTime());
-  return earliest;
+  for (const auto& block : running_) {
+    if (block->changesLook && now < block->startTime()) {
+      earliest = std::min(earliest, block->startTime());
+    } else if (block->changesLook && now < block->endTime()) {
+      return now;
+    }
+    earliest = std::min(earliest, block->endTime());
+  }
+  return std::max(earliest, now);
 }
 
 void Animator::forget(View& view) {

@@ -29,6 +29,7 @@ struct AnimationBlock {
   bool superseded = false;  // a newer block took over one of its properties
   bool hasTransition = false;
   bool ended = false;
+  bool changesLook = false;  // it moves a value or runs a transition; a pure timer does not
 
   double startTime() const { return commitTime + delay; }
   double endTime() const { return commitTime + delay + duration; }
@@ -92,8 +93,11 @@ class Animator {
   bool isAnimating() const;
   // True from the commit of a block with a transition (its delay included) until its end.
   bool isTransitionRunning() const;
-  // The earliest end time of a running block, or infinity.
-  double nextEndTime() const;
+  // True while a block that changes the look runs past its delay: each frame then differs.
+  bool isMoving(double now) const;
+  // The earliest time at or after `now` when a block starts moving or ends; `now` while one
+  // moves; infinity when nothing runs.
+  double nextChangeTime(double now) const;
   // A view is going away: forget its animations.
   void forget(View& view);
 

@@ -1,7 +1,6 @@
 #include "Application.h"
 
 #include <algorithm>
-#include <limits>
 
 #include "Animation.h"
 #include "Files.h"
@@ -12,7 +11,6 @@ namespace kit {
 
 namespace {
 Application* sharedApplication = nullptr;
-constexpr double kFrameInterval = 1.0 / 60;
 // Clock times are sums of steps; a tap exactly at the interval must not miss it by rounding.
 constexpr double kTimeSlack = 1e-9;
 }  // namespace
@@ -162,7 +160,7 @@ void Application::post(std::function<void()> task) {
 }
 
 bool Application::needsDisplay() const {
-  return needsDisplay_ || animator_->isAnimating();
+  return needsDisplay_ || animator_->isMoving(clock_.now());
 }
 
 void Application::setNeedsDisplayAt(double time) {
@@ -172,8 +170,7 @@ void Application::setNeedsDisplayAt(double time) {
 double Application::nextWakeTime() const {
   double now = clock_.now();
   if (!tasks_.empty()) return now;
-  double wake = std::numeric_limits<double>::infinity();
-  if (animator_->isAnimating()) wake = now + kFrameInterval;
+  double wake = animator_->nextChangeTime(now);
   for (double t : displayTimes_) wake = std::min(wake, t);
   return wake;
 }

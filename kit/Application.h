@@ -21,6 +21,8 @@ class Window;
 // one counts one more tap; otherwise the streak starts again at 1.
 inline constexpr double kMultiTapInterval = 0.35;  // seconds
 inline constexpr double kMultiTapDistance = 20;    // points
+// The time between frames while something moves, where the display does not set it.
+inline constexpr double kFrameInterval = 1.0 / 60;  // seconds
 
 // The run loop's state: the clock, the screen with its windows and overlays, touch delivery,
 // animations and tasks queued for the next turn. One exists at a time; kit calls reach it through
@@ -67,16 +69,17 @@ class Application {
   // Queues `task` for the next turn of the run loop.
   void post(std::function<void()> task);
 
-  // True when the screen may look different from the last frame drawn; always while anything
-  // animates.
+  // True when the screen may look different from the last frame drawn: after a change, and while
+  // an animation moves (not while it waits out its delay).
   bool needsDisplay() const;
   void setNeedsDisplay() { needsDisplay_ = true; }
   // The screen will change by itself at clock time `time` (a caret blink): the run loop wakes
   // then and the frame is drawn again.
   void setNeedsDisplayAt(double time);
   void didDisplay() { needsDisplay_ = false; }
-  // The earliest clock time at which something changes by itself (an animation frame, a caret
-  // blink, a queued task); infinity when nothing will. The SDL loop sleeps until then.
+  // The earliest clock time at which something changes by itself (an animation starting to move
+  // or ending, a caret blink, a queued task): now while an animation moves, infinity when nothing
+  // will. The SDL loop sleeps until then, or until the next frame is due.
   double nextWakeTime() const;
 
   Animator& animator() const { return *animator_; }

@@ -137,10 +137,11 @@ void View::setCenter(Point center) {
   Point from = presentationCenter();
   center_ = center;
   if (Animator* animator = buildingAnimator()) {
+    // Inside a block the picture changes only once the block starts moving.
     animator->animateCenter(*this, from, center);
-  } else if (animations_) {
-    cancel(animations_->center);
+    return;
   }
+  if (animations_) cancel(animations_->center);
   markNeedsDisplay();
 }
 
@@ -149,9 +150,9 @@ void View::setTransform(const Transform& transform) {
   transform_ = transform;
   if (Animator* animator = buildingAnimator()) {
     animator->animateTransform(*this, from, transform);
-  } else if (animations_) {
-    cancel(animations_->transform);
+    return;
   }
+  if (animations_) cancel(animations_->transform);
   markNeedsDisplay();
 }
 
@@ -161,9 +162,9 @@ void View::setAlpha(double alpha) {
   alpha_ = alpha;
   if (Animator* animator = buildingAnimator()) {
     animator->animateAlpha(*this, from, alpha);
-  } else if (animations_) {
-    cancel(animations_->alpha);
+    return;
   }
+  if (animations_) cancel(animations_->alpha);
   markNeedsDisplay();
 }
 

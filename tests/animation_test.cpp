@@ -224,15 +224,34 @@ TEST_F(AnimationTest, GoneDelegatesAndViewsAreSkippedSafely) {
   EXPECT_FALSE(app.animator().isAnimating());
 }
 
-TEST_F(AnimationTest, FramesAreDueOnlyWhileSomethingAnimates) {
+TEST_F(AnimationTest, FramesAreDueOnlyWhileSomethingMoves) {
   View view({10, 10});
-  begin("fade", 0.2, nullptr, 0.1);
+  app.didDisplay();
+  // A fade after a delay: committing it changes nothing on screen, nor does waiting the delay
+  // out; the loop sleeps until the fade starts.
+  begin("fade", 0.2, nullptr, 0.5);
   view.setAlpha(0);
   View::commitAnimations();
+  // A pure timer: it only ends.
+  begin("timer", 2);
+  View::commitAnimations();
+  for (double t : {0.0, 0.25, 0.5}) {
+    at(t);
+    EXPECT_FALSE(app.needsDisplay()) << t;
+    EXPECT_DOUBLE_EQ(0.5, app.nextWakeTime()) << t;
+  }
+  at(0.6);
+  EXPECT_TRUE(app.needsDisplay());
+  EXPECT_DOUBLE_EQ(0.6, app.nextWakeTime());
   app.didDisplay();
-  EXPECT_NEAR(1.0 / 60, app.nextWakeTime(), 1e-12);
-  at(0.3);
-  EXPECT_TRUE(app.needsDisplay());  // the last frame
+  EXPECT_TRUE(app.needsDisplay());
+  at(0.7);
+  EXPECT_TRUE(app.needsDisplay());  // the last frame shows the end values
   app.didDisplay();
+  EXPECT_FALSE(app.needsDisplay());
+  EXPECT_DOUBLE_EQ(2, app.nextWakeTime());
+  at(2);
+  EXPECT_FALSE(app.needsDisplay());
+  EXPECT_EQ((std::vector<std::string>{"fade", "timer"}), stopIds());
   EXPECT_TRUE(std::isinf(app.nextWakeTime()));
 }

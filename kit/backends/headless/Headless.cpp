@@ -13,7 +13,6 @@
 namespace kit {
 namespace {
 
-constexpr double kFrameInterval = 1.0 / 60;
 constexpr double kTapInterval = 0.1;
 
 std::string trimmed(const std::string& text) {

@@ -3,12 +3,14 @@
 #include <SDL.h>
 #include <sys/time.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <ctime>
 #include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "kit/Animation.h"
 #include "kit/Application.h"
@@ -46,33 +48,57 @@ std::optional<InterfaceOrientation> interfaceOrientation(int sdlOrientation) {
   }
 }
 
-// The window, its frame texture, and the translation of SDL events into application input.
+// Copies a block of premultiplied ARGB32 pixels to (x, y) of a surface of the window's format,
+// turned half round when `upsideDown`: rows bottom first, each row reversed.
+void copyRows(const uint8_t* from, int fromStride, SDL_Surface* to, int x, int y, int width,
+              int height, bool upsideDown, std::vector<uint32_t>& scratch) {
+  Uint32 format = to->format->format;
+  bool direct = format == SDL_PIXELFORMAT_ARGB8888 || format == SDL_PIXELFORMAT_RGB888;
+  auto* target = static_cast<uint8_t*>(to->pixels) + static_cast<size_t>(y) * to->pitch +
+                 static_cast<size_t>(x) * to->format->BytesPerPixel;
+  scratch.resize(static_cast<size_t>(width));
+  for (int row = 0; row < height; ++row) {
+    const uint8_t* source =
+        from + static_cast<size_t>(upsideDown ? height - 1 - row : row) * fromStride;
+    if (upsideDown) {
+      const auto* pixels = reinterpret_cast<const uint32_t*>(source);
+      std::reverse_copy(pixels, pixels + width, scratch.begin());
+      source = reinterpret_cast<const uint8_t*>(scratch.data());
+    }
+    uint8_t* line = target + static_cast<size_t>(row) * to->pitch;
+    if (direct) {
+      std::memcpy(line, source, static_cast<size_t>(width) * 4);
+    } else {
+      SDL_ConvertPixels(width, 1, SDL_PIXELFORMAT_ARGB8888, source, width * 4, format, line,
+                        to->pitch);
+    }
+  }
+}
+
+// The window, the kit's frame drawn straight into its surface, and the translation of SDL events
+// into application input. The frame is drawn at the letterbox's scale, so showing it is a copy:
+// no GPU, no GL driver in memory.
 class SdlHost {
  public:
-  SdlHost(Application& app, SDL_Window* window, SDL_Renderer* renderer)
-      : app_(app), window_(window), sdlRenderer_(renderer) {}
-  ~SdlHost() {
-    if (texture_) SDL_DestroyTexture(texture_);
-  }
+  SdlHost(Application& app, SDL_Window* window) : app_(app), window_(window) {}
 
-  // The pixel density and drawable size may change with the window (moved to another display).
+  // The drawable size may change with the window (resized, moved to another display).
   void updateGeometry() {
     int pixelWidth = 0, pixelHeight = 0, pointWidth = 0, pointHeight = 0;
-    SDL_GetRendererOutputSize(sdlRenderer_, &pixelWidth, &pixelHeight);
+    SDL_GetWindowSizeInPixels(window_, &pixelWidth, &pixelHeight);
     SDL_GetWindowSize(window_, &pointWidth, &pointHeight);
     pixelWidth_ = std::max(pixelWidth, 1);
     pixelHeight_ = std::max(pixelHeight, 1);
     pointWidth_ = std::max(pointWidth, 1);
     pointHeight_ = std::max(pointHeight, 1);
-    double density = std::max(1.0, std::round(4.0 * pixelWidth_ / pointWidth_) / 4.0);
-    if (!kitRenderer_ || kitRenderer_->scale() != density) {
-      setCurrentRenderScale(density);
-      kitRenderer_ = std::make_unique<Renderer>(density);
-      if (texture_) SDL_DestroyTexture(texture_);
-      texture_ = nullptr;
+    double scale = letterbox().scale;
+    if (!kitRenderer_ || kitRenderer_->scale() != scale) {
+      setCurrentRenderScale(scale);
+      kitRenderer_ = std::make_unique<Renderer>(scale);
       app_.setNeedsDisplay();
     }
-    frameDirty_ = true;
+    surface_ = nullptr;  // the window's surface is made again at its new size
+    wholeWindow_ = true;
   }
 
   Letterbox letterbox() const {
@@ -97,7 +123,7 @@ class SdlHost {
           updateGeometry();
         } else if (event.window.event == SDL_WINDOWEVENT_EXPOSED ||
                    event.window.event == SDL_WINDOWEVENT_RESTORED) {
-          frameDirty_ = true;
+          wholeWindow_ = true;
         } else if (event.window.event == SDL_WINDOWEVENT_CLOSE) {
           quit_ = true;
         }
@@ -140,18 +166,12 @@ class SdlHost {
         if (event.display.event == SDL_DISPLAYEVENT_ORIENTATION) {
           if (auto orientation = interfaceOrientation(static_cast<int>(event.display.data1))) {
             app_.orientationChanged(*orientation);
-            frameDirty_ = true;
+            wholeWindow_ = true;
           }
         }
         break;
       case SDL_APP_LOWMEMORY:
         app_.memoryWarning();
-        break;
-      case SDL_RENDER_TARGETS_RESET:
-      case SDL_RENDER_DEVICE_RESET:
-        if (texture_) SDL_DestroyTexture(texture_);
-        texture_ = nullptr;
-        app_.setNeedsDisplay();
         break;
       default:
         break;
@@ -178,35 +198,38 @@ class SdlHost {
     textInputOn_ = false;
   }
 
-  // Draws the screen into the frame texture when it changed, and shows it letterboxed.
+  // Draws the screen when it changed, and shows it letterboxed in the window.
   void display(bool render) {
     if (render) {
       kitRenderer_->renderScreen(app_.screen());
       app_.didDisplay();
-      if (!texture_) {
-        texture_ =
-            SDL_CreateTexture(sdlRenderer_, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING,
-                              kitRenderer_->pixelWidth(), kitRenderer_->pixelHeight());
-        if (!texture_) {
-          log("cannot create the frame texture: %s", SDL_GetError());
-          return;
-        }
-        SDL_SetTextureBlendMode(texture_, SDL_BLENDMODE_NONE);
-      }
-      SDL_UpdateTexture(texture_, nullptr, kitRenderer_->pixels(), kitRenderer_->stride());
-      frameDirty_ = true;
     }
-    if (!frameDirty_ || !texture_) return;
+    if (!render && !wholeWindow_) return;
+    if (!surface_) surface_ = SDL_GetWindowSurface(window_);
+    if (!surface_) {
+      log("cannot draw into the window: %s", SDL_GetError());
+      quit_ = true;
+      return;
+    }
     Letterbox box = letterbox();
-    SDL_SetRenderDrawColor(sdlRenderer_, 0, 0, 0, 255);
-    SDL_RenderClear(sdlRenderer_);
-    SDL_Rect target{static_cast<int>(std::lround(box.x)), static_cast<int>(std::lround(box.y)),
-                    static_cast<int>(std::lround(box.width())),
-                    static_cast<int>(std::lround(box.height()))};
-    SDL_RenderCopyEx(sdlRenderer_, texture_, nullptr, &target, box.upsideDown ? 180.0 : 0.0,
-                     nullptr, SDL_FLIP_NONE);
-    SDL_RenderPresent(sdlRenderer_);
-    frameDirty_ = false;
+    int x = static_cast<int>(std::lround(box.x)), y = static_cast<int>(std::lround(box.y));
+    int width = std::min(kitRenderer_->pixelWidth(), surface_->w - x);
+    int height = std::min(kitRenderer_->pixelHeight(), surface_->h - y);
+    if (width <= 0 || height <= 0) return;
+    SDL_LockSurface(surface_);
+    if (wholeWindow_) SDL_FillRect(surface_, nullptr, SDL_MapRGB(surface_->format, 0, 0, 0));
+    const uint8_t* from = kitRenderer_->pixels();
+    if (box.upsideDown) {
+      // The last row and column come first.
+      from += static_cast<size_t>(kitRenderer_->pixelHeight() - height) * kitRenderer_->stride() +
+              static_cast<size_t>(kitRenderer_->pixelWidth() - width) * 4;
+    }
+    copyRows(from, kitRenderer_->stride(), surface_, x, y, width, height, box.upsideDown, scratch_);
+    SDL_UnlockSurface(surface_);
+    SDL_Rect shown{x, y, width, height};
+    if (wholeWindow_) shown = {0, 0, surface_->w, surface_->h};
+    if (SDL_UpdateWindowSurfaceRects(window_, &shown, 1) != 0) surface_ = nullptr;
+    wholeWindow_ = false;
   }
 
   bool quit() const { return quit_; }
@@ -288,11 +311,11 @@ class SdlHost {
 
   Application& app_;
   SDL_Window* window_;
-  SDL_Renderer* sdlRenderer_;
-  SDL_Texture* texture_ = nullptr;
+  SDL_Surface* surface_ = nullptr;  // the window's, valid until the window's size changes
   std::unique_ptr<Renderer> kitRenderer_;
+  std::vector<uint32_t> scratch_;
   int pixelWidth_ = 1, pixelHeight_ = 1, pointWidth_ = 1, pointHeight_ = 1;
-  bool frameDirty_ = true;
+  bool wholeWindow_ = true;  // the bars too, after the window changed or was uncovered
   bool quit_ = false;
   bool mouseDown_ = false;
   bool textInputOn_ = true;
@@ -309,9 +332,26 @@ double secondsToNextMinute() {
   return 60 - local.tm_sec - now.tv_usec / 1e6 + 0.01;
 }
 
+// Frames are due one interval after the previous frame was due, not after its work ended, so that
+// a moving animation keeps the display's pace whatever each frame costs. A loop that falls more
+// than a frame behind starts counting again from now rather than rushing to catch up.
+class FramePacer {
+ public:
+  bool isDue(double now) const { return now >= next_ - kSlack; }
+  double next() const { return next_; }
+  void framed(double now) {
+    next_ = now - next_ < kFrameInterval ? next_ + kFrameInterval : now + kFrameInterval;
+  }
+
+ private:
+  // Waking up to a millisecond early still counts as on time.
+  static constexpr double kSlack = 0.001;
+  double next_ = 0;
+};
+
 int runLoop(Application& app, SdlHost& host) {
-  bool wasAnimating = false;
   double minuteTurns = app.clock().now() + secondsToNextMinute();
+  FramePacer pacer;
   SDL_Event event;
   while (!host.quit()) {
     while (SDL_PollEvent(&event)) {
@@ -321,19 +361,25 @@ int runLoop(Application& app, SdlHost& host) {
     app.runOnce();
     host.updateTextInput();
 
-    // One more frame after the last animation ends, so its final values show.
-    bool animating = app.animator().isAnimating();
-    bool render = app.needsDisplay() || animating || wasAnimating;
-    wasAnimating = animating;
-    if (app.clock().now() >= minuteTurns) {
+    double now = app.clock().now();
+    bool render = app.needsDisplay();
+    if (now >= minuteTurns) {
       render = true;
-      minuteTurns = app.clock().now() + secondsToNextMinute();
+      minuteTurns = now + secondsToNextMinute();
     }
-    host.display(render);
+    if (render && pacer.isDue(now)) {
+      host.display(true);
+      pacer.framed(now);
+      render = false;
+    } else {
+      host.display(false);  // only what the window lost
+    }
 
-    // Sleep until the next event or the next time something changes by itself (at the latest when
-    // the status bar's clock turns), so an idle program uses no CPU.
-    double wake = std::min(app.nextWakeTime(), minuteTurns);
+    // Sleep until the next event, the next frame's time when one waits to be drawn, or the next
+    // time something changes by itself (at the latest when the status bar's clock turns), so
+    // that an idle program uses no CPU.
+    double wake = render ? pacer.next() : std::min(app.nextWakeTime(), minuteTurns);
+    if (wake <= now && app.needsDisplay()) wake = pacer.next();
     double seconds = wake - app.clock().now();
     if (seconds <= 0) continue;
     int milliseconds = static_cast<int>(std::ceil(std::min(seconds, 3600.0) * 1000));
@@ -350,13 +396,17 @@ int applicationMain(int argc, char** argv,
   // Fingers arrive as finger events only; the mouse stays the mouse.
   SDL_SetHint(SDL_HINT_TOUCH_MOUSE_EVENTS, "0");
   SDL_SetHint(SDL_HINT_MOUSE_TOUCH_EVENTS, "0");
-  SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
   if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
     log("cannot start SDL: %s", SDL_GetError());
     return 1;
   }
 
   const char* driver = SDL_GetCurrentVideoDriver();
+  // On X11 the window's surface is shared memory the kit draws into directly; SDL would otherwise
+  // put a GL texture behind it. Drivers without a software surface (Wayland, KMS) keep SDL's.
+  if (driver && std::strcmp(driver, "x11") == 0) {
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+  }
   SDL_Rect display{0, 0, 768, 1024};
   SDL_Rect usable{0, 0, 768, 1024};
   SDL_GetDisplayBounds(0, &display);
@@ -374,20 +424,11 @@ int applicationMain(int argc, char** argv,
     SDL_Quit();
     return 1;
   }
-  SDL_Renderer* sdlRenderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_PRESENTVSYNC);
-  if (!sdlRenderer) sdlRenderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
-  if (!sdlRenderer) {
-    log("cannot draw into the window: %s", SDL_GetError());
-    SDL_DestroyWindow(window);
-    SDL_Quit();
-    return 1;
-  }
-
   int status = 0;
   {
     SteadyClock clock;
     Application app(clock);
-    SdlHost host(app, window, sdlRenderer);
+    SdlHost host(app, window);
     host.updateGeometry();  // sets the render scale before launch, so pictures pick theirs
     host.stopTextInput();
     if (app.launch(makeDelegate())) {
@@ -397,7 +438,6 @@ int applicationMain(int argc, char** argv,
       status = 1;
     }
   }
-  SDL_DestroyRenderer(sdlRenderer);
   SDL_DestroyWindow(window);
   SDL_Quit();
   return status;
