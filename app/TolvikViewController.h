@@ -70,6 +70,11 @@ class TolvikViewController : public kit::ViewController, public kit::TextFieldDe
   bool contentIsGood();
   bool emailIsValid();
 
+  // State lookups by list index 0 to 50, in the order of the postal codes; an empty string for
+  // any other index (controls/StateTables.cpp).
+  static std::string getState(int index);
+  static std::string getFullState(int index);
+
   // Administration screen (admin/AdminScreen.cpp).
   void showAdmin();
   void showForm();

@@ -5,6 +5,7 @@
 #include "Animation.h"
 #include "Files.h"
 #include "Screen.h"
+#include "ScrollView.h"
 #include "Window.h"
 
 namespace kit {
@@ -13,15 +14,45 @@ namespace {
 Application* sharedApplication = nullptr;
 // Clock times are sums of steps; a tap exactly at the interval must not miss it by rounding.
 constexpr double kTimeSlack = 1e-9;
+
+// The scroll views that hold `view`, itself included, innermost first.
+std::vector<ScrollView*> scrollViewsHolding(View* view) {
+  std::vector<ScrollView*> found;
+  for (; view; view = view->superview()) {
+    if (auto* scroller = dynamic_cast<ScrollView*>(view)) found.push_back(scroller);
+  }
+  return found;
+}
+
 }  // namespace
 
-// A finger on the screen from touch-down to touch-up, and the view that took its touch-down.
+// A finger on the screen from touch-down to touch-up, and the view that has it: the hit view of
+// the touch-down, or a scroll view that claimed it.
 struct Application::TouchState {
   int finger = 0;
   Touch touch;
   std::weak_ptr<const void> viewAlive;
+  Point start;            // where it went down
+  double heldUntil = -1;  // while set, the view has not had touchesBegan: a drag may yet claim it
+  bool claimed = false;
 
   View* liveView() const { return viewAlive.expired() ? nullptr : touch.view; }
+  void setView(View* view) {
+    touch.view = view;
+    viewAlive = view ? view->weakReference() : std::weak_ptr<const void>();
+  }
+  bool isHeldBack() const { return heldUntil >= 0; }
+  void deliver(void (Responder::*handler)(const TouchSet&, const Event*), TouchPhase phase,
+               double time) {
+    touch.phase = phase;
+    Event event{time};
+    if (View* view = liveView()) (view->*handler)(TouchSet({&touch}), &event);
+  }
+};
+
+struct Application::FrameUpdate {
+  std::weak_ptr<const void> ownerAlive;
+  std::function<bool(double)> update;
 };
 
 Application::Application(Clock& clock)
@@ -37,6 +68,7 @@ Application::~Application() {
   // Whatever the delegate and queued tasks own goes while the screen and animator still exist,
   // since views leaving the tree reach both.
   touches_.clear();
+  frameUpdates_.clear();
   tasks_.clear();
   delegate_.reset();
   keyWindow_ = nullptr;
@@ -71,21 +103,46 @@ void Application::touchDown(Point screenPoint, int finger) {
   lastTapTime_ = now;
   lastTapPoint_ = screenPoint;
 
-  std::erase_if(touches_, [finger](const auto& t) { return t->finger == finger; });
+  auto same = std::find_if(touches_.begin(), touches_.end(),
+                           [finger](const auto& t) { return t->finger == finger; });
+  if (same != touches_.end()) {
+    // The finger's last touch never lifted (its up was lost): it will not end now.
+    std::unique_ptr<TouchState> stale = std::move(*same);
+    touches_.erase(same);
+    if (!stale->isHeldBack())
+      stale->deliver(&Responder::touchesCancelled, TouchPhase::Cancelled, now);
+  }
   auto state = std::make_unique<TouchState>();
   state->finger = finger;
-  state->touch.view = screen_->hitTest(screenPoint);
+  View* hit = screen_->hitTest(screenPoint);
+  state->setView(hit);
   state->touch.tapCount = lastTapCount_;
-  state->touch.phase = TouchPhase::Began;
   state->touch.locationOnScreen = screenPoint;
   state->touch.timestamp = now;
-  if (state->touch.view) state->viewAlive = state->touch.view->weakReference();
+  state->start = screenPoint;
+  // Content still moving is stopped by the finger, which drags it from here; otherwise a scroll
+  // view holds the touch back for a moment, in case it becomes a drag.
+  ScrollView* claimer = nullptr;
+  bool heldBack = false;
+  for (ScrollView* scroller : scrollViewsHolding(hit)) {
+    if (scroller->claimsTouchDown()) {
+      claimer = scroller;
+      break;
+    }
+    heldBack = heldBack || scroller->delaysContentTouches;
+  }
+  if (claimer) {
+    state->setView(claimer);
+    state->claimed = true;
+  } else if (heldBack) {
+    state->heldUntil = now + kScrollTouchDelay;
+  }
   TouchState* touch = state.get();
   touches_.push_back(std::move(state));
   setNeedsDisplay();
 
-  Event event{now};
-  if (View* view = touch->liveView()) view->touchesBegan(TouchSet({&touch->touch}), &event);
+  if (claimer) claimer->beginDrag(touch->touch);
+  if (!touch->isHeldBack()) touch->deliver(&Responder::touchesBegan, TouchPhase::Began, now);
 }
 
 void Application::touchMoved(Point screenPoint, int finger) {
@@ -93,13 +150,28 @@ void Application::touchMoved(Point screenPoint, int finger) {
                          [finger](const auto& t) { return t->finger == finger; });
   if (it == touches_.end()) return;
   TouchState* touch = it->get();
+  double now = clock_.now();
   touch->touch.phase = TouchPhase::Moved;
   touch->touch.locationOnScreen = screenPoint;
-  touch->touch.timestamp = clock_.now();
+  touch->touch.timestamp = now;
   setNeedsDisplay();
 
-  Event event{touch->touch.timestamp};
-  if (View* view = touch->liveView()) view->touchesMoved(TouchSet({&touch->touch}), &event);
+  if (!touch->claimed) {
+    // The innermost scroll view that the movement drags takes the touch over from its view.
+    for (ScrollView* scroller : scrollViewsHolding(touch->liveView())) {
+      if (!scroller->claimsDrag(touch->touch, touch->start)) continue;
+      std::weak_ptr<const void> scrollerAlive = scroller->weakReference();
+      if (!touch->isHeldBack())
+        touch->deliver(&Responder::touchesCancelled, TouchPhase::Cancelled, now);
+      touch->touch.phase = TouchPhase::Moved;
+      touch->heldUntil = -1;
+      touch->claimed = true;
+      touch->setView(scrollerAlive.expired() ? nullptr : scroller);
+      if (!scrollerAlive.expired()) scroller->beginDrag(touch->touch);
+      break;
+    }
+  }
+  if (!touch->isHeldBack()) touch->deliver(&Responder::touchesMoved, TouchPhase::Moved, now);
 }
 
 void Application::touchUp(Point screenPoint, int finger) {
@@ -109,13 +181,34 @@ void Application::touchUp(Point screenPoint, int finger) {
   // Out of the list before delivery, so that a handler starting a new touch finds it gone.
   std::unique_ptr<TouchState> touch = std::move(*it);
   touches_.erase(it);
-  touch->touch.phase = TouchPhase::Ended;
+  double now = clock_.now();
   touch->touch.locationOnScreen = screenPoint;
-  touch->touch.timestamp = clock_.now();
+  touch->touch.timestamp = now;
   setNeedsDisplay();
 
-  Event event{touch->touch.timestamp};
-  if (View* view = touch->liveView()) view->touchesEnded(TouchSet({&touch->touch}), &event);
+  // A touch held back that ends before it could become a drag is a tap on its view after all.
+  if (touch->isHeldBack()) touch->deliver(&Responder::touchesBegan, TouchPhase::Began, now);
+  touch->deliver(&Responder::touchesEnded, TouchPhase::Ended, now);
+}
+
+void Application::deliverHeldBackTouches() {
+  double now = clock_.now();
+  std::vector<int> due;
+  for (const auto& touch : touches_) {
+    if (touch->isHeldBack() && now >= touch->heldUntil - kTimeSlack) due.push_back(touch->finger);
+  }
+  // Looked up again one by one: a handler may end or start touches.
+  for (int finger : due) {
+    auto it = std::find_if(touches_.begin(), touches_.end(),
+                           [finger](const auto& t) { return t->finger == finger; });
+    if (it == touches_.end() || !(*it)->isHeldBack()) continue;
+    (*it)->heldUntil = -1;
+    (*it)->deliver(&Responder::touchesBegan, TouchPhase::Began, now);
+  }
+}
+
+void Application::addFrameUpdate(const Object& owner, std::function<bool(double now)> update) {
+  frameUpdates_.push_back({owner.weakReference(), std::move(update)});
 }
 
 void Application::orientationChanged(InterfaceOrientation orientation) {
@@ -150,8 +243,15 @@ void Application::runOnce() {
   animator_->endFinishedBlocks();
   for (auto& task : tasks) task();
   if (!tasks.empty()) setNeedsDisplay();
+  deliverHeldBackTouches();
 
   double now = clock_.now();
+  // Updates added meanwhile wait a turn, as tasks do.
+  std::vector<FrameUpdate> updates;
+  updates.swap(frameUpdates_);
+  for (auto& frame : updates) {
+    if (!frame.ownerAlive.expired() && frame.update(now)) frameUpdates_.push_back(std::move(frame));
+  }
   if (std::erase_if(displayTimes_, [now](double t) { return t <= now; }) > 0) setNeedsDisplay();
 }
 
@@ -160,7 +260,7 @@ void Application::post(std::function<void()> task) {
 }
 
 bool Application::needsDisplay() const {
-  return needsDisplay_ || animator_->isMoving(clock_.now());
+  return needsDisplay_ || animator_->isMoving(clock_.now()) || !frameUpdates_.empty();
 }
 
 void Application::setNeedsDisplayAt(double time) {
@@ -170,7 +270,11 @@ void Application::setNeedsDisplayAt(double time) {
 double Application::nextWakeTime() const {
   double now = clock_.now();
   if (!tasks_.empty()) return now;
-  double wake = animator_->nextChangeTime(now);
+  // Content moving frame by frame (a scroll view's momentum) moves now.
+  double wake = frameUpdates_.empty() ? animator_->nextChangeTime(now) : now;
+  for (const auto& touch : touches_) {
+    if (touch->isHeldBack()) wake = std::min(wake, touch->heldUntil);
+  }
   for (double t : displayTimes_) wake = std::min(wake, t);
   return wake;
 }

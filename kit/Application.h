@@ -70,7 +70,7 @@ class Application {
   void post(std::function<void()> task);
 
   // True when the screen may look different from the last frame drawn: after a change, and while
-  // an animation moves (not while it waits out its delay).
+  // an animation or a frame update moves (not while an animation waits out its delay).
   bool needsDisplay() const;
   void setNeedsDisplay() { needsDisplay_ = true; }
   // The screen will change by itself at clock time `time` (a caret blink): the run loop wakes
@@ -78,9 +78,14 @@ class Application {
   void setNeedsDisplayAt(double time);
   void didDisplay() { needsDisplay_ = false; }
   // The earliest clock time at which something changes by itself (an animation starting to move
-  // or ending, a caret blink, a queued task): now while an animation moves, infinity when nothing
-  // will. The SDL loop sleeps until then, or until the next frame is due.
+  // or ending, a caret blink, a queued task, a touch held back by a scroll view): now while an
+  // animation or a frame update moves, infinity when nothing will. The SDL loop sleeps until
+  // then, or until the next frame is due.
   double nextWakeTime() const;
+  // Calls `update` with the clock's time on every turn of the run loop, until it returns false or
+  // `owner` is destroyed; meanwhile the loop wakes every frame. For motion computed from the time,
+  // such as a scroll view's momentum.
+  void addFrameUpdate(const Object& owner, std::function<bool(double now)> update);
 
   Animator& animator() const { return *animator_; }
 
@@ -100,7 +105,10 @@ class Application {
   bool needsDisplay_ = true;
   std::vector<double> displayTimes_;  // from setNeedsDisplayAt, not yet reached
   std::vector<std::function<void()>> tasks_;
+  struct FrameUpdate;
+  void deliverHeldBackTouches();
   std::vector<std::unique_ptr<TouchState>> touches_;
+  std::vector<FrameUpdate> frameUpdates_;
   // Tap streak.
   double lastTapTime_ = -1e9;
   Point lastTapPoint_;

@@ -43,6 +43,10 @@ void Button::touchesEnded(const TouchSet& touches, const Event*) {
   if (containsTouch(touches)) sendActionsForControlEvents(ControlEvent::TouchUpInside);
 }
 
+void Button::touchesCancelled(const TouchSet&, const Event*) {
+  setHighlighted(false);
+}
+
 void Button::draw(cairo_t* cr) const {
   View::draw(cr);
   cairo_surface_t* picture = background_ ? background_->surface() : nullptr;

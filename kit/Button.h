@@ -18,6 +18,7 @@ class Button : public Control {
   void touchesBegan(const TouchSet& touches, const Event* withEvent) override;
   void touchesMoved(const TouchSet& touches, const Event* withEvent) override;
   void touchesEnded(const TouchSet& touches, const Event* withEvent) override;
+  void touchesCancelled(const TouchSet& touches, const Event* withEvent) override;
   void draw(cairo_t* cr) const override;
 
  private:

@@ -106,7 +106,10 @@ class Painter {
       Point childOrigin{origin.x + center.x - size.width / 2,
                         origin.y + center.y - size.height / 2};
       std::vector<const View*> childPath;
-      if (const View* inside = findOccluder(*child, childOrigin, childPath)) {
+      // What a clipping view holds covers at most the view itself.
+      const View* inside =
+          child->clipsToBounds ? nullptr : findOccluder(*child, childOrigin, childPath);
+      if (inside) {
         found = inside;
         path = {&view};
         path.insert(path.end(), childPath.begin(), childPath.end());
@@ -173,7 +176,13 @@ class Painter {
       view.draw(cr);
       cairo_restore(cr);
     }
+    if (view.clipsToBounds) {
+      cairo_save(cr);
+      cairo_rectangle(cr, 0, 0, view.bounds().size.width, view.bounds().size.height);
+      cairo_clip(cr);
+    }
     for (auto it = first; it != children.end(); ++it) drawPlaced(cr, **it);
+    if (view.clipsToBounds) cairo_restore(cr);
   }
 
  private:

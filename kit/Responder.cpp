@@ -14,4 +14,8 @@ void Responder::touchesEnded(const TouchSet& touches, const Event* withEvent) {
   if (Responder* next = nextResponder()) next->touchesEnded(touches, withEvent);
 }
 
+void Responder::touchesCancelled(const TouchSet& touches, const Event* withEvent) {
+  if (Responder* next = nextResponder()) next->touchesCancelled(touches, withEvent);
+}
+
 }  // namespace kit

@@ -14,6 +14,8 @@ class Responder : public Object {
   virtual void touchesBegan(const TouchSet& touches, const Event* withEvent);
   virtual void touchesMoved(const TouchSet& touches, const Event* withEvent);
   virtual void touchesEnded(const TouchSet& touches, const Event* withEvent);
+  // The touches will not end here: undo what their touch-down started, without acting.
+  virtual void touchesCancelled(const TouchSet& touches, const Event* withEvent);
   // Keyboard focus; only text fields accept it.
   virtual bool canBecomeFirstResponder() const { return false; }
   virtual bool becomeFirstResponder() { return false; }

@@ -8,7 +8,9 @@ namespace kit {
 
 class View;
 
-enum class TouchPhase { Began, Moved, Ended };
+// Cancelled: the touch was taken away from its view (a scroll view claimed it for dragging); no
+// ended follows for that view.
+enum class TouchPhase { Began, Moved, Ended, Cancelled };
 
 // One finger (or the mouse) on the screen. Its view is the hit view of the touch-down and stays
 // so until the touch lifts.

@@ -96,6 +96,8 @@ class View : public Responder {
 
   int tag = 0;
   bool userInteractionEnabled = true;
+  // Children are drawn only inside this view's bounds (they are hit only there in any case).
+  bool clipsToBounds = false;
   Color backgroundColor = Color::clear();
   // The controller whose root view this is; set by the controller.
   ViewController* viewController = nullptr;

@@ -31,7 +31,11 @@ class TouchRecorder : public View {
   void touchesBegan(const TouchSet& touches, const Event*) override {
     for (const Touch* touch : touches) downs.push_back({touch->tapCount, touch->timestamp});
   }
+  void touchesMoved(const TouchSet& touches, const Event*) override {
+    moves.push_back(touches.anyObject()->locationOnScreen);
+  }
   std::vector<Down> downs;
+  std::vector<Point> moves;
 };
 
 TouchRecorder* addRecorder(Headless& h) {
@@ -94,15 +98,19 @@ TEST(Headless, ScriptsRunLineByLineAndNameTheirBadLine) {
 
   std::istringstream good(
       "# taps, then a pause\n\ntap 100 200 2   # a double tap\n  wait 0.5\n"
-      "down 100 200\nup 100 200\nmark one two\nshot " +
+      "down 100 200\nmove 110 220\nup 100 200\nmark one two\ndrag 100 200 100 300 0.25\nshot " +
       shot + "\n");
   std::ostringstream errors;
   EXPECT_EQ(0, h.runScript(good, errors, extra));
   EXPECT_EQ("", errors.str());
-  ASSERT_EQ(3u, view->downs.size());
+  ASSERT_EQ(4u, view->downs.size());
   EXPECT_EQ(2, view->downs[1].tapCount);
   EXPECT_EQ(1, view->downs[2].tapCount);
-  EXPECT_NEAR(0.6, h.clock().now(), 1e-9);
+  // A drag moves once a frame, in a straight line, ending where it lifts.
+  ASSERT_EQ(16u, view->moves.size());
+  EXPECT_EQ((Point{110, 220}), view->moves[0]);
+  EXPECT_EQ((Point{100, 300}), view->moves.back());
+  EXPECT_NEAR(0.85, h.clock().now(), 1e-9);
   EXPECT_EQ((std::vector<std::string>{"mark:one two"}), extras);
   EXPECT_EQ((std::pair{768, 1024}), pngSize(shot));
   EXPECT_FALSE(h.shot("/nonexistent-folder/shot.png"));
@@ -111,7 +119,7 @@ TEST(Headless, ScriptsRunLineByLineAndNameTheirBadLine) {
   const std::pair<std::string, std::string> badLines[] = {
       {"tap 100", "X Y"},       {"tap 1 2 0", "tap count"}, {"tap 1 2 3 4", "too many"},
       {"wait soon", "seconds"}, {"key fly", "fly"},         {"jump 3 4", "unknown command 'jump'"},
-      {"shot", "file"}};
+      {"shot", "file"},         {"move 1", "X Y"},          {"drag 1 2 3 4", "X0 Y0 X1 Y1"}};
   for (const auto& [line, says] : badLines) {
     size_t before = view->downs.size();
     std::istringstream script("# one tap first\ntap 300 300\n" + line + "\ntap 300 300\n");

@@ -13,8 +13,11 @@
 #include "kit/Screen.h"
 #include "kit/ViewController.h"
 #include "kit/Window.h"
+#include "support/TestSupport.h"
 
 using namespace kit;
+
+using testing_support::Target;
 
 namespace {
 
@@ -47,12 +50,6 @@ class Catcher : public View {
   using View::View;
   void touchesBegan(const TouchSet&, const Event*) override { ++began; }
   int began = 0;
-};
-
-class Target : public Object {
- public:
-  void hit() { ++hits; }
-  int hits = 0;
 };
 
 class TouchTest : public ::testing::Test {
@@ -167,6 +164,13 @@ TEST_F(TouchTest, ButtonFiresOnlyWhenTheTouchEndsInside) {
   EXPECT_EQ(1, target.hits);
   EXPECT_FALSE(button->isHighlighted());
   EXPECT_TRUE(controller.received.empty());  // the button keeps its touches
+
+  // A finger going down again without its up (lost on the way) cancels its last touch.
+  app.touchDown({200, 220});
+  app.touchDown({600, 900});
+  EXPECT_FALSE(button->isHighlighted());
+  app.touchUp({200, 220});
+  EXPECT_EQ(1, target.hits);
 }
 
 TEST_F(TouchTest, ControllersWindowsAndTheRunLoop) {

@@ -101,6 +101,13 @@ class RecordingDelegate : public kit::TextFieldDelegate {
   int returns = 0;
 };
 
+// A target that counts the actions sent to it.
+class Target : public kit::Object {
+ public:
+  void hit() { ++hits; }
+  int hits = 0;
+};
+
 // Where test artefacts (screenshots) go: build/tests/output, created on first use.
 std::string outputDirectory();
 

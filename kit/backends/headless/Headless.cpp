@@ -75,6 +75,22 @@ void Headless::up(double x, double y) {
   app_->runOnce();
 }
 
+void Headless::move(double x, double y) {
+  app_->touchMoved({x, y});
+  app_->runOnce();
+}
+
+void Headless::drag(double x0, double y0, double x1, double y1, double seconds) {
+  down(x0, y0);
+  int steps = std::max(1, static_cast<int>(std::ceil(seconds / kFrameInterval - 1e-9)));
+  for (int i = 1; i <= steps; ++i) {
+    clock_.advance(seconds / steps);
+    double f = static_cast<double>(i) / steps;
+    move(x0 + (x1 - x0) * f, y0 + (y1 - y0) * f);
+  }
+  up(x1, y1);
+}
+
 void Headless::type(const std::string& text) {
   // Bytes that are not UTF-8 go one by one, as a broken keyboard would send them.
   for (size_t i = 0; i < text.size();) {
@@ -150,7 +166,13 @@ int Headless::runScript(std::istream& script, std::ostream& errors, const ExtraC
     }
     // Other commands may end in a comment.
     std::istringstream args(trimmed(rest.substr(0, rest.find('#'))));
-    if (command == "tap" || command == "down" || command == "up") {
+    if (command == "drag") {
+      double values[5];
+      if (!readNumbers(args, values, 5) || !atEnd(args) || values[4] < 0) {
+        return fail("expected X0 Y0 X1 Y1 SECONDS");
+      }
+      drag(values[0], values[1], values[2], values[3], values[4]);
+    } else if (command == "tap" || command == "down" || command == "up" || command == "move") {
       double xy[2];
       if (!readNumbers(args, xy, 2)) return fail("expected X Y");
       if (command == "tap") {
@@ -165,7 +187,9 @@ int Headless::runScript(std::istream& script, std::ostream& errors, const ExtraC
         tap(xy[0], xy[1], static_cast<int>(count));
       } else {
         if (!atEnd(args)) return fail("too many arguments");
-        command == "down" ? down(xy[0], xy[1]) : up(xy[0], xy[1]);
+        if (command == "down") down(xy[0], xy[1]);
+        if (command == "move") move(xy[0], xy[1]);
+        if (command == "up") up(xy[0], xy[1]);
       }
     } else if (command == "key") {
       std::string name;

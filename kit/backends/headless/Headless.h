@@ -30,6 +30,10 @@ class Headless {
   void tap(double x, double y, int count = 1);  // `count` taps 0.1 s apart
   void down(double x, double y);
   void up(double x, double y);
+  void move(double x, double y);  // the finger that is down slides to (x, y)
+  // Down at (x0, y0), sliding in a straight line to (x1, y1) over `seconds`, one step a frame,
+  // and up there: a slow drag or a quick throw.
+  void drag(double x0, double y0, double x1, double y1, double seconds);
   void type(const std::string& text);   // one keystroke per character, into the focused field
   void paste(const std::string& text);  // one edit
   bool key(const std::string& name);    // "backspace", "return", "hide"; false for other names
@@ -38,7 +42,8 @@ class Headless {
   bool shot(const std::string& file);
   Color colorAt(Point screenPoint);  // renders, then reads one pixel
 
-  // Runs a script of the commands tap, down, up, type, paste, key, wait and shot, one a line,
+  // Runs a script of the commands tap, down, move, up, drag, type, paste, key, wait and shot, one a
+  // line,
   // '#' starting a comment. Commands it does not know go to `extra` (which answers whether it
   // handled them). Stops at the first bad line, reporting it with its number on `errors`; returns
   // 0 on success, else that line's number.

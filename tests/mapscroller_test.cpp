@@ -1,0 +1,130 @@
+// The scroller that hands its content's touches on: to its next responder unless it is dragging,
+// with the very touches and event it was given.
+
+#include "controls/MapScroller.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "kit/ViewController.h"
+#include "kit/backends/headless/Headless.h"
+#include "support/TestSupport.h"
+
+using namespace kit;
+
+namespace {
+
+struct Received {
+  std::string phase;
+  const TouchSet* touches;
+  const Event* event;
+  View* view;
+};
+
+// The page under the scroller: its root view is the scroller's next responder.
+class Page : public ViewController {
+ public:
+  void touchesBegan(const TouchSet& t, const Event* e) override { record("began", t, e); }
+  void touchesMoved(const TouchSet& t, const Event* e) override { record("moved", t, e); }
+  void touchesEnded(const TouchSet& t, const Event* e) override { record("ended", t, e); }
+  void touchesCancelled(const TouchSet& t, const Event* e) override { record("cancelled", t, e); }
+  std::string phases() const {
+    std::string all;
+    for (const Received& r : received) all += r.phase + " ";
+    return all;
+  }
+  std::vector<Received> received;
+
+ private:
+  void record(const char* phase, const TouchSet& t, const Event* e) {
+    received.push_back({phase, &t, e, t.anyObject() ? t.anyObject()->view : nullptr});
+  }
+};
+
+// A page with a 300 x 90 scroller at screen (100..400, 120..210) over ten 45-point rows.
+class MapScrollerTest : public ::testing::Test {
+ protected:
+  MapScrollerTest() {
+    View* window = testing_support::addWhiteRoot(h);
+    window->addSubview(page.view());
+    page.view()->setFrame({{0, 0}, {768, 1004}});
+    scroller = page.view()->addSubview(std::make_unique<MapScroller>(Rect{{100, 100}, {300, 90}}));
+    scroller->setContentSize({300, 450});
+    for (int i = 0; i < 10; ++i) {
+      View* row = scroller->contentView()->addSubview(std::make_unique<View>(Size{300, 45}));
+      row->setCenter({150, 22.5 + 45 * i});
+      rows.push_back(row);
+    }
+  }
+
+  Headless h;
+  Page page;
+  MapScroller* scroller;
+  std::vector<View*> rows;
+};
+
+TEST_F(MapScrollerTest, PassesTheSameTouchesAndEventOnUnlessDragging) {
+  EXPECT_EQ(scroller->frame(), (Rect{{100, 100}, {300, 90}}));
+  EXPECT_EQ(scroller->nextResponder(), page.view());
+
+  Touch touch;
+  touch.view = rows[0];
+  TouchSet touches({&touch});
+  Event event{1.5};
+  scroller->touchesBegan(touches, &event);
+  scroller->touchesEnded(touches, &event);
+  ASSERT_EQ(page.phases(), "began ended ");
+  for (const Received& r : page.received) {
+    EXPECT_EQ(r.touches, &touches);
+    EXPECT_EQ(r.event, &event);
+  }
+
+  // Dragging, the touches stay with the scroll view, whose handling of the end stops the drag.
+  page.received.clear();
+  touch.view = scroller;
+  touch.locationOnScreen = {200, 150};
+  scroller->beginDrag(touch);
+  ASSERT_TRUE(scroller->isDragging());
+  scroller->touchesBegan(touches, &event);
+  scroller->touchesEnded(touches, &event);
+  EXPECT_EQ(page.phases(), "");
+  EXPECT_FALSE(scroller->isDragging());
+
+  // A plain scroll view keeps its content's touches to itself.
+  auto plain = std::make_unique<ScrollView>(Size{300, 90});
+  page.view()->addSubview(plain.get());
+  plain->touchesBegan(touches, &event);
+  plain->touchesEnded(touches, &event);
+  EXPECT_EQ(page.phases(), "");
+}
+
+TEST_F(MapScrollerTest, TapsOnRowsReachThePageAndDragsScrollWithoutThem) {
+  h.tap(200, 170);  // the second row
+  ASSERT_EQ(page.phases(), "began ended ");
+  EXPECT_EQ(page.received[0].view, rows[1]);
+  EXPECT_EQ(page.received[1].view, rows[1]);
+
+  // A row held long enough gets its touch, and hears of it again when a drag takes it away.
+  page.received.clear();
+  h.down(200, 170);
+  h.wait(0.2);
+  h.move(200, 140);
+  h.move(200, 130);
+  h.up(200, 130);
+  EXPECT_EQ(page.phases(), "began cancelled ");
+  EXPECT_EQ(scroller->contentOffset().y, 10);
+
+  // A quick drag is the scroller's alone, and so is a touch that stops the content moving.
+  page.received.clear();
+  h.drag(200, 200, 200, 130, 0.05);
+  EXPECT_TRUE(scroller->isDecelerating());
+  h.tap(200, 170);
+  EXPECT_FALSE(scroller->isDecelerating());
+  EXPECT_EQ(page.phases(), "");
+  h.wait(1);
+  EXPECT_EQ(page.phases(), "");
+}
+
+}  // namespace

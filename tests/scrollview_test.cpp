@@ -1,0 +1,273 @@
+// The scroll view: its motion as a function of time, the claim of a touch that becomes a drag,
+// momentum, edges and what shows on screen, all on the manual clock.
+
+#include "kit/ScrollView.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "kit/Animation.h"
+#include "kit/Button.h"
+#include "kit/backends/headless/Headless.h"
+#include "support/TestSupport.h"
+
+using namespace kit;
+
+using testing_support::Target;
+
+namespace {
+
+constexpr double kFrame = 1.0 / 60;
+
+TEST(ScrollMotion, ThrowsSlowDownAndSpringsBackRestExactlyWhereTheyShould) {
+  struct Case {
+    const char* name;
+    ScrollMotion motion;
+    double start, rest;
+    double low, high;  // where it may go on the way
+    double passes;     // how far past the resting edge it must get at least (0: need not)
+    double doneAt;     // the time it rests, when known in advance (else < 0)
+  };
+  const Case cases[] = {
+      // Speed 300 falls to the stop speed 10 in ln(30) / 2 s, covering (300 - 10) / 2 points.
+      {"glide inside", ScrollMotion::fling(100, 300, 0, 1000, 40), 100, 245, 100, 245, 0,
+       std::log(30.0) / 2},
+      {"too slow to move", ScrollMotion::fling(100, -9, 0, 1000, 40), 100, 100, 100, 100, 0, 0},
+      {"throw past the far edge", ScrollMotion::fling(900, 1000, 0, 1000, 40), 900, 1000, 900, 1040,
+       5, -1},
+      {"throw past the near edge", ScrollMotion::fling(100, -6000, 0, 1000, 40), 100, 0, -40, 100,
+       5, -1},
+      {"throw from past an edge", ScrollMotion::fling(-30, 500, 0, 1000, 40), -30, 0, -30, 0, 0,
+       -1},
+      {"spring back from above", ScrollMotion::springBack(-60, 0), -60, 0, -60, 0, 0, -1},
+      {"spring back from below", ScrollMotion::springBack(1050, 1000), 1050, 1000, 1000, 1050, 0,
+       -1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(c.motion.offsetAt(0), c.start);
+    EXPECT_EQ(c.motion.restingOffset(), c.rest);
+    if (c.doneAt >= 0) {
+      EXPECT_FALSE(c.motion.isDone(c.doneAt - 1e-6));
+      EXPECT_TRUE(c.motion.isDone(c.doneAt + 1e-6));
+    }
+    double farthest = c.start, previous = c.start, t = 0;
+    for (; !c.motion.isDone(t) && t < 5; t += kFrame) {
+      double offset = c.motion.offsetAt(t);
+      ASSERT_GE(offset, c.low - 1e-9) << "at " << t;
+      ASSERT_LE(offset, c.high + 1e-9) << "at " << t;
+      ASSERT_LE(std::abs(offset - previous), kScrollMaxSpeed * kFrame) << "a jump at " << t;
+      if (std::abs(offset - c.rest) > std::abs(farthest - c.rest)) farthest = offset;
+      previous = offset;
+    }
+    EXPECT_LT(t, 5) << "never came to rest";
+    EXPECT_EQ(c.motion.offsetAt(t), c.rest);
+    EXPECT_EQ(c.motion.offsetAt(t + 10), c.rest);
+    EXPECT_LE(std::abs(previous - c.rest), 1.0) << "the last step lands on the rest";
+    if (c.passes > 0) {
+      EXPECT_GE(std::abs(farthest - c.rest), c.passes);
+    }
+  }
+
+  // A drag past an edge shows less than the excess, never a whole view's length, and inverts.
+  for (double offset : {-5000.0, -50.0, -1.0, 0.0, 400.0, 900.0, 901.0, 1000.0, 90000.0}) {
+    double shown = rubberBand(offset, 0, 900, 100);
+    if (offset >= 0 && offset <= 900) {
+      EXPECT_EQ(shown, offset);
+    } else {
+      double excess = offset < 0 ? -offset : offset - 900;
+      double shownExcess = offset < 0 ? -shown : shown - 900;
+      EXPECT_GT(shownExcess, 0) << offset;
+      EXPECT_LT(shownExcess, std::min(excess, 100.0)) << offset;
+    }
+    if (std::abs(offset) < 10000) {
+      EXPECT_NEAR(rubberBandInverse(shown, 0, 900, 100), offset, 1e-6);
+    }
+  }
+}
+
+// A view in the content that writes down the phases of the touches it gets.
+class Recorder : public View {
+ public:
+  using View::View;
+  void touchesBegan(const TouchSet&, const Event*) override { phases += "began "; }
+  void touchesMoved(const TouchSet&, const Event*) override { phases += "moved "; }
+  void touchesEnded(const TouchSet&, const Event*) override { phases += "ended "; }
+  void touchesCancelled(const TouchSet&, const Event*) override { phases += "cancelled "; }
+  std::string phases;
+};
+
+// A 200 x 100 scroll view at screen (100..300, 120..220) over content 1000 points tall: a grey
+// page whose top holds a recorder (screen y 120..170) and a button (170..220).
+class ScrollViewTest : public ::testing::Test {
+ protected:
+  ScrollViewTest() {
+    View* root = testing_support::addWhiteRoot(h);
+    scroller = root->addSubview(std::make_unique<ScrollView>(Size{200, 100}));
+    scroller->setFrame({{100, 100}, {200, 100}});
+    scroller->setContentSize({200, 1000});
+    View* page = scroller->contentView()->addSubview(std::make_unique<View>(Size{200, 1000}));
+    page->setCenter({100, 500});
+    page->backgroundColor = kGrey;
+    row = page->addSubview(std::make_unique<Recorder>(Size{200, 50}));
+    row->setCenter({100, 25});
+    button = page->addSubview(std::make_unique<Button>(Size{200, 50}));
+    button->setCenter({100, 75});
+    button->addTarget(&target, &Target::hit, ControlEvent::TouchUpInside);
+    h.shot("");
+  }
+
+  double offset() const { return scroller->contentOffset().y; }
+  // Settles everything (momentum, springs, the indicator's fade).
+  void settle() { h.wait(3); }
+
+  const Color kGrey = Color::rgba(0.8, 0.8, 0.8);
+  Headless h;
+  ScrollView* scroller;
+  Recorder* row;
+  Button* button;
+  Target target;
+};
+
+TEST_F(ScrollViewTest, TouchesThatStayTapsReachTheContentLateOrAtTheLift) {
+  // Held back until the finger lifts...
+  h.down(200, 145);
+  EXPECT_EQ(row->phases, "");
+  h.up(200, 145);
+  EXPECT_EQ(row->phases, "began ended ");
+
+  // ...or until the finger has rested a moment; moves short of a drag, or across the only
+  // axis that scrolls, stay the view's.
+  struct Case {
+    double dx, dy;
+  };
+  for (Case c : {Case{0, 9}, Case{0, -9}, Case{60, 0}}) {
+    row->phases.clear();
+    h.down(200, 145);
+    h.wait(kScrollTouchDelay - kFrame);
+    EXPECT_EQ(row->phases, "");
+    h.wait(kFrame);
+    EXPECT_EQ(row->phases, "began ");
+    h.move(200 + c.dx, 145 + c.dy);
+    h.up(200 + c.dx, 145 + c.dy);
+    EXPECT_EQ(row->phases, "began moved ended ") << c.dx << ", " << c.dy;
+    EXPECT_FALSE(scroller->isDragging());
+    EXPECT_EQ(offset(), 0);
+  }
+}
+
+TEST_F(ScrollViewTest, ADragTakesTheTouchFromTheContentWhichFollowsTheFinger) {
+  // Pressed long enough to show it, then dragged: the button lets go and never fires.
+  h.down(200, 195);
+  h.wait(0.2);
+  EXPECT_TRUE(button->isHighlighted());
+  h.move(200, 185 + 0.5);
+  EXPECT_FALSE(scroller->isDragging());
+  h.move(200, 185);  // the drag distance
+  EXPECT_TRUE(scroller->isDragging());
+  EXPECT_FALSE(button->isHighlighted());
+  EXPECT_EQ(offset(), 0) << "the content starts to move from where the drag is recognised";
+  h.move(200, 145);
+  EXPECT_EQ(offset(), 40);
+  h.move(200, 165);
+  EXPECT_EQ(offset(), 20);
+  h.up(200, 165);  // no time since the last move: no throw
+  EXPECT_FALSE(scroller->isDragging());
+  EXPECT_FALSE(scroller->isDecelerating());
+  EXPECT_EQ(target.hits, 0);
+  EXPECT_EQ(offset(), 20);
+
+  // A quick drag over the recorder never shows it the touch at all.
+  h.drag(200, 150, 200, 110, 0.1);
+  EXPECT_EQ(row->phases, "");
+  EXPECT_GT(offset(), 20);
+}
+
+TEST_F(ScrollViewTest, AThrowSlowsDownAndRestsWithTheIndicatorShownOnlyMeanwhile) {
+  EXPECT_COLOR(kGrey, h.colorAt({295, 135})) << "no indicator at rest";
+  h.drag(200, 210, 200, 150, 0.05);  // 1200 points/s upwards
+  EXPECT_TRUE(scroller->isDecelerating());
+  double released = offset();
+  h.wait(0.1);
+  double soon = offset();
+  h.wait(0.1);
+  EXPECT_GT(soon, released);
+  EXPECT_GT(offset() - soon, 0);
+  EXPECT_LT(offset() - soon, soon - released) << "it slows down";
+  // The bar is 24 points long and runs down 70 points of track as the offset goes to 900.
+  Color shown = h.colorAt({295, 120 + 3 + 70 * offset() / 900 + 12});
+  EXPECT_LT(shown.r, kGrey.r - 0.2) << "the indicator shows while it moves";
+
+  settle();
+  EXPECT_FALSE(scroller->isDecelerating());
+  EXPECT_EQ(offset(), std::round(offset()));
+  EXPECT_GT(offset(), 300);
+  EXPECT_LT(offset(), 900);
+  EXPECT_COLOR(kGrey, h.colorAt({295, 120 + 3 + 70 * offset() / 900 + 12}));
+  EXPECT_FALSE(h.app().animator().isAnimating());
+  EXPECT_EQ(h.app().nextWakeTime(), INFINITY) << "nothing left to wake for";
+
+  // A touch while it moves stops it where it is and presses nothing.
+  scroller->setContentOffset({0, 0});
+  h.drag(200, 210, 200, 150, 0.05);
+  h.wait(0.1);
+  h.down(200, 145);
+  EXPECT_TRUE(scroller->isDragging());
+  EXPECT_FALSE(scroller->isDecelerating());
+  double caught = offset();
+  h.wait(0.5);
+  EXPECT_EQ(offset(), caught);
+  h.up(200, 145);
+  EXPECT_EQ(row->phases, "");
+  EXPECT_FALSE(scroller->isDragging());
+  h.wait(0.5);
+  EXPECT_EQ(offset(), caught);
+}
+
+TEST_F(ScrollViewTest, PastTheEdgesTheContentLagsTheFingerAndSpringsBack) {
+  // Pulled down at the top: shows less than the finger's 140 points, and returns when let go.
+  h.down(200, 130);
+  h.move(200, 140);
+  h.move(200, 280);
+  EXPECT_LT(offset(), 0);
+  EXPECT_GT(offset(), -100);
+  h.wait(0.2);  // held still: no throw
+  h.up(200, 280);
+  EXPECT_TRUE(scroller->isDecelerating());
+  double previous = offset();
+  for (int i = 0; i < 30; ++i) {
+    h.wait(kFrame);
+    EXPECT_GE(offset(), previous) << "never back past where it was";
+    EXPECT_LE(offset(), 0) << "never past the edge";
+    previous = offset();
+  }
+  settle();
+  EXPECT_EQ(offset(), 0);
+
+  // Thrown hard towards the end: it runs past the far edge, then rests on it.
+  scroller->setContentOffset({0, 850});
+  h.drag(200, 215, 200, 125, 0.03);
+  double farthest = 0;
+  for (int i = 0; i < 120; ++i) {
+    h.wait(kFrame);
+    farthest = std::max(farthest, offset());
+  }
+  EXPECT_GT(farthest, 901);
+  EXPECT_LE(farthest, 900 + 100 * 0.2 + 1e-9);
+  settle();
+  EXPECT_EQ(offset(), 900);
+}
+
+TEST_F(ScrollViewTest, ContentShowsOnlyInsideTheScrollView) {
+  EXPECT_COLOR(kGrey, h.colorAt({200, 215}));
+  EXPECT_COLOR(Color::white(), h.colorAt({200, 225})) << "the page goes on below, unseen";
+  EXPECT_COLOR(Color::white(), h.colorAt({200, 115}));
+  scroller->setContentOffset({0, 5000});
+  EXPECT_EQ(offset(), 900) << "kept within the edges";
+  EXPECT_COLOR(Color::white(), h.colorAt({200, 115}));
+}
+
+}  // namespace

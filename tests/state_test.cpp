@@ -1,0 +1,131 @@
+// The state row (its parts, its two looks on screen, its log lines) and the two state tables.
+
+#include "controls/State.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <climits>
+#include <set>
+
+#include "app/TolvikViewController.h"
+#include "kit/backends/headless/Headless.h"
+#include "support/TestSupport.h"
+
+using kit::Color;
+using kit::Rect;
+
+TEST(StateTables, FollowThePostalCodesAndGiveNothingOutsideThem) {
+  struct Entry {
+    int index;
+    const char* code;
+    const char* name;
+  };
+  const Entry entries[] = {
+      {0, "AK", "Alaska"},
+      {1, "AL", "Alabama"},  // by code, not by name
+      {6, "CT", "Connecticut"},
+      {7, "DC", "District of Columbia"},
+      {8, "DE", "Delaware"},
+      {12, "IA", "Iowa"},
+      {13, "ID", "Idaho"},
+      {45, "VA", "Virginia"},
+      {46, "VT", "Vermont"},
+      {49, "WV", "West Virginia"},
+      {50, "WY", "Wyoming"},
+      {-1, "", ""},
+      {51, "", ""},
+      {INT_MIN, "", ""},
+      {INT_MAX, "", ""},
+  };
+  for (const Entry& e : entries) {
+    EXPECT_EQ(TolvikViewController::getState(e.index), e.code) << e.index;
+    EXPECT_EQ(TolvikViewController::getFullState(e.index), e.name) << e.index;
+  }
+  // The whole table: 51 distinct two-letter codes in rising order, each with a name.
+  std::set<std::string> names;
+  for (int i = 0; i <= 50; ++i) {
+    std::string code = TolvikViewController::getState(i);
+    ASSERT_EQ(code.size(), 2u) << i;
+    if (i > 0) {
+      EXPECT_LT(TolvikViewController::getState(i - 1), code);
+    }
+    names.insert(TolvikViewController::getFullState(i));
+  }
+  EXPECT_EQ(names.size(), 51u);
+  EXPECT_EQ(names.count(""), 0u);
+}
+
+TEST(State, IsAFixedSizeRowOfPictureHighlightAndTitleWithASpareButton) {
+  kit::ManualClock clock;
+  kit::Application app{clock};
+  State row(Rect{{123, 456}, {10, 10}});
+  EXPECT_EQ(row.frame(), (Rect{{0, 0}, {298, 45}}));
+  EXPECT_EQ(row.backgroundColor, Color::clear());
+  EXPECT_EQ(row.getTxt(), "");
+  EXPECT_TRUE(row.subviews().empty());
+
+  row.initText("Alaska");
+  EXPECT_EQ(row.getTxt(), "Alaska");
+  ASSERT_EQ(row.subviews().size(), 3u);
+  EXPECT_EQ(row.subviews()[0], row.img);
+  EXPECT_EQ(row.subviews()[1], row.blue);
+  EXPECT_EQ(row.subviews()[2], row.title);
+  EXPECT_EQ(row.img->frame(), (Rect{{0, 0}, {298, 45}}));
+  EXPECT_EQ(row.blue->frame(), (Rect{{0, 0}, {298, 45}}));
+  EXPECT_EQ(row.title->frame(), (Rect{{10, 0}, {200, 44}}));
+  ASSERT_NE(row.img->image(), nullptr);
+  ASSERT_NE(row.blue->image(), nullptr);
+  EXPECT_EQ(row.blue->alpha(), 0.0);
+  EXPECT_EQ(row.title->font, kit::Font::fontWithName("Helvetica", 15));
+  EXPECT_EQ(row.title->textColor, Color::black());
+  EXPECT_EQ(row.title->textAlignment, kit::TextAlignment::Left);
+  for (kit::View* part : row.subviews()) EXPECT_FALSE(part->userInteractionEnabled);
+  // Touches on the row reach the row itself, not its parts.
+  EXPECT_EQ(row.hitTest({290, 40}), &row);
+  ASSERT_NE(row.hotspot, nullptr);
+  EXPECT_EQ(row.hotspot->frame(), (Rect{{0, 0}, {298, 44}}));
+  EXPECT_EQ(row.hotspot->superview(), nullptr);
+  EXPECT_TRUE(row.hotspot->userInteractionEnabled);
+
+  row.initText("Alabama");  // again: the text changes, nothing is doubled
+  EXPECT_EQ(row.getTxt(), "Alabama");
+  EXPECT_EQ(row.subviews().size(), 3u);
+}
+
+TEST(State, PressedAndNormalLooksShowOnScreenAndAreLogged) {
+  kit::Headless h(2);
+  kit::View* root = testing_support::addWhiteRoot(h);
+  State* row = root->addSubview(std::make_unique<State>());
+  row->setCenter({149, 22.5});  // screen (0..298, 20..65)
+  row->initText("District of Columbia");
+  kit::Point plain{280, 42};  // right of the text
+
+  testing_support::StderrCapture log;
+  std::string dir = testing_support::outputDirectory();
+  h.shot(dir + "/state-row-normal.png");
+  Color normal = h.colorAt(plain);
+  EXPECT_GT(normal.r, 0.9);
+  EXPECT_GT(normal.b, 0.85);
+
+  row->downState();
+  row->downState();  // twice looks as once
+  EXPECT_EQ(row->blue->alpha(), 0.8);
+  EXPECT_EQ(row->title->textColor, Color::white());
+  h.shot(dir + "/state-row-pressed.png");
+  Color pressed = h.colorAt(plain);
+  EXPECT_LT(std::max({pressed.r, pressed.g, pressed.b}), 0.55) << "dark under white text";
+
+  row->upState();
+  EXPECT_EQ(row->blue->alpha(), 0.0);
+  EXPECT_EQ(row->title->textColor, Color::black());
+  EXPECT_COLOR(normal, h.colorAt(plain));
+
+  // Looks asked of a row that has no parts yet change nothing, but are logged all the same.
+  State bare;
+  bare.downState();
+  bare.upState();
+  std::string lines = log.finish();
+  EXPECT_EQ(testing_support::countOf(lines, " downstate\n"), 3);
+  EXPECT_EQ(testing_support::countOf(lines, " upstate\n"), 2);
+}
