@@ -36,13 +36,30 @@ TEST(Gallery, RunsItsTourHeadlessAndSwitchesPages) {
               std::make_pair(768 * scale, 1024 * scale));
     // The frames differ: the tour's taps and animations show on screen.
     EXPECT_NE(readAll(out + "/gallery-core.png"), readAll(out + "/gallery-core-after.png"));
+
+    // The state picker: a row pressed while held, then picked; a drag that shows the indicator
+    // and presses nothing; the second tap lands on the row that the drag brought under it.
+    auto colorIn = [&](const char* shot, kit::Point p) {
+      return testing_support::pngColorAt(out + "/" + shot, p, scale);
+    };
+    kit::Point arkansas{450, 192}, indicator{528, 100};
+    EXPECT_GT(colorIn("gallery-states.png", arkansas).g, 0.85);
+    EXPECT_LT(colorIn("gallery-states-pressed.png", arkansas).g, 0.55);
+    EXPECT_LT(colorIn("gallery-states-scrolling.png", indicator).g, 0.7);
+    EXPECT_GT(colorIn("gallery-states-after.png", indicator).g, 0.85);
+    EXPECT_EQ(testing_support::countOf(log, " downstate\n"), 2) << log;
+    EXPECT_EQ(testing_support::countOf(log, " upstate\n"), 2);
+    EXPECT_NE(log.find(" picked AR Arkansas\n"), std::string::npos);
+    EXPECT_NE(log.find(" picked AZ Arizona\n"), std::string::npos);
+    EXPECT_NE(readAll(out + "/gallery-states-thrown.png"),
+              readAll(out + "/gallery-states-after.png"));
   }
 
   // The page buttons in the bar, and a script line the gallery does not know.
   std::string out = testing_support::outputDirectory() + "/gallery-pages";
   std::filesystem::create_directories(out);
   testing_support::writeAll(out + "/pages.txt",
-                            "shot first.png\ntap 576 996\nwait 0.2\nshot second.png\npage 1\n"
+                            "shot first.png\ntap 384 996\nwait 0.2\nshot second.png\npage 1\n"
                             "shot again.png\n");
   ASSERT_EQ(runGallery(out + "/pages.txt", out, 1, &log), 0) << log;
   EXPECT_NE(readAll(out + "/first.png"), readAll(out + "/second.png"));

@@ -1,10 +1,12 @@
 #include "TestSupport.h"
 
+#include <cairo.h>
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -104,6 +106,24 @@ std::pair<int, int> pngSize(const std::string& path) {
     return value;
   };
   return {be32(16), be32(20)};
+}
+
+kit::Color pngColorAt(const std::string& path, kit::Point p, double scale) {
+  cairo_surface_t* png = cairo_image_surface_create_from_png(path.c_str());
+  kit::Color color = kit::Color::clear();
+  int x = static_cast<int>(std::floor(p.x * scale));
+  int y = static_cast<int>(std::floor(p.y * scale));
+  if (cairo_surface_status(png) == CAIRO_STATUS_SUCCESS && x >= 0 && y >= 0 &&
+      x < cairo_image_surface_get_width(png) && y < cairo_image_surface_get_height(png)) {
+    uint32_t pixel;
+    std::memcpy(&pixel,
+                cairo_image_surface_get_data(png) + y * cairo_image_surface_get_stride(png) + x * 4,
+                4);
+    auto channel = [pixel](int shift) { return ((pixel >> shift) & 0xff) / 255.0; };
+    color = {channel(16), channel(8), channel(0), channel(24)};
+  }
+  cairo_surface_destroy(png);
+  return color;
 }
 
 bool colorNear(kit::Color expected, kit::Color actual) {

@@ -59,6 +59,10 @@ class StderrCapture {
 // Width and height from a PNG file's header; (0, 0) if it is not one.
 std::pair<int, int> pngSize(const std::string& path);
 
+// The colour at a screen point of a screenshot taken at `scale` (screenshots are opaque);
+// clear when the file cannot be read or the point lies outside it.
+kit::Color pngColorAt(const std::string& path, kit::Point p, double scale = 1);
+
 // Whether two colours differ by at most 3/255 in each component.
 bool colorNear(kit::Color expected, kit::Color actual);
 #define EXPECT_COLOR(expected, actual) EXPECT_PRED2(testing_support::colorNear, expected, actual)

@@ -32,6 +32,7 @@ class GalleryController : public kit::ViewController {
   GalleryController() {
     pages_.push_back({"Core kit", &makeCorePage, nullptr});
     pages_.push_back({"Text and keyboards", &makeTextPage, nullptr});
+    pages_.push_back({"State picker", &makeStatePage, nullptr});
   }
 
   void loadView() override {
