@@ -1,6 +1,7 @@
 #include "Application.h"
 
 #include <algorithm>
+#include <chrono>
 
 #include "Animation.h"
 #include "Files.h"
@@ -65,6 +66,9 @@ Application::Application(Clock& clock)
 }
 
 Application::~Application() {
+  // Work still running reports to nobody; its thread is waited for.
+  for (std::thread& thread : backgroundThreads_) thread.join();
+  backgroundResults_.clear();
   // Whatever the delegate and queued tasks own goes while the screen and animator still exist,
   // since views leaving the tree reach both.
   touches_.clear();
@@ -240,6 +244,15 @@ void Application::runOnce() {
   // Tasks posted from here on, by did-stop callbacks or by the tasks themselves, wait a turn.
   std::vector<std::function<void()>> tasks;
   tasks.swap(tasks_);
+  {
+    std::lock_guard<std::mutex> lock(backgroundMutex_);
+    for (auto& result : backgroundResults_) tasks.push_back(std::move(result));
+    backgroundResults_.clear();
+    if (backgroundInFlight_ == 0) {
+      for (std::thread& thread : backgroundThreads_) thread.join();
+      backgroundThreads_.clear();
+    }
+  }
   animator_->endFinishedBlocks();
   for (auto& task : tasks) task();
   if (!tasks.empty()) setNeedsDisplay();
@@ -259,6 +272,34 @@ void Application::post(std::function<void()> task) {
   tasks_.push_back(std::move(task));
 }
 
+void Application::runInBackground(std::function<std::function<void()>()> work) {
+  std::lock_guard<std::mutex> lock(backgroundMutex_);
+  ++backgroundInFlight_;
+  backgroundThreads_.emplace_back([this, work = std::move(work)] {
+    std::function<void()> result = work();
+    std::lock_guard<std::mutex> done(backgroundMutex_);
+    if (result) backgroundResults_.push_back(std::move(result));
+    --backgroundInFlight_;
+    backgroundDone_.notify_all();
+  });
+}
+
+size_t Application::backgroundWorkInFlight() const {
+  std::lock_guard<std::mutex> lock(backgroundMutex_);
+  return backgroundInFlight_;
+}
+
+bool Application::waitForBackgroundWork(double timeoutSeconds) {
+  bool finished;
+  {
+    std::unique_lock<std::mutex> lock(backgroundMutex_);
+    finished = backgroundDone_.wait_for(lock, std::chrono::duration<double>(timeoutSeconds),
+                                        [this] { return backgroundInFlight_ == 0; });
+  }
+  runOnce();
+  return finished;
+}
+
 bool Application::needsDisplay() const {
   return needsDisplay_ || animator_->isMoving(clock_.now()) || !frameUpdates_.empty();
 }
@@ -275,6 +316,8 @@ double Application::nextWakeTime() const {
   for (const auto& touch : touches_) {
     if (touch->isHeldBack()) wake = std::min(wake, touch->heldUntil);
   }
+  // Work on another thread reports through the run loop, which keeps turning until it has.
+  if (backgroundWorkInFlight() > 0) wake = std::min(wake, now + kFrameInterval);
   for (double t : displayTimes_) wake = std::min(wake, t);
   return wake;
 }

@@ -1,8 +1,11 @@
 #pragma once
 
+#include <condition_variable>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "ApplicationDelegate.h"
@@ -69,6 +72,14 @@ class Application {
   // Queues `task` for the next turn of the run loop.
   void post(std::function<void()> task);
 
+  // Runs `work` on a thread of its own; the function it returns then runs on the main thread, on
+  // a turn of the run loop. While work is in flight the run loop keeps turning at frame pace.
+  void runInBackground(std::function<std::function<void()>()> work);
+  size_t backgroundWorkInFlight() const;
+  // Blocks (in real time, at most `timeoutSeconds`) until no work is in flight, then runs one
+  // turn so that the finished work reports; false on timeout.
+  bool waitForBackgroundWork(double timeoutSeconds);
+
   // True when the screen may look different from the last frame drawn: after a change, and while
   // an animation or a frame update moves (not while an animation waits out its delay).
   bool needsDisplay() const;
@@ -109,6 +120,12 @@ class Application {
   void deliverHeldBackTouches();
   std::vector<std::unique_ptr<TouchState>> touches_;
   std::vector<FrameUpdate> frameUpdates_;
+  // Background work: threads, and what they hand back to the main thread.
+  mutable std::mutex backgroundMutex_;
+  std::condition_variable backgroundDone_;
+  std::vector<std::thread> backgroundThreads_;
+  std::vector<std::function<void()>> backgroundResults_;
+  size_t backgroundInFlight_ = 0;
   // Tap streak.
   double lastTapTime_ = -1e9;
   Point lastTapPoint_;

@@ -10,6 +10,7 @@ namespace kit {
 enum class ControlEvent : unsigned {
   TouchUpInside = 1u << 6,
   EditingDidBegin = 1u << 16,
+  EditingChanged = 1u << 17,  // after each edit that was made
   EditingDidEnd = 1u << 18,
 };
 
@@ -21,7 +22,11 @@ class Control : public View {
   template <class T>
   void addTarget(T* target, void (T::*action)(), ControlEvent forControlEvents) {
     std::weak_ptr<const void> alive = target->weakReference();
-    addAction([target, action, alive] { if (!alive.expired()) (target->*action)(); }, forControlEvents);
+    addAction(
+        [target, action, alive] {
+          if (!alive.expired()) (target->*action)();
+        },
+        forControlEvents);
   }
   void addAction(std::function<void()> action, ControlEvent forControlEvents);
   // Runs every action registered for the event, in the order they were added.

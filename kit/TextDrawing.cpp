@@ -68,10 +68,16 @@ const PangoFontDescription* fontDescription(const Font& font) {
 
 class Layout {
  public:
-  Layout(PangoContext* context, const std::string& text, const Font& font)
+  // One line, or lines wrapped at `wrapWidth` points when it is given.
+  Layout(PangoContext* context, const std::string& text, const Font& font, double wrapWidth = -1)
       : layout_(pango_layout_new(context)) {
     pango_layout_set_font_description(layout_, fontDescription(font));
-    pango_layout_set_single_paragraph_mode(layout_, TRUE);
+    if (wrapWidth < 0) {
+      pango_layout_set_single_paragraph_mode(layout_, TRUE);
+    } else {
+      pango_layout_set_width(layout_, static_cast<int>(wrapWidth * PANGO_SCALE));
+      pango_layout_set_wrap(layout_, PANGO_WRAP_WORD_CHAR);
+    }
     if (utf8::isValid(text)) {
       pango_layout_set_text(layout_, text.data(), static_cast<int>(text.size()));
     } else {
@@ -306,6 +312,45 @@ double caretOffset(const std::string& text, const Font& font, size_t codePoint) 
 
 size_t codePointAtOffset(const std::string& text, const Font& font, double x) {
   return TextLine(text, font).codePointAtOffset(x);
+}
+
+Size wrappedTextSize(const std::string& text, const Font& font, double width) {
+  Layout layout(measureContext(), text, font, width);
+  PangoRectangle logical = layout.logical();
+  return {toPoints(logical.width), toPoints(logical.height)};
+}
+
+void drawWrappedText(cairo_t* cr, const std::string& text, const Font& font, Color color,
+                     Point origin, double width) {
+  if (text.empty() || color.isClear()) return;
+  followScale(cr);
+  Layout layout(drawContext(), text, font, width);
+  cairo_save(cr);
+  cairo_set_source_rgba(cr, color.r, color.g, color.b, color.a);
+  cairo_move_to(cr, origin.x, origin.y);
+  pango_cairo_show_layout(cr, layout.get());
+  cairo_restore(cr);
+}
+
+Rect wrappedCaretRect(const std::string& text, const Font& font, double width, size_t codePoint) {
+  Layout layout(measureContext(), text, font, width);
+  const char* laidOut = layout.text();
+  auto length = static_cast<size_t>(g_utf8_strlen(laidOut, -1));
+  const char* at =
+      g_utf8_offset_to_pointer(laidOut, static_cast<glong>(std::min(codePoint, length)));
+  PangoRectangle strong;
+  pango_layout_get_cursor_pos(layout.get(), static_cast<int>(at - laidOut), &strong, nullptr);
+  return {{toPoints(strong.x), toPoints(strong.y)}, {0, toPoints(strong.height)}};
+}
+
+size_t wrappedCodePointAt(const std::string& text, const Font& font, double width, Point p) {
+  Layout layout(measureContext(), text, font, width);
+  int index = 0;
+  int trailing = 0;
+  pango_layout_xy_to_index(layout.get(), static_cast<int>(p.x * PANGO_SCALE),
+                           static_cast<int>(p.y * PANGO_SCALE), &index, &trailing);
+  const char* laidOut = layout.text();
+  return static_cast<size_t>(g_utf8_pointer_to_offset(laidOut, laidOut + index) + trailing);
 }
 
 }  // namespace kit

@@ -53,4 +53,14 @@ double caretOffset(const std::string& text, const Font& font, size_t codePoint);
 // The code point index whose caret position lies nearest to `x` points from the text's start.
 size_t codePointAtOffset(const std::string& text, const Font& font, double x);
 
+// Text wrapped at word boundaries to `width` points, line breaks kept; positions are measured from
+// the top left of the first line.
+Size wrappedTextSize(const std::string& text, const Font& font, double width);
+void drawWrappedText(cairo_t* cr, const std::string& text, const Font& font, Color color,
+                     Point origin, double width);
+// The caret before code point `codePoint`: its x, the top of its line and the line's height.
+Rect wrappedCaretRect(const std::string& text, const Font& font, double width, size_t codePoint);
+// The code point index whose caret lies nearest to `p`.
+size_t wrappedCodePointAt(const std::string& text, const Font& font, double width, Point p);
+
 }  // namespace kit

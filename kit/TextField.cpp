@@ -117,6 +117,8 @@ void markNeedsDisplay() {
 
 TextField::TextField(Size size) : Control(size) {}
 
+TextField::TextField(Size size, LineBreaks lineBreaks) : Control(size), buffer_(lineBreaks) {}
+
 TextField::~TextField() {
   Application* app = Application::shared();
   if (!app || app->firstResponder() != this) return;
@@ -246,6 +248,7 @@ bool TextField::replace(Range range, const std::string& replacement) {
   restartBlink();
   scrollToCaret();
   markNeedsDisplay();
+  sendActionsForControlEvents(ControlEvent::EditingChanged);
   return true;
 }
 
@@ -260,7 +263,7 @@ void TextField::setCaretPosition(size_t position) {
 bool TextField::capitalizesNextCharacter() const {
   std::string_view before =
       std::string_view(buffer_.text()).substr(0, buffer_.byteOffset(buffer_.caret()));
-  size_t end = before.find_last_not_of(' ');
+  size_t end = before.find_last_not_of(" \n");
   bool afterSpace = end == std::string::npos || end + 1 < before.size();
   switch (autocapitalizationType) {
     case AutocapitalizationType::None:
@@ -271,6 +274,7 @@ bool TextField::capitalizesNextCharacter() const {
       return afterSpace;
     case AutocapitalizationType::Sentences:
       if (end == std::string::npos) return true;
+      if (before.find('\n', end + 1) != std::string::npos) return true;  // a new line
       return afterSpace && (before[end] == '.' || before[end] == '!' || before[end] == '?');
   }
   return false;
@@ -409,16 +413,19 @@ void TextField::draw(cairo_t* cr) const {
       cairo_set_source_rgba(cr, kCaretColor.r, kCaretColor.g, kCaretColor.b, kCaretColor.a);
       cairo_fill(cr);
     }
-    // Draw again when the caret next turns on or off.
-    double elapsed = std::max(now() - caretEpoch_, 0.0);
-    double next =
-        caretEpoch_ + (std::floor(elapsed / kCaretBlinkInterval) + 1) * kCaretBlinkInterval;
-    if (next != blinkRedraw_) {
-      blinkRedraw_ = next;
-      Application::shared()->setNeedsDisplayAt(next);
-    }
+    scheduleCaretBlink();
   }
   cairo_restore(cr);
+}
+
+void TextField::scheduleCaretBlink() const {
+  double elapsed = std::max(now() - caretEpoch_, 0.0);
+  double next =
+      caretEpoch_ + (std::floor(elapsed / kCaretBlinkInterval) + 1) * kCaretBlinkInterval;
+  if (next != blinkRedraw_) {
+    blinkRedraw_ = next;
+    Application::shared()->setNeedsDisplayAt(next);
+  }
 }
 
 }  // namespace kit

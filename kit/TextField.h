@@ -69,8 +69,9 @@ class TextField : public Control {
   // Editing at the caret, each through the delegate; false when refused or not editing.
   bool insertText(const std::string& text);  // typing: one call per character; a paste: one call
   bool deleteBackward();                     // one grapheme cluster
-  void returnKey();
-  // A paste: the whole text in one edit, line breaks turned into spaces, never capitalised.
+  virtual void returnKey();
+  // A paste: the whole text in one edit, never capitalised; line breaks become spaces (kept in a
+  // text view).
   bool paste(const std::string& text);
   size_t caretPosition() const { return buffer_.caret(); }  // in code points
   // Moves the caret to the character boundary nearest `position` (clamped to the text).
@@ -84,9 +85,18 @@ class TextField : public Control {
   void touchesEnded(const TouchSet& touches, const Event* withEvent) override;
   void draw(cairo_t* cr) const override;
 
- private:
+ protected:
+  // For views of many lines: the buffer keeps line breaks.
+  TextField(Size size, LineBreaks lineBreaks);
   // The one way an edit reaches the text: only while the field has the keyboard and can be seen.
+  // Asks the delegate, replaces, moves the caret after the replacement.
   bool replace(Range range, const std::string& replacement);
+  // Keeps the caret in sight after the text or the caret moved.
+  virtual void scrollToCaret();
+  // Asks for a frame when the blinking caret next turns on or off; called while drawing.
+  void scheduleCaretBlink() const;
+
+ private:
   // Neither the field nor any view around it is hidden or fully transparent.
   bool isShown() const;
   // Ends editing here without touching the keyboard: the first step of handing focus on.
@@ -96,7 +106,6 @@ class TextField : public Control {
   // drawing and hit testing cost the same however long the text.
   struct Placement;
   Placement placement() const;
-  void scrollToCaret();
   void restartBlink();
 
   TextBuffer buffer_;

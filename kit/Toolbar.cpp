@@ -85,7 +85,7 @@ Rect Toolbar::frameOfItem(size_t index) const {
 int Toolbar::itemAt(Point p) const {
   std::vector<Rect> frames = layOut();
   for (size_t i = 0; i < frames.size(); ++i) {
-    if (items_[i]->isSystemItem) continue;
+    if (items_[i]->isSystemItem || !items_[i]->enabled) continue;
     // The whole height of the bar and half the spacing on each side count as the item.
     Rect area{{frames[i].minX() - kItemSpacing / 2, 0},
               {frames[i].size.width + kItemSpacing, size_.height}};
@@ -121,6 +121,22 @@ void Toolbar::touchesEnded(const TouchSet& touches, const Event*) {
 }
 
 void Toolbar::draw(cairo_t* cr) const {
+  drawBackground(cr);
+  bool black = barStyle == BarStyle::Black;
+  std::vector<Rect> frames = layOut();
+  for (size_t i = 0; i < items_.size(); ++i) {
+    const BarButtonItem& item = *items_[i];
+    if (item.isSystemItem) continue;
+    if (!item.enabled) cairo_push_group(cr);
+    drawItem(cr, item, frames[i], static_cast<int>(i) == pressed_, black);
+    if (!item.enabled) {
+      cairo_pop_group_to_source(cr);
+      cairo_paint_with_alpha(cr, 0.4);
+    }
+  }
+}
+
+void Toolbar::drawBackground(cairo_t* cr) const {
   Rect all = bounds();
   bool black = barStyle == BarStyle::Black;
   cairo_rectangle(cr, 0, 0, all.size.width, all.size.height);
@@ -138,53 +154,49 @@ void Toolbar::draw(cairo_t* cr) const {
   cairo_rectangle(cr, 0, 1, all.size.width, 1);
   setColor(cr, black ? Color::rgba(1, 1, 1, 0.12) : Color::rgba(1, 1, 1, 0.8));
   cairo_fill(cr);
+}
 
-  std::vector<Rect> frames = layOut();
-  for (size_t i = 0; i < items_.size(); ++i) {
-    const BarButtonItem& item = *items_[i];
-    if (item.isSystemItem) continue;
-    Rect r = frames[i];
-    bool pressed = static_cast<int>(i) == pressed_;
-    Color ink;
-    if (item.style == BarButtonItemStyle::Plain) {
-      ink = black ? Color::white() : Color::rgba(0.2, 0.22, 0.26);
-      if (pressed) ink = shade(ink, black ? -0.4 : 0.4);
+void Toolbar::drawItem(cairo_t* cr, const BarButtonItem& item, Rect r, bool pressed,
+                       bool black) const {
+  Color ink;
+  if (item.style == BarButtonItemStyle::Plain) {
+    ink = black ? Color::white() : Color::rgba(0.2, 0.22, 0.26);
+    if (pressed) ink = shade(ink, black ? -0.4 : 0.4);
+  } else {
+    Color top, bottom, edge;
+    if (item.style == BarButtonItemStyle::Done) {
+      top = shade(tintColor, 0.18);
+      bottom = shade(tintColor, -0.08);
+      edge = shade(tintColor, -0.4);
+      ink = luminance(tintColor) > 0.6 ? Color::rgba(0.1, 0.1, 0.12) : Color::white();
+    } else if (black) {
+      top = Color::rgba(0.36, 0.36, 0.38);
+      bottom = Color::rgba(0.16, 0.16, 0.18);
+      edge = Color::rgba(0, 0, 0);
+      ink = Color::white();
     } else {
-      Color top, bottom, edge;
-      if (item.style == BarButtonItemStyle::Done) {
-        top = shade(tintColor, 0.18);
-        bottom = shade(tintColor, -0.08);
-        edge = shade(tintColor, -0.4);
-        ink = luminance(tintColor) > 0.6 ? Color::rgba(0.1, 0.1, 0.12) : Color::white();
-      } else if (black) {
-        top = Color::rgba(0.36, 0.36, 0.38);
-        bottom = Color::rgba(0.16, 0.16, 0.18);
-        edge = Color::rgba(0, 0, 0);
-        ink = Color::white();
-      } else {
-        top = Color::rgba(1, 1, 1);
-        bottom = Color::rgba(0.90, 0.91, 0.93);
-        edge = Color::rgba(0.52, 0.54, 0.58);
-        ink = Color::rgba(0.15, 0.16, 0.2);
-      }
-      if (pressed) {
-        top = shade(top, -0.25);
-        bottom = shade(bottom, -0.25);
-      }
-      roundedRect(cr, {{r.minX() + 0.5, r.minY() + 1.5}, {r.size.width - 1, r.size.height - 1}},
-                  kItemRadius);
-      setColor(cr, Color::rgba(1, 1, 1, black ? 0.1 : 0.6));
-      cairo_set_line_width(cr, 1);
-      cairo_stroke(cr);
-      roundedRect(cr, {{r.minX() + 0.5, r.minY() + 0.5}, {r.size.width - 1, r.size.height - 1}},
-                  kItemRadius);
-      setVerticalGradient(cr, r, top, bottom);
-      cairo_fill_preserve(cr);
-      setColor(cr, edge);
-      cairo_stroke(cr);
+      top = Color::rgba(1, 1, 1);
+      bottom = Color::rgba(0.90, 0.91, 0.93);
+      edge = Color::rgba(0.52, 0.54, 0.58);
+      ink = Color::rgba(0.15, 0.16, 0.2);
     }
-    drawTextLine(cr, item.title, itemFont(item), ink, TextAlignment::Center, r);
+    if (pressed) {
+      top = shade(top, -0.25);
+      bottom = shade(bottom, -0.25);
+    }
+    roundedRect(cr, {{r.minX() + 0.5, r.minY() + 1.5}, {r.size.width - 1, r.size.height - 1}},
+                kItemRadius);
+    setColor(cr, Color::rgba(1, 1, 1, black ? 0.1 : 0.6));
+    cairo_set_line_width(cr, 1);
+    cairo_stroke(cr);
+    roundedRect(cr, {{r.minX() + 0.5, r.minY() + 0.5}, {r.size.width - 1, r.size.height - 1}},
+                kItemRadius);
+    setVerticalGradient(cr, r, top, bottom);
+    cairo_fill_preserve(cr);
+    setColor(cr, edge);
+    cairo_stroke(cr);
   }
+  drawTextLine(cr, item.title, itemFont(item), ink, TextAlignment::Center, r);
 }
 
 }  // namespace kit

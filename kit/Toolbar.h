@@ -34,6 +34,8 @@ class BarButtonItem : public Object {
   BarButtonItemStyle style = BarButtonItemStyle::Plain;
   BarButtonSystemItem systemItem = BarButtonSystemItem::FlexibleSpace;
   bool isSystemItem = false;
+  // A disabled item is drawn faded and takes no taps.
+  bool enabled = true;
   int tag = 0;
 
  private:
@@ -74,6 +76,8 @@ class Toolbar : public View {
  private:
   std::vector<Rect> layOut() const;
   int itemAt(Point p) const;
+  void drawBackground(cairo_t* cr) const;
+  void drawItem(cairo_t* cr, const BarButtonItem& item, Rect frame, bool pressed, bool black) const;
 
   std::vector<std::unique_ptr<BarButtonItem>> items_;
   int pressed_ = -1;

@@ -8,6 +8,8 @@ packages=(
   libsdl2-dev libcairo2-dev libpango1.0-dev libgdk-pixbuf-2.0-dev librsvg2-dev
   # "Helvetica" resolves to Nimbus Sans through fontconfig
   fonts-urw-base35 fontconfig
+  # mail: GMime builds messages; msmtp is the sendmail; tests run an SMTP server on loopback
+  libgmime-3.0-dev msmtp msmtp-mta python3-aiosmtpd
   # tests and benchmarks
   libgtest-dev googletest libbenchmark-dev
   # the window test: a virtual display (its cookie, its core fonts) and synthetic clicks

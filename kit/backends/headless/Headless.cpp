@@ -14,6 +14,8 @@ namespace kit {
 namespace {
 
 constexpr double kTapInterval = 0.1;
+// The longest real time a script waits for work on other threads (a mail being sent).
+constexpr double kBackgroundTimeout = 120;  // seconds
 
 std::string trimmed(const std::string& text) {
   auto first = text.find_first_not_of(" \t\r");
@@ -121,6 +123,7 @@ bool Headless::key(const std::string& name) {
 }
 
 void Headless::wait(double seconds) {
+  finishBackgroundWork();
   // Whole frames, then what is left, so that the clock lands exactly `seconds` later.
   while (seconds > 1e-9) {
     double step = std::min(kFrameInterval, seconds);
@@ -128,6 +131,13 @@ void Headless::wait(double seconds) {
     seconds -= step;
     app_->runOnce();
   }
+}
+
+bool Headless::finishBackgroundWork() {
+  while (app_->backgroundWorkInFlight() > 0) {
+    if (!app_->waitForBackgroundWork(kBackgroundTimeout)) return false;
+  }
+  return true;
 }
 
 bool Headless::shot(const std::string& file) {
@@ -209,6 +219,11 @@ int Headless::runScript(std::istream& script, std::ostream& errors, const ExtraC
       std::istringstream extraArgs(rest);
       if (!extra || !extra(command, extraArgs)) return fail("unknown command '" + command + "'");
     }
+  }
+  // What the script set going (a mail being sent) reports before the script counts as done.
+  if (!finishBackgroundWork()) {
+    errors << "line " << number << ": work still running at the end of the script\n";
+    return number;
   }
   return 0;
 }

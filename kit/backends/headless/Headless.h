@@ -37,7 +37,12 @@ class Headless {
   void type(const std::string& text);   // one keystroke per character, into the focused field
   void paste(const std::string& text);  // one edit
   bool key(const std::string& name);    // "backspace", "return", "hide"; false for other names
-  void wait(double seconds);            // advances the clock in 1/60 s steps
+  // Advances the clock in 1/60 s steps. Work running on other threads (a mail being sent) is
+  // first waited for in real time, so that what a script sees does not hang on the machine's speed.
+  void wait(double seconds);
+  // Waits in real time until no work runs on other threads and its results have been delivered;
+  // false when it took longer than a bounded time.
+  bool finishBackgroundWork();
   // Renders the screen as it looks now; writes a PNG when `file` is not empty.
   bool shot(const std::string& file);
   Color colorAt(Point screenPoint);  // renders, then reads one pixel
@@ -46,7 +51,7 @@ class Headless {
   // line,
   // '#' starting a comment. Commands it does not know go to `extra` (which answers whether it
   // handled them). Stops at the first bad line, reporting it with its number on `errors`; returns
-  // 0 on success, else that line's number.
+  // 0 on success, else that line's number. At the end it waits for work still running.
   using ExtraCommand = std::function<bool(const std::string& command, std::istringstream& args)>;
   int runScript(std::istream& script, std::ostream& errors, const ExtraCommand& extra = {});
 

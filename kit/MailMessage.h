@@ -1,0 +1,52 @@
+#pragma once
+
+// A mail message as plain values, the checks on it, and its MIME form (built with GMime).
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace kit {
+
+struct MailAttachment {
+  std::string data;      // the bytes exactly as they travel
+  std::string mimeType;  // "type/subtype"
+  std::string fileName;
+};
+
+struct MailMessage {
+  std::vector<std::string> toRecipients;
+  std::vector<std::string> ccRecipients;
+  std::string subject;
+  std::string body;
+  bool bodyIsHTML = false;
+  std::vector<MailAttachment> attachments;
+};
+
+// The addresses typed into one field, separated by commas (or semicolons), blanks trimmed and
+// empty entries dropped.
+std::vector<std::string> parseAddressList(const std::string& typed);
+
+// A plain address "local@domain.tld" in ASCII: the local part of letters, digits and the
+// characters mail allows there, without leading, trailing or doubled dots; the domain of at
+// least two labels of letters, digits and inner hyphens.
+bool isWellFormedAddress(const std::string& address);
+
+// Every typed field parses into well-formed addresses, and there is at least one in `to`.
+bool canSendTo(const std::string& to, const std::string& cc);
+
+// What a reader of the HTML sees as text (tags dropped, line breaks kept, entities decoded), and
+// back: text as HTML, escaped, with its line breaks kept.
+std::string htmlToText(const std::string& html);
+std::string textToHtml(const std::string& text);
+
+// The message in MIME form, ready for `sendmail -t`: multipart/mixed with the body (text/html or
+// text/plain, UTF-8) then each attachment in base64 under its type and file name. Headers: From
+// (when `from` is not empty), To, Cc, Subject (encoded when not ASCII), Date (the current local
+// time) and a new Message-ID. Line breaks in the subject become spaces.
+std::string mimeMessage(const MailMessage& message, const std::string& from);
+
+// "12 bytes", "3.4 KB", "1.2 MB": a size as a person reads it.
+std::string readableSize(std::uint64_t bytes);
+
+}  // namespace kit

@@ -1,0 +1,279 @@
+// The kit's mail: address checks, the MIME message, the sendmail transport against a real SMTP
+// server on loopback (msmtp as sendmail), and the composer driven by taps and typing.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "kit/Keyboard.h"
+#include "kit/MailComposeViewController.h"
+#include "kit/MailMessage.h"
+#include "kit/MailTransport.h"
+#include "kit/NavigationBar.h"
+#include "kit/TextView.h"
+#include "kit/backends/headless/Headless.h"
+#include "support/MailSupport.h"
+#include "support/TestSupport.h"
+
+using namespace kit;
+using testing_support::parseMail;
+using testing_support::ReceivedMail;
+using testing_support::SmtpServer;
+using testing_support::TempHome;
+
+namespace {
+
+TEST(MailMessage, AddressesAreCheckedOneByOne) {
+  struct Case {
+    const char* to;
+    const char* cc;
+    bool sendable;
+  } cases[] = {
+      {"anna@example.com", "", true},
+      {" anna@example.com , tom.lund+kiosk@mail.example.org; ", "", true},
+      {"a_b-c@sub-domain.example.co", "boss@example.com", true},
+      {"", "boss@example.com", false},  // nobody in To
+      {" , ", "", false},
+      {"anna@example", "", false},  // one domain label
+      {"anna@@example.com", "", false},
+      {"anna@-example.com", "", false},
+      {".anna@example.com", "", false},
+      {"an..na@example.com", "", false},
+      {"an na@example.com", "", false},
+      {"anna@example.com", "tom@", false},  // a bad Cc holds Send back too
+      {"anna@exämple.com", "", false},
+      {"anna@example.com, tom", "", false},
+  };
+  for (const Case& c : cases) EXPECT_EQ(canSendTo(c.to, c.cc), c.sendable) << c.to << " / " << c.cc;
+  EXPECT_EQ(parseAddressList(" a@b.se ,, c@d.se;e@f.se "),
+            (std::vector<std::string>{"a@b.se", "c@d.se", "e@f.se"}));
+
+  EXPECT_EQ(htmlToText("Tolvik data <b>file</b> attached!"), "Tolvik data file attached!");
+  EXPECT_EQ(htmlToText("a &amp; b<br>c &lt;d&gt;<p>e</p>"), "a & b\nc <d>e");
+  std::string typed = "Rows & \"quotes\" <here>\nnext line";
+  EXPECT_EQ(htmlToText(textToHtml(typed)), typed);
+  EXPECT_EQ(readableSize(12), "12 bytes");
+  EXPECT_EQ(readableSize(2500), "2.5 KB");
+  EXPECT_EQ(readableSize(3400000), "3.4 MB");
+}
+
+TEST(MailMessage, TheMimeFormCarriesHeadersBodyAndExactBytes) {
+  std::string bytes = "Name,Note\r\n\"Åsa\",\"a \"\"quote\"\", a comma\nand a line\"\r\n";
+  bytes += std::string("\0\xff\xfe binary", 10);
+  MailMessage message;
+  message.toRecipients = {"anna@example.com", "tom@example.com"};
+  message.ccRecipients = {"boss@example.com"};
+  message.subject = "Résumé of the day\nsecond line";
+  message.body = "<p>Data attached</p>";
+  message.bodyIsHTML = true;
+  message.attachments.push_back({bytes, "text/csv", "Data.csv"});
+
+  std::string raw = mimeMessage(message, "kiosk@example.com");
+  EXPECT_NE(raw.find("Content-Type: multipart/mixed"), std::string::npos);
+  EXPECT_NE(raw.find("Subject: =?UTF-8?"), std::string::npos) << "non-ASCII is encoded";
+  for (char c : raw) ASSERT_TRUE(static_cast<unsigned char>(c) < 0x80) << "7-bit on the wire";
+  ReceivedMail mail = parseMail(raw);
+  EXPECT_EQ(mail.subject, "Résumé of the day second line");
+  EXPECT_EQ(mail.to, "anna@example.com, tom@example.com");
+  EXPECT_EQ(mail.cc, "boss@example.com");
+  EXPECT_EQ(mail.from, "kiosk@example.com");
+  EXPECT_FALSE(mail.date.empty());
+  EXPECT_FALSE(mail.messageId.empty());
+  EXPECT_EQ(mail.bodyType, "text/html");
+  EXPECT_EQ(mail.bodyCharset, "utf-8");
+  EXPECT_EQ(mail.body, "<p>Data attached</p>");
+  EXPECT_EQ(mail.attachmentName, "Data.csv");
+  EXPECT_EQ(mail.attachmentType, "text/csv");
+  EXPECT_EQ(mail.attachmentEncoding, "base64");
+  EXPECT_EQ(mail.attachmentBytes, bytes);
+
+  message.bodyIsHTML = false;
+  message.body = "Plain ünïcode";
+  ReceivedMail plain = parseMail(mimeMessage(message, ""));
+  EXPECT_EQ(plain.bodyType, "text/plain");
+  EXPECT_EQ(plain.body, "Plain ünïcode");
+  EXPECT_EQ(plain.from, "") << "left to the transport";
+  EXPECT_NE(plain.messageId, mail.messageId);
+}
+
+TEST(MailTransport, SendmailDeliversOrSaysWhyNot) {
+  TempHome home;
+  SmtpServer server;
+  MailMessage message;
+  message.toRecipients = {"anna@example.com"};
+  message.subject = "Hello";
+  message.attachments.push_back({"a,b\r\n", "text/csv", "x.csv"});
+  std::string raw = mimeMessage(message, "");
+
+  EXPECT_EQ(sendmailProgram({}), "/usr/sbin/sendmail") << "msmtp-mta's sendmail";
+  MailDelivery delivered = deliverWithSendmail(raw, {});
+  EXPECT_TRUE(delivered.sent) << delivered.error;
+  ASSERT_EQ(server.messages().size(), 1u);
+  ReceivedMail mail = parseMail(server.messages()[0]);
+  EXPECT_EQ(mail.subject, "Hello");
+  EXPECT_EQ(mail.from, "staff@kiosk.example") << "filled in by msmtp";
+  EXPECT_EQ(mail.attachmentBytes, "a,b\r\n");
+
+  struct Case {
+    std::string program;
+    std::string error;  // part of the reported error
+  } failures[] = {
+      {"/usr/bin/false", "exited with status 1"},  // quits without reading, says nothing
+      {"/nonexistent/sendmail", "/nonexistent/sendmail"},
+      {"/usr/bin/true", ""},  // quits without reading the message: not sent, and no SIGPIPE
+  };
+  std::string large(4 << 20, 'x');
+  for (const Case& c : failures) {
+    MailDelivery failed = deliverWithSendmail(large, {"", c.program});
+    EXPECT_FALSE(failed.sent) << c.program;
+    EXPECT_NE(failed.error.find(c.error), std::string::npos) << failed.error;
+  }
+  server.stop();
+  MailDelivery refused = deliverWithSendmail(raw, {"", "/usr/bin/msmtp"});
+  EXPECT_FALSE(refused.sent);
+  EXPECT_NE(refused.error.find("msmtp"), std::string::npos) << "its own first line";
+  EXPECT_EQ(refused.error.find('\n'), std::string::npos);
+}
+
+// A screen that presents the composer and writes down how it finished.
+class ComposerTest : public ::testing::Test, public MailComposeViewControllerDelegate {
+ protected:
+  void SetUp() override {
+    composer = new MailComposeViewController;
+    composer->mailComposeDelegate = this;
+    composer->setSubject("Event data");
+    composer->setMessageBody("Data file <b>attached</b>!", true);
+    composer->addAttachmentData(std::string("id,name\r\n1,Åsa\r\n"), "text/csv", "Data.csv");
+    composer->navigationBar()->barStyle = BarStyle::Black;
+    presenter.presentModalViewController(std::unique_ptr<MailComposeViewController>(composer),
+                                         true);
+    h.wait(0.5);
+  }
+  void didFinishWithResult(MailComposeViewController* controller, MailComposeResult result,
+                           const std::string& error) override {
+    EXPECT_EQ(controller, composer);
+    results.push_back(result);
+    lastError = error;
+    presenter.dismissModalViewControllerAnimated(true);
+  }
+  void tapBarItem(size_t index) {
+    NavigationBar* bar = composer->navigationBar();
+    Point p = bar->convertToAncestor(bar->frameOfItem(index).center(), nullptr);
+    h.tap(p.x, p.y);
+  }
+  void tapKey(const std::string& label) {
+    Point p = Keyboard::frameOfKey(label).center();
+    h.tap(p.x, p.y);
+  }
+  bool sendEnabled() { return composer->navigationBar()->items().back()->enabled; }
+  std::string shot(const std::string& name) {
+    std::string path = testing_support::outputDirectory() + "/composer-" + name + ".png";
+    EXPECT_TRUE(h.shot(path));
+    return path;
+  }
+
+  TempHome home;
+  SmtpServer server;
+  Headless h;
+  ViewController presenter;
+  MailComposeViewController* composer = nullptr;
+  std::vector<MailComposeResult> results;
+  std::string lastError;
+};
+
+// Points of the Cancel choices, in screen points.
+constexpr Point kDeleteDraft{138, 94};
+constexpr Point kSaveDraft{138, 146};
+
+TEST_F(ComposerTest, TypedRecipientThenSendDeliversTheMessageOnce) {
+  Keyboard* keyboard = Keyboard::existing();
+  ASSERT_TRUE(keyboard && keyboard->isShowing());
+  EXPECT_EQ(keyboard->keyboardType(), KeyboardType::EmailAddress) << "To: has the keyboard";
+  EXPECT_EQ(composer->navigationBar()->frame(), (Rect{{0, 0}, {768, 44}}));
+  EXPECT_EQ(composer->navigationBar()->convertToAncestor({0, 0}, nullptr), (Point{0, 20}));
+  EXPECT_EQ(composer->navigationBar()->title(), "Event data");
+  EXPECT_FALSE(sendEnabled());
+  h.type("anna@example");
+  EXPECT_FALSE(sendEnabled());
+  tapKey(".");
+  h.type("com");
+  EXPECT_TRUE(sendEnabled());
+  shot("keyboard");
+
+  // The body: a new line typed at its end, a long paste that scrolls it.
+  h.tap(384, 400);
+  h.key("return");
+  h.type("Kind regards");
+  std::string longText;
+  for (int i = 0; i < 40; ++i) longText += "Line " + std::to_string(i) + "\r\n";
+  h.paste(longText);
+  auto* body = dynamic_cast<TextView*>(Application::shared()->firstResponder());
+  ASSERT_NE(body, nullptr);
+  EXPECT_GT(body->contentOffset(), 0) << "scrolled to keep the caret in sight";
+  EXPECT_EQ(composer->message().body.find("Data file attached!<br>\nKind regards"), 0u);
+
+  tapBarItem(2);
+  EXPECT_TRUE(composer->isSending());
+  EXPECT_EQ(composer->navigationBar()->title(), "Sending\u2026");
+  shot("sending");
+  h.wait(1);
+  EXPECT_EQ(results, std::vector<MailComposeResult>{MailComposeResult::Sent});
+  ASSERT_EQ(server.messages().size(), 1u);
+  ReceivedMail mail = parseMail(server.messages()[0]);
+  EXPECT_EQ(mail.to, "anna@example.com");
+  EXPECT_EQ(mail.subject, "Event data");
+  EXPECT_NE(mail.body.find("Line 39<br>"), std::string::npos);
+  EXPECT_EQ(mail.attachmentBytes, "id,name\r\n1,Åsa\r\n");
+  EXPECT_EQ(presenter.modalViewController(), nullptr);
+}
+
+TEST_F(ComposerTest, AFailedSendIsShownThenReportedAsFailed) {
+  server.stop();
+  h.type("anna@example.com");
+  tapBarItem(2);
+  h.wait(0.5);
+  AlertView* alert = AlertView::visibleAlert();
+  ASSERT_NE(alert, nullptr);
+  EXPECT_EQ(alert->title, "Message Not Sent");
+  EXPECT_NE(alert->message.find("cannot connect to 127.0.0.1"), std::string::npos) << "msmtp's";
+  EXPECT_TRUE(results.empty()) << "not before the alert is read";
+  shot("not-sent");
+  Point ok = alert->buttonFrame().center();
+  h.tap(ok.x, ok.y);
+  h.wait(0.5);
+  EXPECT_EQ(results, std::vector<MailComposeResult>{MailComposeResult::Failed});
+  EXPECT_NE(lastError.find("cannot connect"), std::string::npos);
+}
+
+TEST_F(ComposerTest, CancelDeletesSavesOrGoesBackToEditing) {
+  h.type("anna@example.com");
+  tapBarItem(0);
+  shot("cancel-choices");
+  h.tap(600, 700);  // beside the choices: back to editing
+  EXPECT_TRUE(results.empty());
+  tapBarItem(0);
+  h.tap(kSaveDraft.x, kSaveDraft.y);
+  EXPECT_EQ(results, std::vector<MailComposeResult>{MailComposeResult::Saved});
+  h.wait(0.5);
+  std::vector<std::filesystem::path> drafts;
+  for (const auto& entry : std::filesystem::directory_iterator(home.documents() + "/Drafts")) {
+    drafts.push_back(entry.path());
+  }
+  ASSERT_EQ(drafts.size(), 1u);
+  EXPECT_EQ(drafts[0].extension(), ".eml");
+  ReceivedMail draft = parseMail(testing_support::readAll(drafts[0]));
+  EXPECT_EQ(draft.to, "anna@example.com");
+  EXPECT_EQ(draft.body, "Data file <b>attached</b>!") << "unedited HTML goes as given";
+  EXPECT_EQ(draft.attachmentBytes, "id,name\r\n1,Åsa\r\n");
+
+  // A second composer, deleted: nothing sent, nothing saved.
+  SetUp();
+  tapBarItem(0);
+  h.tap(kDeleteDraft.x, kDeleteDraft.y);
+  EXPECT_EQ(results, (std::vector<MailComposeResult>{MailComposeResult::Saved,
+                                                     MailComposeResult::Cancelled}));
+  h.wait(0.5);
+  EXPECT_TRUE(server.messages().empty());
+}
+
+}  // namespace
