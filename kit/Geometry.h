@@ -28,14 +28,10 @@ struct Rect {
   double maxY() const { return origin.y + size.height; }
   Point center() const { return {origin.x + size.width / 2, origin.y + size.height / 2}; }
   // Half-open: the right and bottom edges belong to the next rectangle.
-  bool contains(Point p) const {
-    return p.x >= minX() && p.x < maxX() && p.y >= minY() && p.y < maxY();
-  }
+  bool contains(Point p) const { return p.x >= minX() && p.x < maxX() && p.y >= minY() && p.y < maxY(); }
 };
 
-inline double distance(Point a, Point b) {
-  return std::hypot(a.x - b.x, a.y - b.y);
-}
+inline double distance(Point a, Point b) { return std::hypot(a.x - b.x, a.y - b.y); }
 
 // An affine transform [a b; c d] + (tx, ty), applied as x' = a*x + c*y + tx, y' = b*x + d*y + ty.
 struct Transform {
@@ -58,15 +54,13 @@ struct Transform {
 // Linear interpolation of two transforms, component by component (exact for scales).
 inline Transform lerp(const Transform& from, const Transform& to, double t) {
   auto m = [t](double x, double y) { return x + (y - x) * t; };
-  return {m(from.a, to.a), m(from.b, to.b),   m(from.c, to.c),
-          m(from.d, to.d), m(from.tx, to.tx), m(from.ty, to.ty)};
+  return {m(from.a, to.a), m(from.b, to.b), m(from.c, to.c), m(from.d, to.d), m(from.tx, to.tx),
+          m(from.ty, to.ty)};
 }
 inline Point lerp(Point from, Point to, double t) {
   return {from.x + (to.x - from.x) * t, from.y + (to.y - from.y) * t};
 }
-inline double lerp(double from, double to, double t) {
-  return from + (to - from) * t;
-}
+inline double lerp(double from, double to, double t) { return from + (to - from) * t; }
 
 // The portrait screen in points; its top bar is the status bar the kit draws.
 inline constexpr double kScreenWidth = 768;

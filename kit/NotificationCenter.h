@@ -26,16 +26,14 @@ class NotificationCenter {
   template <class T>
   void addObserver(T* observer, void (T::*selector)(const Notification&), const std::string& name,
                    const Object* object) {
-    addObserver(
-        observer, [observer, selector](const Notification& n) { (observer->*selector)(n); }, name,
-        object);
+    addObserver(observer, [observer, selector](const Notification& n) { (observer->*selector)(n); },
+                name, object);
   }
   template <class T>
   void addObserver(T* observer, void (T::*selector)(), const std::string& name,
                    const Object* object) {
-    addObserver(
-        observer, [observer, selector](const Notification&) { (observer->*selector)(); }, name,
-        object);
+    addObserver(observer, [observer, selector](const Notification&) { (observer->*selector)(); },
+                name, object);
   }
   void removeObserver(const Object* observer);
   void postNotificationName(const std::string& name, const Object* object);
