@@ -1,9 +1,50 @@
-// The controller's side of the export by e-mail.
+// The controller's side of the export by e-mail: the data file goes as the attachment of a mail
+// composer; when staff leave the composer it is dismissed, with an alert only for a result the
+// composer does not define.
+
+#include <memory>
 
 #include "app/TolvikViewController.h"
+#include "kit/AlertView.h"
 #include "kit/Log.h"
+#include "survey/DataFile.h"
+#include "survey/Utf8.h"
 
-// The export arrives with the mail composer; until then the button says so in the log.
 void TolvikViewController::showEmailModalView() {
-  kit::log("export not available yet");
+  std::string path = survey::dataFilePath();
+  std::string error;
+  std::optional<std::string> contents = kit::readFile(path, &error);
+  if (!contents) {
+    // Without its data there is nothing to send: staff are told why, and no composer opens.
+    kit::log("Export failed: %s", error.c_str());
+    kit::AlertView::show(std::make_unique<kit::AlertView>(
+        "Export Failed", "The data file could not be read: " + error, this, "OK"));
+    return;
+  }
+
+  auto composer = std::make_unique<kit::MailComposeViewController>();
+  composer->mailComposeDelegate = this;
+  composer->addAttachmentData(*contents, "text/csv", "TolvikData.csv");
+  composer->setSubject("Tolvik Event - Form Submission Data");
+  composer->setMessageBody("Tolvik data file attached!", true);
+  composer->navigationBar()->barStyle = kit::BarStyle::Black;
+  presentModalViewController(std::move(composer), true);
+
+  kit::log("CSV sent: %s", survey::isValidUtf8(*contents) ? contents->c_str() : "(null)");
+}
+
+void TolvikViewController::didFinishWithResult(kit::MailComposeViewController*,
+                                               kit::MailComposeResult result, const std::string&) {
+  switch (result) {
+    case kit::MailComposeResult::Cancelled:
+    case kit::MailComposeResult::Saved:
+    case kit::MailComposeResult::Sent:
+    case kit::MailComposeResult::Failed:
+      break;
+    default:
+      kit::AlertView::show(std::make_unique<kit::AlertView>(
+          "Email", "Sending Failed - Unknown Error :-(", this, "OK"));
+      break;
+  }
+  dismissModalViewControllerAnimated(true);
 }

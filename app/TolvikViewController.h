@@ -6,6 +6,7 @@
 #include "kit/Files.h"
 #include "kit/ImageView.h"
 #include "kit/Label.h"
+#include "kit/MailComposeViewController.h"
 #include "kit/NotificationCenter.h"
 #include "kit/TextField.h"
 #include "kit/Toolbar.h"
@@ -20,7 +21,10 @@ class Button;
 // The kiosk's one controller: it owns every view, table and shared value, and every user action
 // reaches it as a message. Its operations are defined in the folder of the subsystem they belong
 // to (form/, admin/); view loading and the lifecycle are here in app/.
-class TolvikViewController : public kit::ViewController, public kit::TextFieldDelegate {
+class TolvikViewController : public kit::ViewController,
+                             public kit::TextFieldDelegate,
+                             public kit::MailComposeViewControllerDelegate,
+                             public kit::AlertViewDelegate {
  public:
   TolvikViewController() = default;
   ~TolvikViewController() override;
@@ -82,6 +86,8 @@ class TolvikViewController : public kit::ViewController, public kit::TextFieldDe
 
   // Export by e-mail (admin/EmailExport.cpp).
   void showEmailModalView();
+  void didFinishWithResult(kit::MailComposeViewController* controller,
+                           kit::MailComposeResult result, const std::string& error) override;
 
   AdminView* admin = nullptr;
   kit::View* formView = nullptr;

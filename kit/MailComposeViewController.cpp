@@ -173,7 +173,11 @@ class MailComposeViewController::DraftChoices : public View {
   int pressed_ = -1;
 };
 
-MailComposeViewController::MailComposeViewController() = default;
+// The bar exists from the start, so that it can be set up before the composer is shown; the rest
+// of the screen is built as it is presented.
+MailComposeViewController::MailComposeViewController()
+    : barOwned_(std::make_unique<NavigationBar>(Size{kScreenWidth, kBarHeight})),
+      bar_(barOwned_.get()) {}
 
 MailComposeViewController::~MailComposeViewController() {
   NotificationCenter::defaultCenter().removeObserver(this);
@@ -210,7 +214,6 @@ void MailComposeViewController::addAttachmentData(std::string data, const std::s
 }
 
 NavigationBar* MailComposeViewController::navigationBar() {
-  view();
   return bar_;
 }
 
@@ -240,7 +243,7 @@ void MailComposeViewController::loadView() {
 
 void MailComposeViewController::viewDidLoad() {
   double width = view_->bounds().size.width;
-  bar_ = view_->addSubview(std::make_unique<NavigationBar>(Size{width, kBarHeight}));
+  view_->addSubview(std::move(barOwned_));
   bar_->setCenter({width / 2, kBarHeight / 2});
   std::vector<std::unique_ptr<BarButtonItem>> items;
   items.push_back(std::make_unique<BarButtonItem>("Cancel", BarButtonItemStyle::Bordered, this,
@@ -312,7 +315,7 @@ void MailComposeViewController::viewDidLoad() {
 }
 
 void MailComposeViewController::updateBar() {
-  if (!bar_) return;
+  if (!isViewLoaded()) return;
   bool sendable = !sending_ && !finished_ && canSend();
   auto& items = bar_->items();
   items.front()->enabled = !sending_ && !finished_;

@@ -1,16 +1,17 @@
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "AlertView.h"
 #include "MailMessage.h"
+#include "NavigationBar.h"
 #include "ViewController.h"
 
 namespace kit {
 
 class Label;
-class NavigationBar;
 class TextField;
 class TextView;
 class View;
@@ -74,8 +75,9 @@ class MailComposeViewController : public ViewController, public AlertViewDelegat
   void keyboardWillShow();
   void keyboardWillHide();
 
-  MailMessage draft_;  // what was set up before the view was built
-  NavigationBar* bar_ = nullptr;
+  MailMessage draft_;                        // what was set up before the view was built
+  std::unique_ptr<NavigationBar> barOwned_;  // until the view is built
+  NavigationBar* bar_;
   TextField* to_ = nullptr;
   TextField* cc_ = nullptr;
   TextField* subject_ = nullptr;

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 
+#include "support/MailSupport.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -78,6 +79,44 @@ TEST(KioskReplay, StaffSignInAfterAWrongPasswordAndReturnToAnEmptyForm) {
   ASSERT_EQ(replay("staff_session.txt", home.path(), out, &log), 0) << log;
   EXPECT_EQ(testing_support::countOf(log, "log in successful"), 1) << log;
   EXPECT_EQ(testing_support::countOf(log, "button touch: 0"), 1) << log;
-  EXPECT_EQ(testing_support::countOf(log, "export not available yet"), 1) << log;
+  EXPECT_EQ(testing_support::countOf(log, "CSV sent: "), 1) << log;
   EXPECT_GT(std::filesystem::file_size(out + "/form-empty.png"), 10000u);
+}
+
+// Staff's whole path to the export, sent through the system's sendmail (msmtp) to a real SMTP
+// server on loopback; then again with the server down.
+TEST(KioskReplay, StaffExportTheDataFileByEmail) {
+  testing_support::TempHome home;
+  testing_support::SmtpServer server;
+  for (bool serverUp : {true, false}) {
+    SCOPED_TRACE(serverUp ? "server up" : "server down");
+    std::string out = testing_support::outputDirectory() +
+                      (serverUp ? "/staff_export" : "/staff_export_not_sent");
+    std::filesystem::create_directories(out);
+    if (!serverUp) server.stop();
+    std::string log;
+    ASSERT_EQ(replay("staff_export.txt", home.path(), out, &log), 0) << log;
+    std::string data = testing_support::readAll(home.documents() + "/TolvikData.txt");
+    EXPECT_NE(log.find("CSV sent: " + data + "\n"), std::string::npos) << log;
+    for (const char* shot : {"composer.png", "sending.png", "after-send.png"}) {
+      EXPECT_GT(std::filesystem::file_size(out + "/" + shot), 10000u) << shot;
+    }
+    if (!serverUp) {
+      EXPECT_NE(log.find("Message not sent: sendmail: cannot connect to 127.0.0.1"),
+                std::string::npos)
+          << log;
+      EXPECT_EQ(server.messages().size(), 1u);
+      continue;
+    }
+    ASSERT_EQ(server.messages().size(), 1u) << log;
+    testing_support::ReceivedMail mail = testing_support::parseMail(server.messages()[0]);
+    EXPECT_EQ(mail.to, "office@example.com, events@example.org");
+    EXPECT_EQ(mail.subject, "Tolvik Event - Form Submission Data");
+    EXPECT_EQ(mail.bodyType, "text/html");
+    EXPECT_EQ(mail.body, "Tolvik data file attached!");
+    EXPECT_EQ(mail.attachmentName, "TolvikData.csv");
+    EXPECT_EQ(mail.attachmentType, "text/csv");
+    EXPECT_EQ(mail.attachmentBytes, data);
+    EXPECT_NE(data.find("\r\nÅsa,Berg,"), std::string::npos);
+  }
 }

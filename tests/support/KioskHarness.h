@@ -33,6 +33,9 @@ struct StaffPoints {
   static constexpr kit::Point user{445, 268}, pass{445, 310};
   static constexpr kit::Point signIn{500, 360}, signInReturn{308, 360};
   static constexpr kit::Point signedInReturn{314, 260}, emailData{460, 260};
+  // The mail composer's bar items and the choices Cancel offers.
+  static constexpr kit::Point composerCancel{45, 42}, composerSend{728, 42};
+  static constexpr kit::Point deleteDraft{138, 94}, saveDraft{138, 146};
 };
 
 class Kiosk {
@@ -108,6 +111,14 @@ class Kiosk {
     typeText(user);
     fill(StaffPoints::pass, password);
     tapAt(StaffPoints::signIn);
+  }
+  // From the form: the staff screen, the sign-in, and the export's composer slid up.
+  void openExport() {
+    openStaffScreen();
+    signIn();
+    advance(1.1);
+    tapAt(StaffPoints::emailData);
+    advance(0.5);
   }
 
  private:

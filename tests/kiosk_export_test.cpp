@@ -1,0 +1,178 @@
+// The export by e-mail as staff use it, with a real SMTP server on loopback behind the system's
+// sendmail (msmtp): what leaves is byte for byte the data file, however large or odd its
+// records; leaving the composer any way dismisses it, and only an unknown result shows the
+// controller's alert.
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "admin/AdminView.h"
+#include "kit/AlertView.h"
+#include "support/KioskHarness.h"
+#include "support/MailSupport.h"
+
+using kit::AlertView;
+using kit::MailComposeResult;
+using testing_support::Kiosk;
+using testing_support::parseMail;
+using testing_support::SmtpServer;
+using testing_support::StaffPoints;
+
+namespace {
+
+kit::MailComposeViewController* composerOf(Kiosk& k) {
+  return dynamic_cast<kit::MailComposeViewController*>(k.c().modalViewController());
+}
+
+// In the export's composer: types a recipient and sends; returns the attachment the server
+// received.
+std::string send(Kiosk& k, SmtpServer& server) {
+  size_t before = server.messages().size();
+  EXPECT_NE(composerOf(k), nullptr);
+  k.typeText("office@example.com");
+  k.tapAt(StaffPoints::composerSend);
+  k.advance(0.5);
+  EXPECT_EQ(composerOf(k), nullptr) << "dismissed once sent";
+  EXPECT_EQ(AlertView::visibleAlert(), nullptr);
+  std::vector<std::string> received = server.messages();
+  if (received.size() != before + 1) return "(nothing received)";
+  testing_support::ReceivedMail mail = parseMail(received.back());
+  EXPECT_EQ(mail.attachmentName, "TolvikData.csv");
+  EXPECT_EQ(mail.attachmentType, "text/csv");
+  return mail.attachmentBytes;
+}
+
+// Standard error goes nowhere while it lives.
+class QuietStderr {
+ public:
+  QuietStderr() : saved_(dup(STDERR_FILENO)) {
+    int null = open("/dev/null", O_WRONLY);
+    dup2(null, STDERR_FILENO);
+    close(null);
+  }
+  ~QuietStderr() {
+    dup2(saved_, STDERR_FILENO);
+    close(saved_);
+  }
+
+ private:
+  int saved_;
+};
+
+// Back to the form from the signed-in panel.
+void returnToForm(Kiosk& k) {
+  k.tapAt(StaffPoints::signedInReturn);
+  k.advance(1.5);
+}
+
+TEST(KioskExport, LargeAndOddRecordsTravelByteForByteAndEachExportCarriesTheFileAsItIs) {
+  Kiosk k;
+  SmtpServer server;
+  // A header and 100,000 records with quotes, commas, line breaks and non-ASCII text.
+  std::string data = "First Name,Last Name,Phone,Email,Gender,Age,Q1,Q2,Q3,Q4,";
+  for (int i = 0; i < 100000; ++i) {
+    data += "\r\nÅsa " + std::to_string(i) +
+            ",\"O\"\"Brien, Jr.\",(555) 201-3344,asa@example.com,F,34,\"Hiking,\nCamping,\","
+            "Yes,Nej – ✓,Yes,";
+  }
+  testing_support::writeAll(k.dataFile(), data);
+  QuietStderr quiet;  // the log line carries the whole file each time
+  k.openExport();
+  EXPECT_EQ(send(k, server), data);
+  k.tapAt(StaffPoints::emailData);
+  k.advance(0.5);
+  EXPECT_EQ(send(k, server), data) << "a second export carries the same bytes";
+
+  // More visitors, then an export with their records too; the file itself is never changed.
+  returnToForm(k);
+  k.fillCompleteForm();
+  k.tapAt(testing_support::FormPoints::submit);
+  k.advance(2);
+  k.tapAt({384, 500}, 2);
+  k.advance(1.1);
+  std::string grown = testing_support::readAll(k.dataFile());
+  ASSERT_GT(grown.size(), data.size());
+  EXPECT_EQ(grown.substr(0, data.size()), data);
+  k.openExport();
+  EXPECT_EQ(send(k, server), grown);
+  EXPECT_EQ(testing_support::readAll(k.dataFile()), grown);
+}
+
+TEST(KioskExport, CancelFailureAndUnknownResultsAllDismissTheComposer) {
+  Kiosk k;
+  SmtpServer server;
+  std::string data = testing_support::readAll(k.dataFile());
+  struct Case {
+    const char* name;
+    MailComposeResult expected;
+  } cases[] = {{"delete draft", MailComposeResult::Cancelled},
+               {"save draft", MailComposeResult::Saved},
+               {"server down", MailComposeResult::Failed}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    testing_support::StderrCapture capture;
+    k.openExport();
+    ASSERT_NE(composerOf(k), nullptr);
+    k.typeText("office@example.com");
+    if (c.expected == MailComposeResult::Failed) {
+      server.stop();
+      k.tapAt(StaffPoints::composerSend);
+      k.advance(0.5);
+      // The composer's own alert, with the transport's words, and no alert of the controller's.
+      AlertView* alert = AlertView::visibleAlert();
+      ASSERT_NE(alert, nullptr);
+      EXPECT_EQ(alert->title, "Message Not Sent");
+      EXPECT_NE(alert->message.find("cannot connect"), std::string::npos) << alert->message;
+      kit::Point ok = alert->buttonFrame().center();
+      k.tapAt(ok);
+    } else {
+      k.tapAt(StaffPoints::composerCancel);
+      k.tapAt(c.expected == MailComposeResult::Saved ? StaffPoints::saveDraft
+                                                     : StaffPoints::deleteDraft);
+    }
+    k.advance(0.5);
+    EXPECT_EQ(composerOf(k), nullptr);
+    EXPECT_EQ(AlertView::visibleAlert(), nullptr);
+    EXPECT_FALSE(k.c().admin->isHidden()) << "the signed-in panel is still there";
+    EXPECT_EQ(testing_support::readAll(k.dataFile()), data);
+    std::string log = capture.finish();
+    EXPECT_EQ(testing_support::countOf(log, "CSV sent: " + data), 1) << log;
+    returnToForm(k);
+  }
+  EXPECT_TRUE(server.messages().empty());
+  auto drafts = std::filesystem::directory_iterator(k.home().documents() + "/Drafts");
+  ASSERT_NE(drafts, std::filesystem::directory_iterator());
+  EXPECT_EQ(parseMail(testing_support::readAll(drafts->path())).attachmentBytes, data);
+
+  // A result the composer does not define: the controller's alert, and the composer goes too.
+  k.openExport();
+  k.c().didFinishWithResult(composerOf(k), static_cast<MailComposeResult>(4), "");
+  k.advance(0.5);
+  EXPECT_EQ(composerOf(k), nullptr);
+  AlertView* alert = AlertView::visibleAlert();
+  ASSERT_NE(alert, nullptr);
+  EXPECT_EQ(alert->title, "Email");
+  EXPECT_EQ(alert->message, "Sending Failed - Unknown Error :-(");
+  EXPECT_EQ(alert->cancelButtonTitle, "OK");
+}
+
+TEST(KioskExport, AnUnreadableDataFileIsReportedAndOpensNoComposer) {
+  Kiosk k;
+  std::filesystem::remove(k.dataFile());
+  std::filesystem::create_directory(k.dataFile());  // unreadable as a file, even for root
+  testing_support::StderrCapture capture;
+  k.openExport();
+  EXPECT_EQ(composerOf(k), nullptr);
+  AlertView* alert = AlertView::visibleAlert();
+  ASSERT_NE(alert, nullptr);
+  EXPECT_EQ(alert->title, "Export Failed");
+  EXPECT_NE(alert->message.find("The data file could not be read: "), std::string::npos);
+  std::string log = capture.finish();
+  EXPECT_NE(log.find("Export failed: "), std::string::npos) << log;
+  EXPECT_EQ(log.find("CSV sent: "), std::string::npos);
+}
+
+}  // namespace
