@@ -7,8 +7,8 @@
 #include "app/TolvikViewController.h"
 #include "kit/AlertView.h"
 #include "kit/Log.h"
+#include "kit/Utf8.h"
 #include "survey/DataFile.h"
-#include "survey/Utf8.h"
 
 void TolvikViewController::showEmailModalView() {
   std::string path = survey::dataFilePath();
@@ -30,7 +30,7 @@ void TolvikViewController::showEmailModalView() {
   composer->navigationBar()->barStyle = kit::BarStyle::Black;
   presentModalViewController(std::move(composer), true);
 
-  kit::log("CSV sent: %s", survey::isValidUtf8(*contents) ? contents->c_str() : "(null)");
+  kit::log("CSV sent: %s", kit::utf8::isValid(*contents) ? contents->c_str() : "(null)");
 }
 
 void TolvikViewController::didFinishWithResult(kit::MailComposeViewController*,

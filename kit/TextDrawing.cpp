@@ -334,7 +334,7 @@ void drawWrappedText(cairo_t* cr, const std::string& text, const Font& font, Col
 
 Rect wrappedCaretRect(const std::string& text, const Font& font, double width, size_t codePoint) {
   Layout layout(measureContext(), text, font, width);
-  const char* laidOut = layout.text();
+  const char* laidOut = pango_layout_get_text(layout.get());
   auto length = static_cast<size_t>(g_utf8_strlen(laidOut, -1));
   const char* at =
       g_utf8_offset_to_pointer(laidOut, static_cast<glong>(std::min(codePoint, length)));
@@ -349,7 +349,7 @@ size_t wrappedCodePointAt(const std::string& text, const Font& font, double widt
   int trailing = 0;
   pango_layout_xy_to_index(layout.get(), static_cast<int>(p.x * PANGO_SCALE),
                            static_cast<int>(p.y * PANGO_SCALE), &index, &trailing);
-  const char* laidOut = layout.text();
+  const char* laidOut = pango_layout_get_text(layout.get());
   return static_cast<size_t>(g_utf8_pointer_to_offset(laidOut, laidOut + index) + trailing);
 }
 

@@ -420,8 +420,7 @@ void TextField::draw(cairo_t* cr) const {
 
 void TextField::scheduleCaretBlink() const {
   double elapsed = std::max(now() - caretEpoch_, 0.0);
-  double next =
-      caretEpoch_ + (std::floor(elapsed / kCaretBlinkInterval) + 1) * kCaretBlinkInterval;
+  double next = caretEpoch_ + (std::floor(elapsed / kCaretBlinkInterval) + 1) * kCaretBlinkInterval;
   if (next != blinkRedraw_) {
     blinkRedraw_ = next;
     Application::shared()->setNeedsDisplayAt(next);
