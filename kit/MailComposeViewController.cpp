@@ -376,7 +376,7 @@ void MailComposeViewController::saveDraft() {
   g_free(stamp);
   std::string path = stem + ".eml";
   for (int n = 2; fileExists(path); ++n) path = stem + " " + std::to_string(n) + ".eml";
-  FileStatus written = writeFileAtomically(path, mimeMessage(message(), mailSettings().sender));
+  FileStatus written = createFile(path, mimeMessage(message(), mailSettings().sender));
   if (!written) {
     // Nothing was saved, so the draft stays open for another choice.
     log("Draft not saved: %s", written.error.c_str());
