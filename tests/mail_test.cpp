@@ -210,6 +210,12 @@ TEST_F(ComposerTest, TypedRecipientThenSendDeliversTheMessageOnce) {
   auto* body = dynamic_cast<TextView*>(Application::shared()->firstResponder());
   ASSERT_NE(body, nullptr);
   EXPECT_GT(body->contentOffset(), 0) << "scrolled to keep the caret in sight";
+  Point top = body->convertToAncestor({12, 20}, nullptr);
+  h.tap(top.x, top.y);  // a line scrolled to the top: the caret goes to its start
+  size_t caret = body->caretPosition();
+  ASSERT_GT(caret, 0u);
+  EXPECT_LT(caret, body->text().size() - 10);
+  EXPECT_EQ(body->text().substr(caret - 1, 6), "\nLine ");
   EXPECT_EQ(composer->message().body.find("Data file attached!<br>\nKind regards"), 0u);
 
   tapBarItem(2);
