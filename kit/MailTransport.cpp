@@ -3,6 +3,8 @@
 #include <gio/gio.h>
 #include <signal.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <mutex>
 
 namespace kit {
@@ -18,6 +20,49 @@ std::string firstLine(const char* text, size_t length) {
   if (start == std::string::npos) return {};
   size_t end = all.find_first_of("\r\n", start);
   return all.substr(start, end == std::string::npos ? std::string::npos : end - start);
+}
+
+// What the exchange with the transport came to.
+struct Exchange {
+  bool done = false;
+  bool communicated = false;
+  GBytes* errorOutput = nullptr;
+  GError* error = nullptr;
+};
+
+// Writes the message to the transport and collects its error output, on a main context of this
+// thread's own, so that a transport that hangs is cancelled after `timeout` seconds. Returns
+// whether the time ran out.
+bool communicate(GSubprocess* process, GBytes* input, double timeout, Exchange& exchange) {
+  GMainContext* context = g_main_context_new();
+  g_main_context_push_thread_default(context);
+  GCancellable* cancellable = g_cancellable_new();
+  g_subprocess_communicate_async(
+      process, input, cancellable,
+      [](GObject* source, GAsyncResult* result, gpointer data) {
+        auto* e = static_cast<Exchange*>(data);
+        e->communicated = g_subprocess_communicate_finish(G_SUBPROCESS(source), result, nullptr,
+                                                          &e->errorOutput, &e->error);
+        e->done = true;
+      },
+      &exchange);
+  GSource* timer = g_timeout_source_new(static_cast<guint>(std::max(timeout, 0.0) * 1000));
+  g_source_set_callback(
+      timer,
+      [](gpointer data) -> gboolean {
+        g_cancellable_cancel(static_cast<GCancellable*>(data));
+        return G_SOURCE_REMOVE;
+      },
+      cancellable, nullptr);
+  g_source_attach(timer, context);
+  while (!exchange.done) g_main_context_iteration(context, TRUE);
+  bool timedOut = g_cancellable_is_cancelled(cancellable);
+  g_source_destroy(timer);
+  g_source_unref(timer);
+  g_object_unref(cancellable);
+  g_main_context_pop_thread_default(context);
+  g_main_context_unref(context);
+  return timedOut;
 }
 
 }  // namespace
@@ -61,10 +106,13 @@ MailDelivery deliverWithSendmail(const std::string& message, const MailSettings&
     g_clear_error(&error);
   } else {
     GBytes* input = g_bytes_new(message.data(), message.size());
-    GBytes* errorOutput = nullptr;
-    bool communicated =
-        g_subprocess_communicate(process, input, nullptr, nullptr, &errorOutput, &error);
+    Exchange exchange;
+    bool timedOut = communicate(process, input, settings.timeout, exchange);
     g_bytes_unref(input);
+    if (timedOut) g_subprocess_force_exit(process);
+    bool communicated = exchange.communicated;
+    GBytes* errorOutput = exchange.errorOutput;
+    error = exchange.error;
     std::string errorLine;
     if (errorOutput) {
       gsize length = 0;
@@ -83,7 +131,11 @@ MailDelivery deliverWithSendmail(const std::string& message, const MailSettings&
     int status = exited ? g_subprocess_get_exit_status(process) : -1;
     delivery.sent = communicated && exited && status == 0;
     if (!delivery.sent) {
-      if (!errorLine.empty()) {
+      if (timedOut) {
+        char seconds[32];
+        std::snprintf(seconds, sizeof seconds, "%g", settings.timeout);
+        delivery.error = program + " did not finish within " + seconds + " seconds";
+      } else if (!errorLine.empty()) {
         delivery.error = errorLine;
       } else if (exited && status != 0) {
         delivery.error = program + " exited with status " + std::to_string(status);

@@ -12,6 +12,8 @@ struct MailSettings {
   std::string sender;
   // The sendmail program; empty: `sendmail` found on PATH, else /usr/sbin/sendmail.
   std::string sendmail;
+  // How long the transport may take before it is stopped and the send counts as failed.
+  double timeout = 120;  // seconds
 };
 
 // The settings every composer sends with; the defaults until set.
@@ -27,8 +29,9 @@ struct MailDelivery {
   std::string error;
 };
 
-// Runs `sendmail -t -oi` with `message` on its input and waits for it: sent when it exits with
-// status 0. Blocks, so it belongs on a thread other than the main one.
+// Runs `sendmail -t -oi` with `message` on its input and waits for it (at most the settings'
+// timeout): sent when it exits with status 0. Blocks, so it belongs on a thread other than the
+// main one.
 MailDelivery deliverWithSendmail(const std::string& message, const MailSettings& settings);
 
 }  // namespace kit

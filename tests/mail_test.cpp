@@ -128,6 +128,15 @@ TEST(MailTransport, SendmailDeliversOrSaysWhyNot) {
     EXPECT_FALSE(failed.sent) << c.program;
     EXPECT_NE(failed.error.find(c.error), std::string::npos) << failed.error;
   }
+  // A transport that hangs is stopped.
+  std::string hanging = home.path() + "/hanging-sendmail";
+  testing_support::writeAll(hanging, "#!/bin/sh\nexec sleep 30\n");
+  std::filesystem::permissions(hanging, std::filesystem::perms::owner_all);
+  MailDelivery stopped = deliverWithSendmail(raw, {"", hanging, 0.3});
+  EXPECT_FALSE(stopped.sent);
+  EXPECT_NE(stopped.error.find("did not finish within 0.3 seconds"), std::string::npos)
+      << stopped.error;
+
   server.stop();
   MailDelivery refused = deliverWithSendmail(raw, {"", "/usr/bin/msmtp"});
   EXPECT_FALSE(refused.sent);
