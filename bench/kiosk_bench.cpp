@@ -14,6 +14,7 @@
 #include <string>
 
 #include "app/TolvikAppDelegate.h"
+#include "bench/support/BenchHome.h"
 #include "kit/backends/headless/Headless.h"
 #include "survey/DataFile.h"
 #include "survey/Record.h"
@@ -22,18 +23,6 @@
 extern char** environ;
 
 namespace {
-
-// A temporary HOME for the benchmark's data files.
-struct BenchHome {
-  std::string path;
-  BenchHome() {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "tolvik-bench-XXXXXX").string();
-    path = mkdtemp(tmpl.data());
-    setenv("HOME", path.c_str(), 1);
-    std::filesystem::create_directories(path + "/Documents");
-  }
-  ~BenchHome() { std::filesystem::remove_all(path); }
-};
 
 const survey::ContactTexts kContact{"Anna", "Berg", "(555) 201-3344", "anna.berg@example.com",
                                     "F",    "34"};

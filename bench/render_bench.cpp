@@ -1,34 +1,42 @@
-// Full-frame rendering of the gallery's core page, against the memory floor: one plain copy of a
-// frame's bytes.
+// Drawing the kiosk's own screens, each at scale 1 and 2 (the number after the last "/"), beside
+// the memory floor of that scale: one plain copy of a frame's bytes. Whole frames of the form at
+// rest and with the keyboard up, one frame of the submit flip and of the staff curl (averaged over
+// the transition, its two pictures included), and the few pixels a caret blink redraws.
 
 #include <benchmark/benchmark.h>
 
 #include <cstring>
 #include <vector>
 
+#include "app/TolvikAppDelegate.h"
+#include "bench/support/BenchHome.h"
+#include "kit/Animation.h"
 #include "kit/Application.h"
 #include "kit/Renderer.h"
-#include "kit/Window.h"
+#include "kit/TextField.h"
 #include "kit/backends/headless/Headless.h"
-#include "tools/gallery/Pages.h"
 
 namespace {
 
 constexpr size_t kFrameBytes = 768 * 1024 * 4;
 
-class CorePageDelegate : public kit::ApplicationDelegate {
- public:
-  bool didFinishLaunchingWithOptions(kit::Application&) override {
-    window_ = std::make_unique<kit::Window>();
-    page_ = makeCorePage();
-    window_->addSubview(page_->view());
-    window_->makeKeyAndVisible();
-    return true;
-  }
+// The kiosk launched headless at `scale`, its first frame drawn.
+struct Kiosk {
+  BenchHome home;
+  kit::Headless headless;
+  TolvikViewController* controller;
 
- private:
-  std::unique_ptr<kit::Window> window_;
-  std::unique_ptr<kit::ViewController> page_;
+  explicit Kiosk(double scale) : headless(scale) {
+    auto delegate = loadMainInterface();
+    controller = delegate->viewController.get();
+    headless.launch(std::move(delegate));
+    headless.shot("");
+  }
+  void render() {
+    headless.renderer().renderScreen(headless.app().screen());
+    headless.app().didDisplay();
+    benchmark::DoNotOptimize(headless.renderer().pixels());
+  }
 };
 
 // The bytes of a frame at `scale` copied once: the least any full-frame render can cost.
@@ -44,20 +52,56 @@ void BM_MemcpyFrame(benchmark::State& state) {
 }
 BENCHMARK(BM_MemcpyFrame)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
 
-void BM_RenderCorePage(benchmark::State& state) {
-  double scale = static_cast<double>(state.range(0));
-  kit::Headless headless(scale);
-  headless.launch(std::make_unique<CorePageDelegate>());
-  kit::Renderer& renderer = headless.renderer();
-  renderer.renderScreen(headless.app().screen());  // pictures and fonts loaded outside the timing
-  for (auto _ : state) {
-    renderer.renderScreen(headless.app().screen());
-    benchmark::DoNotOptimize(renderer.pixels());
+// The whole form drawn again, at rest or with a field's keyboard up.
+void renderWholeForm(benchmark::State& state, bool keyboardUp) {
+  Kiosk kiosk(static_cast<double>(state.range(0)));
+  if (keyboardUp) {
+    kiosk.controller->firstName->becomeFirstResponder();
+    kiosk.headless.wait(0.5);
   }
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * renderer.stride() *
-                          renderer.pixelHeight());
+  for (auto _ : state) {
+    kiosk.headless.app().setNeedsDisplay();
+    kiosk.render();
+  }
 }
-BENCHMARK(BM_RenderCorePage)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
+void BM_FormAtRest(benchmark::State& state) {
+  renderWholeForm(state, false);
+}
+void BM_FormKeyboardUp(benchmark::State& state) {
+  renderWholeForm(state, true);
+}
+BENCHMARK(BM_FormAtRest)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_FormKeyboardUp)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
+
+// Frames of a transition between the form and the thank-you screen, one transition after
+// another, one frame interval apart.
+void renderTransitionFrames(benchmark::State& state, kit::AnimationTransition kind) {
+  Kiosk kiosk(static_cast<double>(state.range(0)));
+  TolvikViewController* c = kiosk.controller;
+  for (auto _ : state) {
+    state.PauseTiming();
+    if (!kiosk.headless.app().animator().isAnimating()) {
+      kit::View::beginAnimations("", nullptr);
+      kit::View::setAnimationDuration(1);
+      kit::View::setAnimationTransition(kind, c->view()->superview(), true);
+      bool formShown = !c->formView->isHidden();
+      c->formView->setHidden(formShown);
+      c->thankyouView->setHidden(!formShown);
+      kit::View::commitAnimations();
+    }
+    kiosk.headless.wait(kit::kFrameInterval);
+    state.ResumeTiming();
+    kiosk.render();
+  }
+}
+void BM_KioskFlipFrame(benchmark::State& state) {
+  renderTransitionFrames(state, kit::AnimationTransition::FlipFromRight);
+}
+void BM_KioskCurlFrame(benchmark::State& state) {
+  renderTransitionFrames(state, kit::AnimationTransition::CurlUp);
+}
+BENCHMARK(BM_KioskFlipFrame)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_KioskCurlFrame)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

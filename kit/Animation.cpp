@@ -1,7 +1,5 @@
 #include "Animation.h"
 
-#include <cairo.h>
-
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -78,6 +76,11 @@ void drop(std::optional<PropertyAnimation<T>>& animation, double now) {
   animation.reset();
 }
 
+void recordHiddenFlags(const View& view, std::vector<HiddenFlag>& flags) {
+  flags.push_back({&view, view.weakReference(), view.isHidden()});
+  for (const View* child : view.subviews()) recordHiddenFlags(*child, flags);
+}
+
 bool hasState(const ViewAnimations& a) {
   return a.center || a.alpha || a.transform || a.transition;
 }
@@ -102,10 +105,6 @@ double blockProgress(const AnimationBlock& block, double now) {
   if (now < block.startTime()) return 0;
   if (block.duration <= 0 || now >= block.endTime()) return 1;
   return easeInOut((now - block.startTime()) / block.duration);
-}
-
-TransitionState::~TransitionState() {
-  if (before) cairo_surface_destroy(before);
 }
 
 struct Animator::Pending {
@@ -147,16 +146,19 @@ AnimationBlock& Animator::current() {
 
 void Animator::setTransition(AnimationTransition transition, View* forView, bool /*cache*/) {
   if (building_.empty() || !forView || transition == AnimationTransition::None) return;
-  // The snapshot shows what the screen shows now, an earlier transition still running included;
-  // only then does the new transition replace it.
   auto state = std::make_unique<TransitionState>();
   state->kind = transition;
-  state->beforeScale = currentRenderScale();
-  state->before = Renderer::snapshot(*forView, state->beforeScale);
+  auto& slot = forView->ensureAnimations().transition;
+  if (slot && !slot->block->ended) {
+    // The old look is an earlier transition still running: it is drawn now, before the new one
+    // replaces it.
+    state->before = Renderer::snapshot(*forView, currentRenderScale());
+  } else {
+    recordHiddenFlags(*forView, state->hiddenBefore);
+  }
   state->block = building_.back()->block;
   state->block->hasTransition = true;
   state->block->changesLook = true;
-  auto& slot = forView->ensureAnimations().transition;
   if (slot && slot->block != state->block) slot->block->superseded = true;
   slot = std::move(state);
   track(animatedViews_, forView);

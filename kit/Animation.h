@@ -10,9 +10,8 @@
 
 #include "Clock.h"
 #include "Geometry.h"
+#include "Renderer.h"
 #include "View.h"
-
-typedef struct _cairo_surface cairo_surface_t;
 
 namespace kit {
 
@@ -43,17 +42,24 @@ struct PropertyAnimation {
   std::shared_ptr<AnimationBlock> block;
 };
 
-// A drawn transition revealing hidden-flag changes on a view: the picture of the view before the
-// block (taken when the transition was set) gives way to the live picture.
+// A view's hidden flag as it was when a transition was set on one of its ancestors.
+struct HiddenFlag {
+  const View* view;
+  std::weak_ptr<const void> alive;
+  bool hidden;
+};
+
+// A drawn transition revealing hidden-flag changes on a view. Its two pictures are taken once each
+// and only when first drawn, so that setting up a transition draws nothing: the view's look
+// before the block from the hidden flags recorded when the transition was set, its new look when
+// the transition starts moving.
 struct TransitionState {
   AnimationTransition kind = AnimationTransition::None;
-  cairo_surface_t* before = nullptr;  // owned; the view's look before the block, at render scale
-  double beforeScale = 1;
+  std::vector<HiddenFlag> hiddenBefore;  // the subtree's flags, until the picture is taken
+  Picture before;
+  Picture after;
+  bool afterTaken = false;
   std::shared_ptr<AnimationBlock> block;
-  TransitionState() = default;
-  TransitionState(const TransitionState&) = delete;
-  TransitionState& operator=(const TransitionState&) = delete;
-  ~TransitionState();
 };
 
 struct ViewAnimations {

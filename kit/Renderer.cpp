@@ -58,10 +58,10 @@ double deviceScale(cairo_t* cr) {
   return std::clamp(scale, 0.25, 4.0);
 }
 
-cairo_surface_t* createSurface(Size size, double scale) {
+SurfaceHandle createSurface(Size size, double scale) {
   int width = std::max(1, static_cast<int>(std::ceil(size.width * scale - 1e-6)));
   int height = std::max(1, static_cast<int>(std::ceil(size.height * scale - 1e-6)));
-  return cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
+  return SurfaceHandle(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height));
 }
 
 // A box in device pixels.
@@ -79,10 +79,28 @@ struct Box {
   }
 };
 
+enum class Look { Now, Plain };
+Picture takePicture(const View& view, double scale, Look look,
+                    const std::vector<HiddenFlag>& hidden);
+
 // Draws view trees with presentation values at one moment.
 class Painter {
  public:
   explicit Painter(double now) : now_(now) {}
+
+  // Draws views named in `flags` as shown or hidden by the flag, not by what they hold now.
+  void overrideHidden(const std::vector<HiddenFlag>& flags) {
+    for (const HiddenFlag& flag : flags) {
+      if (!flag.alive.expired()) hiddenOverrides_.emplace_back(flag.view, flag.hidden);
+    }
+  }
+
+  bool isHidden(const View& view) const {
+    for (const auto& [overridden, hidden] : hiddenOverrides_) {
+      if (overridden == &view) return hidden;
+    }
+    return view.isHidden();
+  }
 
   // Skips everything drawn before `occluder`, which covers the whole screen with opaque paint.
   // `path` holds its ancestors.
@@ -155,7 +173,7 @@ class Painter {
   // Draws the view's look at the origin of the current user space: its transition while one runs,
   // otherwise its content and its children.
   void drawBody(cairo_t* cr, const View& view) const {
-    if (const TransitionState* transition = activeTransition(view)) {
+    if (TransitionState* transition = activeTransition(view)) {
       drawTransitionOf(cr, view, *transition);
     } else {
       drawPlain(cr, view);
@@ -186,10 +204,10 @@ class Painter {
   }
 
  private:
-  const TransitionState* activeTransition(const View& view) const {
-    const ViewAnimations* animations = view.animations();
+  TransitionState* activeTransition(const View& view) const {
+    ViewAnimations* animations = view.animations();
     if (!animations || !animations->transition) return nullptr;
-    const TransitionState& transition = *animations->transition;
+    TransitionState& transition = *animations->transition;
     if (transition.kind == AnimationTransition::None || !transition.block) return nullptr;
     if (transition.block->ended || now_ >= transition.block->endTime()) return nullptr;
     return &transition;
@@ -197,7 +215,7 @@ class Painter {
 
   // A hidden view still shows while a transition on it runs: its new look is then empty.
   bool isShown(const View& view) const {
-    if (view.isHidden() && !activeTransition(view)) return false;
+    if (isHidden(view) && !activeTransition(view)) return false;
     if (view.presentationAlpha() <= 0) return false;
     return !isSingular(view.presentationTransform());
   }
@@ -248,26 +266,25 @@ class Painter {
     return x0 < size.width && y0 < size.height && x1 > 0 && y1 > 0;
   }
 
-  void drawTransitionOf(cairo_t* cr, const View& view, const TransitionState& transition) const {
-    TransitionPicture before{transition.before, transition.beforeScale};
+  // Each picture is taken the first time it is needed, at the pixel density it lands on.
+  void drawTransitionOf(cairo_t* cr, const View& view, TransitionState& transition) const {
+    double scale = deviceScale(cr);
+    if (!transition.hiddenBefore.empty()) {
+      transition.before = takePicture(view, scale, Look::Plain, transition.hiddenBefore);
+      transition.hiddenBefore.clear();
+    }
+    TransitionPicture before{transition.before.surface.get(), transition.before.scale};
     if (now_ < transition.block->startTime()) {
       paintPicture(cr, before);
       return;
     }
-    // The new look is drawn live every frame, at the pixel density it lands on.
-    Size size = view.bounds().size;
-    double scale = deviceScale(cr);
-    TransitionPicture after{nullptr, scale};
-    if (!view.isHidden()) {
-      after.surface = createSurface(size, scale);
-      cairo_t* offscreen = cairo_create(after.surface);
-      cairo_scale(offscreen, scale, scale);
-      drawPlain(offscreen, view);
-      cairo_destroy(offscreen);
+    if (!transition.afterTaken) {
+      transition.after = takePicture(view, scale, Look::Plain, {});
+      transition.afterTaken = true;
     }
-    drawTransition(cr, transition.kind, size, before, after,
+    TransitionPicture after{transition.after.surface.get(), transition.after.scale};
+    drawTransition(cr, transition.kind, view.bounds().size, before, after,
                    blockProgress(*transition.block, now_));
-    if (after.surface) cairo_surface_destroy(after.surface);
   }
 
   // Views whose content is their background colour, or a picture without transparency filling
@@ -291,11 +308,37 @@ class Painter {
   }
 
   double now_;
+  std::vector<std::pair<const View*, bool>> hiddenOverrides_;
   const View* occluder_ = nullptr;
   std::vector<const View*> path_;
 };
 
+// A picture of `view` and its subtree: as it looks now, or plainly (without a transition of its
+// own), then with the hidden flags in `hidden` where they name a view.
+Picture takePicture(const View& view, double scale, Look look,
+                    const std::vector<HiddenFlag>& hidden) {
+  Picture picture{createSurface(view.bounds().size, scale), scale};
+  Painter painter(currentTime());
+  painter.overrideHidden(hidden);
+  if (!painter.isHidden(view)) {
+    cairo_t* cr = cairo_create(picture.surface.get());
+    cairo_scale(cr, scale, scale);
+    if (look == Look::Now) {
+      painter.drawBody(cr, view);
+    } else {
+      painter.drawPlain(cr, view);
+    }
+    cairo_destroy(cr);
+  }
+  cairo_surface_flush(picture.surface.get());
+  return picture;
+}
+
 }  // namespace
+
+void SurfaceDeleter::operator()(cairo_surface_t* surface) const {
+  cairo_surface_destroy(surface);
+}
 
 double currentRenderScale() {
   return gRenderScale;
@@ -309,16 +352,14 @@ Renderer::Renderer(double scale)
       surface_(createSurface({kScreenWidth, kScreenHeight}, scale)),
       timeText_(localTimeText) {}
 
-Renderer::~Renderer() {
-  cairo_surface_destroy(surface_);
-}
+Renderer::~Renderer() = default;
 
 void Renderer::setStatusBarTime(std::function<std::string()> timeText) {
   timeText_ = timeText ? std::move(timeText) : localTimeText;
 }
 
 void Renderer::renderScreen(const Screen& screen) {
-  cairo_t* cr = cairo_create(surface_);
+  cairo_t* cr = cairo_create(surface_.get());
   Painter painter(currentTime());
   std::vector<const View*> path;
   const View* occluder = screen.isHidden() ? nullptr : painter.findOccluder(screen, {0, 0}, path);
@@ -337,7 +378,7 @@ void Renderer::renderScreen(const Screen& screen) {
   if (!screen.isHidden()) painter.drawBody(cr, screen);
   drawStatusBar(cr);
   cairo_destroy(cr);
-  cairo_surface_flush(surface_);
+  cairo_surface_flush(surface_.get());
 }
 
 void Renderer::drawStatusBar(cairo_t* cr) const {
@@ -363,16 +404,16 @@ void Renderer::drawStatusBar(cairo_t* cr) const {
 }
 
 const uint8_t* Renderer::pixels() const {
-  return cairo_image_surface_get_data(surface_);
+  return cairo_image_surface_get_data(surface_.get());
 }
 int Renderer::pixelWidth() const {
-  return cairo_image_surface_get_width(surface_);
+  return cairo_image_surface_get_width(surface_.get());
 }
 int Renderer::pixelHeight() const {
-  return cairo_image_surface_get_height(surface_);
+  return cairo_image_surface_get_height(surface_.get());
 }
 int Renderer::stride() const {
-  return cairo_image_surface_get_stride(surface_);
+  return cairo_image_surface_get_stride(surface_.get());
 }
 
 Color Renderer::colorAt(Point p) const {
@@ -389,19 +430,11 @@ Color Renderer::colorAt(Point p) const {
 }
 
 bool Renderer::writePng(const std::string& path) const {
-  return cairo_surface_write_to_png(surface_, path.c_str()) == CAIRO_STATUS_SUCCESS;
+  return cairo_surface_write_to_png(surface_.get(), path.c_str()) == CAIRO_STATUS_SUCCESS;
 }
 
-cairo_surface_t* Renderer::snapshot(const View& view, double scale) {
-  cairo_surface_t* surface = createSurface(view.bounds().size, scale);
-  if (!view.isHidden()) {
-    cairo_t* cr = cairo_create(surface);
-    cairo_scale(cr, scale, scale);
-    Painter(currentTime()).drawBody(cr, view);
-    cairo_destroy(cr);
-  }
-  cairo_surface_flush(surface);
-  return surface;
+Picture Renderer::snapshot(const View& view, double scale) {
+  return takePicture(view, scale, Look::Now, {});
 }
 
 }  // namespace kit

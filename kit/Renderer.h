@@ -16,6 +16,19 @@ namespace kit {
 class View;
 class Screen;
 
+// A Cairo surface that frees itself.
+struct SurfaceDeleter {
+  void operator()(cairo_surface_t* surface) const;
+};
+using SurfaceHandle = std::unique_ptr<cairo_surface_t, SurfaceDeleter>;
+
+// A picture of a view: an image surface of the view's size times `scale`; a null surface shows
+// nothing.
+struct Picture {
+  SurfaceHandle surface;
+  double scale = 1;
+};
+
 // Draws the screen (or one view's subtree) into an ARGB32 Cairo image surface of the logical size
 // times `scale`, with presentation values at the clock's current time: alpha and transforms
 // applied, children not clipped to their parent, transitions in progress drawn, the status bar on
@@ -34,7 +47,7 @@ class Renderer {
   int pixelWidth() const;
   int pixelHeight() const;
   int stride() const;
-  cairo_surface_t* surface() const { return surface_; }
+  cairo_surface_t* surface() const { return surface_.get(); }
   // The colour at a point of the logical screen (un-premultiplied).
   Color colorAt(Point p) const;
   bool writePng(const std::string& path) const;
@@ -43,15 +56,15 @@ class Renderer {
   // backend fixes it so that screenshots do not depend on the time of day.
   void setStatusBarTime(std::function<std::string()> timeText);
 
-  // Draws `view` and its subtree into a new surface of the view's size times `scale` (for
-  // transition snapshots). The caller owns the surface.
-  static cairo_surface_t* snapshot(const View& view, double scale);
+  // Draws `view` and its subtree into a new picture of the view's size times `scale`, as it looks
+  // now (a transition under way included).
+  static Picture snapshot(const View& view, double scale);
 
  private:
   void drawStatusBar(cairo_t* cr) const;
 
   double scale_;
-  cairo_surface_t* surface_ = nullptr;
+  SurfaceHandle surface_;
   std::function<std::string()> timeText_;
 };
 

@@ -4,13 +4,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <numbers>
+#include <vector>
 
 namespace kit {
 namespace {
 
-// Flip: the card is cut into this many vertical strips, each drawn at its own depth.
-constexpr int kFlipStrips = 32;
 // Camera distance in card widths: the near edge grows to 1.3 times its height when edge-on.
 constexpr double kFlipCameraDistance = 2.2;
 // How dark a card gets when edge-on.
@@ -26,85 +27,252 @@ void setPictureSource(cairo_t* cr, TransitionPicture picture) {
   cairo_matrix_t m;
   cairo_matrix_init_scale(&m, picture.scale, picture.scale);
   cairo_pattern_set_matrix(pattern, &m);
-  cairo_pattern_set_filter(pattern, CAIRO_FILTER_GOOD);
+  // Pictures are taken at the density they are shown at, so they are mostly copied pixel for
+  // pixel (Cairo then samples nothing); otherwise a bilinear filter is fast and good enough.
+  cairo_pattern_set_filter(pattern, CAIRO_FILTER_BILINEAR);
   cairo_pattern_set_extend(pattern, CAIRO_EXTEND_PAD);
   cairo_set_source(cr, pattern);
   cairo_pattern_destroy(pattern);
 }
 
-// Draws `picture` turned by `angle` (0: facing the viewer, pi/2: edge-on) about the vertical centre
-// line of `size`. `nearSide` is +1 when the right edge is the one towards the viewer, -1 for the
-// left edge.
-void drawTurnedPicture(cairo_t* cr, Size size, TransitionPicture picture, double angle,
-                       double nearSide) {
+// The premultiplied pixel `p` with its colour scaled by `f256` / 256, alpha kept.
+inline uint32_t darkened(uint32_t p, uint32_t f256) {
+  uint32_t redBlue = (((p & 0xff00ffu) * f256) >> 8) & 0xff00ffu;
+  uint32_t green = (((p & 0xff00u) * f256) >> 8) & 0xff00u;
+  return (p & 0xff000000u) | redBlue | green;
+}
+
+// `source` over `target`, with `source` weighted by `coverage` / 256 (premultiplied ARGB32).
+inline uint32_t over(uint32_t source, uint32_t target, uint32_t coverage) {
+  auto scale = [](uint32_t p, uint32_t f) {
+    return ((((p & 0xff00ffu) * f) >> 8) & 0xff00ffu) |
+           ((((p >> 8) & 0xff00ffu) * f) & 0xff00ff00u);
+  };
+  if (coverage < 256) source = scale(source, coverage);
+  uint32_t keep = 256 - ((source >> 24) + ((source >> 24) >> 7));
+  return source + scale(target, keep);
+}
+
+// The card of a flip, turned by `angle` about the vertical centre line of `size`, drawn straight
+// into the pixels of an image surface: for each device column, the picture's column that lands
+// there and how much it is stretched; then row by row, a nearest-pixel lookup. The card's edges
+// are anti-aliased by the part of each edge pixel they cover. Pixels of the view's rectangle
+// that the card leaves are black.
+struct FlipTarget {
+  uint8_t* pixels;
+  int stride;
+  int x0, y0, x1, y1;       // the pixels that may be written (the clip), half-open
+  double originX, originY;  // the view's top-left corner, in those pixels
+  double scaleX, scaleY;    // pixels per point
+};
+
+void rasterizeFlip(const FlipTarget& t, Size size, TransitionPicture picture, double angle,
+                   double nearSide, double shade) {
   double w = size.width, h = size.height;
   double cosine = std::cos(angle), sine = std::sin(angle);
-  if (!picture.surface || cosine < 1e-3 || w <= 0 || h <= 0) return;
   double camera = kFlipCameraDistance * w;
   double cx = w / 2, cy = h / 2;
-  // A point `u` from the centre line lands at x with its column scaled by k.
-  auto project = [&](double u, double& x, double& k) {
-    k = camera / (camera - nearSide * u * sine);
-    x = cx + u * cosine * k;
-  };
-  // Neighbouring strips overlap by a little to hide anti-aliasing seams.
-  double overlap = 0.75 / std::max(1.0, [cr] {
-                     cairo_matrix_t m;
-                     cairo_get_matrix(cr, &m);
-                     return std::hypot(m.xx, m.yx);
-                   }());
-  double stripWidth = w / kFlipStrips;
-  for (int i = 0; i < kFlipStrips; ++i) {
-    double u0 = -w / 2 + i * stripWidth, u1 = u0 + stripWidth;
-    double x0, k0, x1, k1;
-    project(u0, x0, k0);
-    project(u1, x1, k1);
-    if (x1 - x0 < 1e-4) continue;
-    double k = (k0 + k1) / 2;
-    double right = i + 1 < kFlipStrips ? x1 + overlap : x1;
-    cairo_save(cr);
-    cairo_move_to(cr, x0, cy - cy * k0);
-    cairo_line_to(cr, right, cy - cy * k1);
-    cairo_line_to(cr, right, cy + cy * k1);
-    cairo_line_to(cr, x0, cy + cy * k0);
-    cairo_close_path(cr);
-    cairo_clip(cr);
-    cairo_save(cr);
-    cairo_translate(cr, x0, cy - cy * k);
-    cairo_scale(cr, (x1 - x0) / stripWidth, k);
-    cairo_translate(cr, -(u0 + w / 2), 0);
-    setPictureSource(cr, picture);
-    cairo_paint(cr);
-    cairo_restore(cr);
-    cairo_restore(cr);
+  // The view's rectangle, filled black where the card does not cover it.
+  int viewLeft = std::max(t.x0, static_cast<int>(std::lround(t.originX)));
+  int viewRight = std::min(t.x1, static_cast<int>(std::lround(t.originX + w * t.scaleX)));
+  int viewTop = std::max(t.y0, static_cast<int>(std::lround(t.originY)));
+  int viewBottom = std::min(t.y1, static_cast<int>(std::lround(t.originY + h * t.scaleY)));
+
+  bool card = picture.surface && cosine >= 1e-3;
+  int pictureWidth = 0, pictureHeight = 0, pictureStride = 0;
+  const uint8_t* picturePixels = nullptr;
+  double cardLeft = 0, cardRight = 0;
+  if (card) {
+    pictureWidth = cairo_image_surface_get_width(picture.surface);
+    pictureHeight = cairo_image_surface_get_height(picture.surface);
+    pictureStride = cairo_image_surface_get_stride(picture.surface);
+    picturePixels = cairo_image_surface_get_data(picture.surface);
+    auto project = [&](double u) {
+      return cx + u * cosine * camera / (camera - nearSide * u * sine);
+    };
+    cardLeft = t.originX + project(-w / 2) * t.scaleX;
+    cardRight = t.originX + project(w / 2) * t.scaleX;
   }
-  // The card stays a flat quadrilateral in perspective; it is shaded in one piece so that the
-  // strips' overlaps do not show as lines.
-  double xLeft, kLeft, xRight, kRight;
-  project(-w / 2, xLeft, kLeft);
-  project(w / 2, xRight, kRight);
-  cairo_move_to(cr, xLeft, cy - cy * kLeft);
-  cairo_line_to(cr, xRight, cy - cy * kRight);
-  cairo_line_to(cr, xRight, cy + cy * kRight);
-  cairo_line_to(cr, xLeft, cy + cy * kLeft);
-  cairo_close_path(cr);
-  cairo_set_source_rgba(cr, 0, 0, 0, kFlipShade * sine);
-  cairo_fill(cr);
+  int columnFirst = card ? std::max(t.x0, static_cast<int>(std::floor(cardLeft))) : 0;
+  int columnEnd = card ? std::min(t.x1, static_cast<int>(std::ceil(cardRight))) : 0;
+  if (columnEnd <= columnFirst) card = false;
+
+  // Per column of the card: the picture's column, its row as a linear function of the device
+  // row (16.16 fixed point), the rows the card fills whole, its top and bottom edges, and the part
+  // of the column's width it covers.
+  struct Column {
+    const uint32_t* source;
+    int64_t rowAt0;
+    int64_t rowStep;
+    int fullTop, fullBottom;
+    float top, bottom;
+    uint32_t coverage;
+  };
+  static thread_local std::vector<Column> columnStore;
+  int cardTop = viewTop, cardBottom = viewBottom;
+  if (card) {
+    columnStore.resize(static_cast<size_t>(columnEnd - columnFirst));
+    double topMost = 1e9, bottomMost = -1e9;
+    for (int x = columnFirst; x < columnEnd; ++x) {
+      double center = ((x + 0.5) - t.originX) / t.scaleX - cx;
+      double u = center * camera / (cosine * camera + nearSide * center * sine);
+      double k = camera / (camera - nearSide * u * sine);
+      int sourceX = std::clamp(static_cast<int>((u + cx) * picture.scale), 0, pictureWidth - 1);
+      // The picture's row under the centre of device row y:
+      // scale * (cy + ((y + 0.5 - originY) / scaleY - cy) / k).
+      double step = picture.scale / (t.scaleY * k);
+      double at0 = picture.scale * (cy - cy / k) + (0.5 - t.originY) * step;
+      double top = t.originY + (cy - cy * k) * t.scaleY;
+      double bottom = t.originY + (cy + cy * k) * t.scaleY;
+      double covered = std::min<double>(x + 1, cardRight) - std::max<double>(x, cardLeft);
+      columnStore[static_cast<size_t>(x - columnFirst)] = {
+          reinterpret_cast<const uint32_t*>(picturePixels) + sourceX,
+          std::llround(at0 * 65536),
+          std::llround(step * 65536),
+          static_cast<int>(std::ceil(top)),
+          static_cast<int>(std::floor(bottom)),
+          static_cast<float>(top),
+          static_cast<float>(bottom),
+          static_cast<uint32_t>(std::lround(std::clamp(covered, 0.0, 1.0) * 256))};
+      topMost = std::min(topMost, top);
+      bottomMost = std::max(bottomMost, bottom);
+    }
+    cardTop = std::min(cardTop, std::max(t.y0, static_cast<int>(std::floor(topMost))));
+    cardBottom = std::max(cardBottom, std::min(t.y1, static_cast<int>(std::ceil(bottomMost))));
+  }
+  const Column* __restrict columns = columnStore.data();
+  const size_t rowWords = static_cast<size_t>(pictureStride / 4);
+  const int lastRow = pictureHeight - 1;
+
+  uint32_t shade256 = static_cast<uint32_t>(std::lround((1 - shade) * 256));
+  auto rowAt = [&t](int y) {
+    return reinterpret_cast<uint32_t*>(t.pixels + static_cast<size_t>(y) * t.stride);
+  };
+  // The view's rectangle beside the card.
+  for (int y = viewTop; y < viewBottom; ++y) {
+    uint32_t* row = rowAt(y);
+    std::fill(row + viewLeft, row + std::max(viewLeft, std::min(viewRight, columnFirst)),
+              0xff000000u);
+    std::fill(row + std::max(viewLeft, columnEnd), row + std::max(viewLeft, viewRight),
+              0xff000000u);
+  }
+  if (!card) return;
+  // The card, in bands of a few columns: neighbouring columns read neighbouring pixels of the
+  // picture, whereas along a whole row the picture's rows drift apart.
+  constexpr int kBand = 4096;
+  for (int bandFirst = columnFirst; bandFirst < columnEnd; bandFirst += kBand) {
+    int bandEnd = std::min(columnEnd, bandFirst + kBand);
+    for (int y = cardTop; y < cardBottom; ++y) {
+      uint32_t* __restrict row = rowAt(y);
+      bool inView = y >= viewTop && y < viewBottom;
+      for (int x = bandFirst; x < bandEnd; ++x) {
+        const Column& c = columns[x - columnFirst];
+        int sourceY = std::min(static_cast<int>((c.rowAt0 + c.rowStep * y) >> 16), lastRow);
+        if (y >= c.fullTop && y < c.fullBottom) {
+          // Inside the card: the common case.
+          uint32_t sample =
+              darkened(c.source[static_cast<size_t>(std::max(sourceY, 0)) * rowWords], shade256);
+          if (c.coverage == 256 && (sample >> 24) == 0xff) {
+            row[x] = sample;
+          } else {
+            bool inViewHere = inView && x >= viewLeft && x < viewRight;
+            row[x] = over(sample, inViewHere ? 0xff000000u : row[x], c.coverage);
+          }
+          continue;
+        }
+        bool inViewHere = inView && x >= viewLeft && x < viewRight;
+        float covered =
+            std::min(static_cast<float>(y + 1), c.bottom) - std::max(static_cast<float>(y), c.top);
+        if (covered <= 0) {
+          if (inViewHere) row[x] = 0xff000000u;
+          continue;
+        }
+        // An edge pixel, partly covered.
+        uint32_t sample = darkened(
+            c.source[static_cast<size_t>(std::clamp(sourceY, 0, lastRow)) * rowWords], shade256);
+        uint32_t coverage = static_cast<uint32_t>(covered * static_cast<float>(c.coverage));
+        row[x] = over(sample, inViewHere ? 0xff000000u : row[x], coverage);
+      }
+    }
+  }
+}
+
+// The flip drawn into the target of `cr` when that is an image surface seen without rotation;
+// false otherwise.
+bool drawFlipDirect(cairo_t* cr, Size size, TransitionPicture picture, double angle,
+                    double nearSide, double shade) {
+  cairo_surface_t* target = cairo_get_group_target(cr);
+  if (cairo_surface_get_type(target) != CAIRO_SURFACE_TYPE_IMAGE) return false;
+  cairo_format_t format = cairo_image_surface_get_format(target);
+  if (format != CAIRO_FORMAT_ARGB32 && format != CAIRO_FORMAT_RGB24) return false;
+  cairo_matrix_t m;
+  cairo_get_matrix(cr, &m);
+  if (m.xy != 0 || m.yx != 0 || m.xx <= 0 || m.yy <= 0) return false;
+  double offsetX = 0, offsetY = 0;
+  cairo_surface_get_device_offset(target, &offsetX, &offsetY);
+  // The clip's extents, in device pixels.
+  double cx0, cy0, cx1, cy1;
+  cairo_clip_extents(cr, &cx0, &cy0, &cx1, &cy1);
+  cairo_user_to_device(cr, &cx0, &cy0);
+  cairo_user_to_device(cr, &cx1, &cy1);
+  FlipTarget t;
+  t.scaleX = m.xx;
+  t.scaleY = m.yy;
+  t.originX = m.x0 + offsetX;
+  t.originY = m.y0 + offsetY;
+  t.x0 = std::max(0, static_cast<int>(std::floor(cx0 + offsetX + 1e-6)));
+  t.y0 = std::max(0, static_cast<int>(std::floor(cy0 + offsetY + 1e-6)));
+  t.x1 = std::min(cairo_image_surface_get_width(target),
+                  static_cast<int>(std::ceil(cx1 + offsetX - 1e-6)));
+  t.y1 = std::min(cairo_image_surface_get_height(target),
+                  static_cast<int>(std::ceil(cy1 + offsetY - 1e-6)));
+  if (t.x1 <= t.x0 || t.y1 <= t.y0) return true;
+  cairo_surface_flush(target);
+  t.pixels = cairo_image_surface_get_data(target);
+  t.stride = cairo_image_surface_get_stride(target);
+  rasterizeFlip(t, size, picture, angle, nearSide, shade);
+  cairo_surface_mark_dirty_rectangle(target, t.x0, t.y0, t.x1 - t.x0, t.y1 - t.y0);
+  return true;
 }
 
 void drawFlip(cairo_t* cr, Size size, TransitionPicture before, TransitionPicture after,
               double progress, bool fromRight) {
-  cairo_save(cr);
-  cairo_rectangle(cr, 0, 0, size.width, size.height);
-  cairo_set_source_rgb(cr, 0, 0, 0);
-  cairo_fill(cr);
   // One card: the old picture on its front, the new one on its back. The edge that comes towards
   // the viewer in the first half lies on the other side once the card has turned over.
   bool firstHalf = progress < 0.5;
   double angle = (firstHalf ? progress : 1 - progress) * std::numbers::pi;
   double nearSide = (firstHalf == fromRight) ? 1 : -1;
-  drawTurnedPicture(cr, size, firstHalf ? before : after, angle, nearSide);
+  TransitionPicture picture = firstHalf ? before : after;
+  double shade = kFlipShade * std::sin(angle);
+  if (drawFlipDirect(cr, size, picture, angle, nearSide, shade)) return;
+  // Turned or sheared on screen: drawn upright at the device's density first.
+  cairo_matrix_t m;
+  cairo_get_matrix(cr, &m);
+  double scale = std::clamp(std::sqrt(std::abs(m.xx * m.yy - m.xy * m.yx)), 0.25, 4.0);
+  int overhang = static_cast<int>(std::ceil(size.height * scale / 2));
+  int width = static_cast<int>(std::ceil(size.width * scale));
+  int height = static_cast<int>(std::ceil(size.height * scale)) + 2 * overhang;
+  cairo_surface_t* upright = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
+  FlipTarget t{cairo_image_surface_get_data(upright),
+               cairo_image_surface_get_stride(upright),
+               0,
+               0,
+               width,
+               height,
+               0,
+               static_cast<double>(overhang),
+               scale,
+               scale};
+  rasterizeFlip(t, size, picture, angle, nearSide, shade);
+  cairo_surface_mark_dirty(upright);
+  cairo_save(cr);
+  TransitionPicture whole{upright, scale};
+  cairo_translate(cr, 0, -overhang / scale);
+  setPictureSource(cr, whole);
+  cairo_rectangle(cr, 0, 0, width / scale, height / scale);
+  cairo_fill(cr);
   cairo_restore(cr);
+  cairo_surface_destroy(upright);
 }
 
 void fillVerticalGradient(cairo_t* cr, double x, double width, double fromY, double toY, double r,
@@ -161,28 +329,34 @@ void drawCurl(cairo_t* cr, Size size, TransitionPicture before, TransitionPictur
   cairo_restore(cr);
 
   // The back of the peeled part: the old picture mirrored at the fold, pale and see-through,
-  // shaded like a roll: darker at the fold and at its far edge, brightest in between.
+  // shaded like a roll: darker at the fold and at its far edge, brightest in between. Each layer
+  // goes straight onto the screen, weighted, rather than through a group of its own.
   if (back > 0) {
+    constexpr double kBackOpacity = 0.9;
     cairo_save(cr);
     cairo_rectangle(cr, 0, fold - back, w, back);
     cairo_clip(cr);
-    cairo_push_group(cr);
     cairo_save(cr);
     cairo_translate(cr, 0, 2 * fold);
     cairo_scale(cr, 1, -1);
-    paint(before);
+    if (before.surface) {
+      if (flipped) {
+        cairo_translate(cr, 0, h);
+        cairo_scale(cr, 1, -1);
+      }
+      setPictureSource(cr, before);
+      cairo_paint_with_alpha(cr, kBackOpacity);
+    }
     cairo_restore(cr);
-    cairo_set_source_rgba(cr, 1, 1, 1, 0.6);
+    cairo_set_source_rgba(cr, 1, 1, 1, 0.6 * kBackOpacity);
     cairo_paint(cr);
     cairo_pattern_t* roll = cairo_pattern_create_linear(0, fold, 0, fold - back);
-    cairo_pattern_add_color_stop_rgba(roll, 0, 0, 0, 0, 0.3);
-    cairo_pattern_add_color_stop_rgba(roll, 0.35, 1, 1, 1, 0.25);
-    cairo_pattern_add_color_stop_rgba(roll, 1, 0, 0, 0, 0.15);
+    cairo_pattern_add_color_stop_rgba(roll, 0, 0, 0, 0, 0.3 * kBackOpacity);
+    cairo_pattern_add_color_stop_rgba(roll, 0.35, 1, 1, 1, 0.25 * kBackOpacity);
+    cairo_pattern_add_color_stop_rgba(roll, 1, 0, 0, 0, 0.15 * kBackOpacity);
     cairo_set_source(cr, roll);
     cairo_paint(cr);
     cairo_pattern_destroy(roll);
-    cairo_pop_group_to_source(cr);
-    cairo_paint_with_alpha(cr, 0.9);
     cairo_restore(cr);
   }
   cairo_restore(cr);

@@ -10,7 +10,7 @@ typedef struct _cairo_surface cairo_surface_t;
 
 namespace kit {
 
-// A picture of a view: a surface of the view's size times `scale`; a null surface shows nothing.
+// A picture to draw from: a surface of the view's size times `scale`; a null surface shows nothing.
 struct TransitionPicture {
   cairo_surface_t* surface = nullptr;
   double scale = 1;
