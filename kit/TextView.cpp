@@ -11,7 +11,7 @@
 namespace kit {
 
 namespace {
-constexpr double kInset = 8;  // between the edges and the text
+constexpr double kInset = 12;  // between the edges and the text
 constexpr double kCaretWidth = 2;
 const Color kCaretColor = Color::rgba(0.16, 0.42, 0.98);
 }  // namespace

@@ -51,6 +51,8 @@ TEST(Gallery, RunsItsTourHeadlessAndSwitchesPages) {
     EXPECT_EQ(testing_support::countOf(log, " upstate\n"), 2);
     EXPECT_NE(log.find(" picked AR Arkansas\n"), std::string::npos);
     EXPECT_NE(log.find(" picked AZ Arizona\n"), std::string::npos);
+    // The mail composer, its Send enabled (blue) once an address is typed.
+    EXPECT_GT(colorIn("gallery-mail.png", {740, 30}).b, 0.7);
     EXPECT_NE(readAll(out + "/gallery-states-thrown.png"),
               readAll(out + "/gallery-states-after.png"));
   }

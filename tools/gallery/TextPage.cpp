@@ -10,6 +10,7 @@
 #include "kit/Application.h"
 #include "kit/Button.h"
 #include "kit/Label.h"
+#include "kit/MailComposeViewController.h"
 #include "kit/NotificationCenter.h"
 #include "kit/TextField.h"
 #include "kit/Toolbar.h"
@@ -55,7 +56,8 @@ class ModalPage : public kit::ViewController {
 
 class TextPage : public kit::ViewController,
                  public kit::TextFieldDelegate,
-                 public kit::AlertViewDelegate {
+                 public kit::AlertViewDelegate,
+                 public kit::MailComposeViewControllerDelegate {
  public:
   ~TextPage() override { kit::NotificationCenter::defaultCenter().removeObserver(this); }
 
@@ -95,6 +97,13 @@ class TextPage : public kit::ViewController,
 
   void clickedButtonAtIndex(kit::AlertView*, int index) override {
     note("alert button " + std::to_string(index));
+  }
+
+  void didFinishWithResult(kit::MailComposeViewController*, kit::MailComposeResult result,
+                           const std::string&) override {
+    static const char* const kResults[] = {"cancelled", "saved", "sent", "failed"};
+    note(std::string("mail ") + kResults[static_cast<int>(result) & 3]);
+    dismissModalViewControllerAnimated(true);
   }
 
   void prev() { step(-1); }
@@ -204,6 +213,22 @@ class TextPage : public kit::ViewController,
                                        Color::rgba(0.3, 0.6, 0.35));
     modal->addAction([this] { presentModalViewController(std::make_unique<ModalPage>(), true); },
                      kit::ControlEvent::TouchUpInside);
+    kit::Button* mail =
+        addTextButton(root, {{520, 414}, {230, 44}}, "Compose a mail", Color::rgba(0.45, 0.3, 0.7));
+    mail->addAction([this] { composeMail(); }, kit::ControlEvent::TouchUpInside);
+  }
+
+  // The mail composer with a subject, a body of several lines and one attachment.
+  void composeMail() {
+    auto composer = std::make_unique<kit::MailComposeViewController>();
+    composer->mailComposeDelegate = this;
+    composer->setSubject("Gallery test");
+    composer->setMessageBody(
+        "A body of\nseveral lines, wrapped at the view's width when they "
+        "are longer than it is wide.",
+        false);
+    composer->addAttachmentData("a,b\r\n1,2\r\n", "text/csv", "numbers.csv");
+    presentModalViewController(std::move(composer), true);
   }
 
   // Moves the keyboard to the next or previous field, round the six.
