@@ -108,7 +108,7 @@ std::shared_ptr<const Image> load(const std::string& name, bool preferDoubleDens
 
 std::shared_ptr<const Image> Image::imageNamed(const std::string& name) {
   ImageCache& images = cache();
-  auto key = std::make_pair(name, currentRenderScale() >= 1.5);
+  auto key = std::make_pair(name, currentRenderScale() > 1);
   auto found = images.images.find(key);
   if (found != images.images.end()) return found->second;
   std::shared_ptr<const Image> image = load(name, key.second);

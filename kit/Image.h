@@ -10,8 +10,8 @@ typedef struct _cairo_surface cairo_surface_t;
 
 namespace kit {
 
-// A picture from the resources folder. Loaded once per name and kept; on a screen scale of 1.5
-// or more the "name@2x.ext" file is used when it exists, so pictures stay sharp.
+// A picture from the resources folder. Loaded once per name and kept; on a screen scale above 1
+// the "name@2x.ext" file is used when it exists, so pictures stay sharp.
 class Image {
  public:
   // The picture named `name` ("bg_form.png"), or nullptr (logged once) when there is none.

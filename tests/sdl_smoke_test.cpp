@@ -18,22 +18,52 @@ using kit::sdl::Letterbox;
 using testing_support::run;
 using testing_support::SdlChild;
 
-TEST(SdlLetterbox, FitsThePortraitScreenAndMapsInputBack) {
-  // A wide window: bars left and right, half scale; the bars lie outside the screen.
-  Letterbox wide = Letterbox::fit(1000, 512, false);
-  EXPECT_EQ(wide.screenPoint(500, 256), (kit::Point{384, 512}));
-  EXPECT_LT(wide.screenPoint(10, 10).x, 0);
-  // A tall window at double density: bars above and below.
-  EXPECT_EQ(Letterbox::fit(1536, 2400, false).pixel({100, 900}), (kit::Point{200, 1976}));
+TEST(SdlLetterbox, FitsAnyDisplayCentredAndMapsTouchesBack) {
+  // Drawable pixels; the scale (pixels per point, fractional where it must be) and the picture's
+  // top-left corner; the form's Submit button (655, 960) lands where it is drawn.
+  struct Case {
+    double width, height, scale, x, y;
+  };
+  const Case cases[] = {
+      {800, 600, 600.0 / 1024, 175, 0},    // smaller, landscape
+      {768, 1024, 1, 0, 0},                // equal
+      {1080, 1920, 1080.0 / 768, 0, 240},  // larger, portrait: bars above and below
+      {1280, 720, 720.0 / 1024, 370, 0},   // landscape output of a kiosk compositor
+      {1536, 2048, 2, 0, 0},               // double density
+      {2160, 3840, 2160.0 / 768, 0, 480},  // fractional density, 4K portrait
+      {1000, 512, 0.5, 308, 0},            // a wide window
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.width) + " x " + std::to_string(c.height));
+    Letterbox box = Letterbox::fit(c.width, c.height, false);
+    EXPECT_DOUBLE_EQ(box.scale, c.scale);
+    EXPECT_NEAR(box.x, c.x, 1e-9);
+    EXPECT_NEAR(box.y, c.y, 1e-9);
+    EXPECT_LE(box.x + box.width(), c.width + 1e-9);
+    EXPECT_LE(box.y + box.height(), c.height + 1e-9);
+    kit::Point submit = box.pixel({655, 960});
+    kit::Point back = box.screenPoint(submit.x, submit.y);
+    EXPECT_NEAR(back.x, 655, 1e-9);
+    EXPECT_NEAR(back.y, 960, 1e-9);
+  }
+  // Pixels on the bars lie outside the screen.
+  EXPECT_LT(Letterbox::fit(1000, 512, false).screenPoint(10, 10).x, 0);
   // Upside down the picture turns about its centre.
   Letterbox turned = Letterbox::fit(768, 1024, true);
   EXPECT_EQ(turned.screenPoint(168, 24), (kit::Point{600, 1000}));
   EXPECT_EQ(turned.pixel({600, 1000}), (kit::Point{168, 24}));
 
   EXPECT_EQ(kit::sdl::initialWindowSize(1366, 740), (kit::Size{555, 740}));
-  EXPECT_FALSE(kit::sdl::wantsFullScreen("x11", 1920, 1200));
-  EXPECT_TRUE(kit::sdl::wantsFullScreen("x11", 1366, 768));
-  EXPECT_TRUE(kit::sdl::wantsFullScreen("KMSDRM", 3840, 2160));
+  // Full screen when asked, in kiosk mode, on a console or a small display, unless a window is
+  // asked for outside kiosk mode.
+  using kit::WindowMode;
+  using kit::sdl::wantsFullScreen;
+  EXPECT_FALSE(wantsFullScreen(WindowMode::Automatic, false, "x11", 1920, 1200));
+  EXPECT_TRUE(wantsFullScreen(WindowMode::Automatic, false, "x11", 1366, 768));
+  EXPECT_TRUE(wantsFullScreen(WindowMode::Automatic, false, "KMSDRM", 3840, 2160));
+  EXPECT_TRUE(wantsFullScreen(WindowMode::FullScreen, false, "wayland", 1920, 1200));
+  EXPECT_TRUE(wantsFullScreen(WindowMode::Automatic, true, "wayland", 1920, 1200));
+  EXPECT_FALSE(wantsFullScreen(WindowMode::Windowed, false, "x11", 800, 600));
 }
 
 namespace {

@@ -2,31 +2,29 @@
 //   tolvik-replay [--scale S] SCRIPT
 // Log lines go to standard error; the data file is written under $HOME as by the kiosk.
 
-#include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <iostream>
 
 #include "app/TolvikAppDelegate.h"
+#include "kit/Options.h"
 #include "kit/backends/headless/Headless.h"
 
 int main(int argc, char** argv) {
+  std::string program = kit::programName(argc, argv);
   double scale = 1;
-  const char* scriptPath = nullptr;
-  for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--scale") == 0 && i + 1 < argc) {
-      scale = std::atof(argv[++i]);
-    } else {
-      scriptPath = argv[i];
-    }
-  }
-  if (!scriptPath || scale <= 0) {
-    std::cerr << "usage: tolvik-replay [--scale S] SCRIPT\n";
+  kit::CommandLine line = kit::parseCommandLine(
+      argc, argv, {{"scale", &scale, "Pixels per point of the screenshots (default 1)", "S"}},
+      "SCRIPT", "Runs the kiosk without a window from a script of a person's actions.", 1);
+  if (line.exitStatus) return *line.exitStatus;
+  if (line.arguments.empty() || scale <= 0) {
+    std::cerr << program << ": " << (scale <= 0 ? "the scale must be above 0" : "no SCRIPT given")
+              << " (see " << program << " --help)\n";
     return 2;
   }
+  const std::string& scriptPath = line.arguments.front();
   std::ifstream script(scriptPath);
   if (!script) {
-    std::cerr << "tolvik-replay: cannot open " << scriptPath << "\n";
+    std::cerr << program << ": cannot open " << scriptPath << "\n";
     return 2;
   }
   kit::Headless headless(scale);

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and starts the kiosk in a window.
+# Installs what is missing, builds the kiosk and starts it. Options go to the kiosk
+# (tools/run.sh --help lists them).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/install-deps.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build build -j"$(nproc)"
-if [ -x build/tolvik-kiosk ]; then exec build/tolvik-kiosk; else exec build/kit-gallery; fi
+cmake --build build -j"$(nproc)" --target tolvik-kiosk
+exec build/tolvik-kiosk "$@"

@@ -20,16 +20,6 @@ namespace {
 int reportFd = -1;
 }  // namespace
 
-std::string run(const std::string& command) {
-  std::string output;
-  if (FILE* pipe = popen(command.c_str(), "r")) {
-    char buffer[256];
-    while (fgets(buffer, sizeof buffer, pipe)) output += buffer;
-    pclose(pipe);
-  }
-  return output;
-}
-
 std::string whyNoWindowTests() {
   if (!std::getenv("DISPLAY")) return "no X display (run under xvfb-run)";
   if (run("command -v xdotool").empty()) return "xdotool is not installed";
@@ -45,9 +35,9 @@ SdlChild::SdlChild(const std::string& title, const MakeDelegate& makeDelegate) :
     prctl(PR_SET_PDEATHSIG, SIGKILL);
     close(fds[0]);
     reportFd = fds[1];
-    std::string name = title;
-    char* argv[] = {name.data(), nullptr};
-    _exit(kit::applicationMain(1, argv, makeDelegate));
+    kit::WindowOptions options;
+    options.title = title;
+    _exit(kit::applicationMain(options, makeDelegate));
   }
   close(fds[1]);
   fd_ = fds[0];

@@ -10,11 +10,9 @@
 #include <string>
 
 #include "kit/ApplicationDelegate.h"
+#include "support/TestSupport.h"
 
 namespace testing_support {
-
-// Runs a shell command and returns what it printed.
-std::string run(const std::string& command);
 
 // Why window tests cannot run here (no X display, no xdotool), or "" when they can.
 std::string whyNoWindowTests();

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -48,6 +49,16 @@ TempHome::~TempHome() {
                                  std::filesystem::perm_options::add, ec);
   }
   std::filesystem::remove_all(path_, ec);
+}
+
+std::string run(const std::string& command) {
+  std::string output;
+  if (FILE* pipe = popen(command.c_str(), "r")) {
+    char buffer[256];
+    while (fgets(buffer, sizeof buffer, pipe)) output += buffer;
+    pclose(pipe);
+  }
+  return output;
 }
 
 std::string readAll(const std::string& path) {

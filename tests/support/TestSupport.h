@@ -34,6 +34,9 @@ class TempHome {
   bool hadHome_ = false;
 };
 
+// Runs a shell command and returns what it printed.
+std::string run(const std::string& command);
+
 // Whole-file helpers for assertions.
 std::string readAll(const std::string& path);
 void writeAll(const std::string& path, const std::string& contents);

@@ -1,5 +1,5 @@
 // The kit's gallery: one page at a time, with buttons at the bottom to switch pages. Runs in a
-// window, or headless from a script: kit-gallery --headless SCRIPT [--scale S]
+// window, or headless from a script: kit-gallery [--headless SCRIPT [--scale S]]
 
 #include <cstdlib>
 #include <cstring>
@@ -12,6 +12,7 @@
 #include "kit/ApplicationMain.h"
 #include "kit/Button.h"
 #include "kit/Label.h"
+#include "kit/Options.h"
 #include "kit/Window.h"
 #include "kit/backends/headless/Headless.h"
 
@@ -130,14 +131,23 @@ int runHeadless(const std::string& scriptPath, double scale) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc >= 3 && std::strcmp(argv[1], "--headless") == 0) {
-    double scale = 1;
-    if (argc >= 5 && std::strcmp(argv[3], "--scale") == 0) scale = std::atof(argv[4]);
-    if (scale <= 0) {
-      std::cerr << "usage: " << argv[0] << " [--headless SCRIPT [--scale S]]\n";
-      return 2;
-    }
-    return runHeadless(argv[2], scale);
+  std::string script;
+  double scale = 1;
+  kit::WindowOptions window;
+  window.title = kit::programName(argc, argv);
+  bool fullScreen = false;
+  kit::CommandLine line =
+      kit::parseCommandLine(argc, argv,
+                            {{"headless", &script, "Run SCRIPT without a window instead", "SCRIPT"},
+                             {"scale", &scale, "Pixels per point when headless (default 1)", "S"},
+                             {"fullscreen", &fullScreen, "Cover the whole display"}},
+                            "", "Shows every piece of the kit at work, one page at a time.", 0);
+  if (line.exitStatus) return *line.exitStatus;
+  if (scale <= 0) {
+    std::cerr << window.title << ": the scale must be above 0\n";
+    return 2;
   }
-  return kit::applicationMain(argc, argv, [] { return std::make_unique<GalleryDelegate>(); });
+  if (!script.empty()) return runHeadless(script, scale);
+  if (fullScreen) window.mode = kit::WindowMode::FullScreen;
+  return kit::applicationMain(window, [] { return std::make_unique<GalleryDelegate>(); });
 }

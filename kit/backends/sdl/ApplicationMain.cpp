@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <ctime>
 #include <map>
 #include <optional>
@@ -20,18 +19,13 @@
 #include "kit/Screen.h"
 #include "kit/TextField.h"
 #include "kit/backends/sdl/Letterbox.h"
+#include "kit/backends/sdl/WindowSetup.h"
 
 namespace kit {
 
 namespace {
 
 using sdl::Letterbox;
-
-std::string programNameFrom(int argc, char** argv) {
-  if (argc < 1 || !argv[0] || !*argv[0]) return "kit";
-  const char* slash = std::strrchr(argv[0], '/');
-  return slash ? slash + 1 : argv[0];
-}
 
 std::optional<InterfaceOrientation> interfaceOrientation(int sdlOrientation) {
   switch (sdlOrientation) {
@@ -80,7 +74,8 @@ void copyRows(const uint8_t* from, int fromStride, SDL_Surface* to, int x, int y
 // no GPU, no GL driver in memory.
 class SdlHost {
  public:
-  SdlHost(Application& app, SDL_Window* window) : app_(app), window_(window) {}
+  SdlHost(Application& app, SDL_Window* window, bool kiosk)
+      : app_(app), window_(window), kiosk_(kiosk) {}
 
   // The drawable size may change with the window (resized, moved to another display).
   void updateGeometry() {
@@ -125,7 +120,7 @@ class SdlHost {
                    event.window.event == SDL_WINDOWEVENT_RESTORED) {
           wholeWindow_ = true;
         } else if (event.window.event == SDL_WINDOWEVENT_CLOSE) {
-          quit_ = true;
+          quit_ = !kiosk_;
         }
         break;
       case SDL_MOUSEBUTTONDOWN:
@@ -136,7 +131,9 @@ class SdlHost {
         app_.touchDown(fromWindowPoint(event.button.x, event.button.y), 0);
         break;
       case SDL_MOUSEMOTION:
-        if (event.motion.which == SDL_TOUCH_MOUSEID || !mouseDown_) break;
+        if (event.motion.which == SDL_TOUCH_MOUSEID) break;
+        if (kiosk_) SDL_ShowCursor(SDL_ENABLE);
+        if (!mouseDown_) break;
         app_.touchMoved(fromWindowPoint(event.motion.x, event.motion.y), 0);
         break;
       case SDL_MOUSEBUTTONUP:
@@ -148,6 +145,10 @@ class SdlHost {
         app_.touchUp(fromWindowPoint(event.button.x, event.button.y), 0);
         break;
       case SDL_FINGERDOWN:
+        // In a kiosk the pointer shows only while a mouse is in use.
+        if (kiosk_) SDL_ShowCursor(SDL_DISABLE);
+        handleFinger(event.tfinger);
+        break;
       case SDL_FINGERMOTION:
       case SDL_FINGERUP:
         handleFinger(event.tfinger);
@@ -311,6 +312,7 @@ class SdlHost {
 
   Application& app_;
   SDL_Window* window_;
+  bool kiosk_;
   SDL_Surface* surface_ = nullptr;  // the window's, valid until the window's size changes
   std::unique_ptr<Renderer> kitRenderer_;
   std::vector<uint32_t> scratch_;
@@ -390,37 +392,11 @@ int runLoop(Application& app, SdlHost& host) {
 
 }  // namespace
 
-int applicationMain(int argc, char** argv,
+int applicationMain(const WindowOptions& options,
                     const std::function<std::unique_ptr<ApplicationDelegate>()>& makeDelegate) {
-  std::string title = programNameFrom(argc, argv);
-  // Fingers arrive as finger events only; the mouse stays the mouse.
-  SDL_SetHint(SDL_HINT_TOUCH_MOUSE_EVENTS, "0");
-  SDL_SetHint(SDL_HINT_MOUSE_TOUCH_EVENTS, "0");
-  if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
-    log("cannot start SDL: %s", SDL_GetError());
-    return 1;
-  }
-
-  const char* driver = SDL_GetCurrentVideoDriver();
-  // On X11 the window's surface is shared memory the kit draws into directly; SDL would otherwise
-  // put a GL texture behind it. Drivers without a software surface (Wayland, KMS) keep SDL's.
-  if (driver && std::strcmp(driver, "x11") == 0) {
-    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
-  }
-  SDL_Rect display{0, 0, 768, 1024};
-  SDL_Rect usable{0, 0, 768, 1024};
-  SDL_GetDisplayBounds(0, &display);
-  if (SDL_GetDisplayUsableBounds(0, &usable) != 0) usable = display;
-  bool fullScreen = sdl::wantsFullScreen(driver ? driver : "", display.w, display.h);
-  Size size = sdl::initialWindowSize(usable.w, usable.h);
-
-  Uint32 flags = SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI;
-  if (fullScreen) flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
-  SDL_Window* window =
-      SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
-                       static_cast<int>(size.width), static_cast<int>(size.height), flags);
+  if (!sdl::openDisplay(options)) return 1;
+  SDL_Window* window = sdl::createWindow(options);
   if (!window) {
-    log("cannot open a window: %s", SDL_GetError());
     SDL_Quit();
     return 1;
   }
@@ -428,7 +404,7 @@ int applicationMain(int argc, char** argv,
   {
     SteadyClock clock;
     Application app(clock);
-    SdlHost host(app, window);
+    SdlHost host(app, window, options.kiosk);
     host.updateGeometry();  // sets the render scale before launch, so pictures pick theirs
     host.stopTextInput();
     if (app.launch(makeDelegate())) {

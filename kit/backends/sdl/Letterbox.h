@@ -3,8 +3,10 @@
 // Window geometry of the SDL backend, kept apart from SDL so that it can be checked on its own.
 
 #include <algorithm>
+#include <cmath>
 #include <string_view>
 
+#include "kit/ApplicationMain.h"
 #include "kit/Geometry.h"
 
 namespace kit::sdl {
@@ -50,12 +52,14 @@ inline Size initialWindowSize(double usableWidth, double usableHeight) {
           std::max(1.0, std::floor(kScreenHeight * fit))};
 }
 
-// Full screen on a display too small for the portrait screen and on a bare console, where there
-// is no desktop to put a window on.
-inline bool wantsFullScreen(std::string_view videoDriver, double displayWidth,
-                            double displayHeight) {
-  return videoDriver == "KMSDRM" || videoDriver == "kmsdrm" || displayWidth < kScreenWidth ||
-         displayHeight < kScreenHeight;
+// Full screen when asked, in kiosk mode, on a bare console (there is no desktop to put a window
+// on), and, unless a window is asked for, on a display too small for the portrait screen.
+inline bool wantsFullScreen(WindowMode mode, bool kiosk, std::string_view videoDriver,
+                            double displayWidth, double displayHeight) {
+  if (kiosk || mode == WindowMode::FullScreen) return true;
+  if (videoDriver == "KMSDRM" || videoDriver == "kmsdrm") return true;
+  if (mode == WindowMode::Windowed) return false;
+  return displayWidth < kScreenWidth || displayHeight < kScreenHeight;
 }
 
 }  // namespace kit::sdl

@@ -1,0 +1,198 @@
+// The kiosk program as a person starts it: its command line, the one-line error where there is
+// no display, and the whole form reachable on a small X server without a window manager.
+
+#include <arpa/inet.h>
+#include <cairo.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "kit/Clock.h"
+#include "kit/backends/sdl/Letterbox.h"
+#include "support/KioskHarness.h"
+#include "support/TestSupport.h"
+
+using testing_support::FormPoints;
+using testing_support::readAll;
+using testing_support::run;
+
+namespace {
+
+const std::string kKiosk = TOLVIK_BUILD_DIR "/tolvik-kiosk";
+
+struct Outcome {
+  int status;
+  std::string out, err;
+};
+
+// Runs the kiosk with `arguments` after the environment changes in `environment` ("env" words).
+Outcome runKiosk(const std::string& environment, const std::string& arguments) {
+  testing_support::TempHome home;
+  std::string out = home.path() + "/out", err = home.path() + "/err";
+  std::string status = run("env " + environment + " timeout 5 " + kKiosk + " " + arguments + " >" +
+                           out + " 2>" + err + "; echo $?");
+  return {std::atoi(status.c_str()), readAll(out), readAll(err)};
+}
+
+// A process started with fork and exec, stopped with SIGTERM when it goes out of scope.
+class Process {
+ public:
+  explicit Process(std::vector<std::string> argv, int keepFd = -1) {
+    pid_ = fork();
+    if (pid_ == 0) {
+      std::vector<char*> args;
+      for (std::string& a : argv) args.push_back(a.data());
+      args.push_back(nullptr);
+      if (keepFd >= 0) dup2(keepFd, 3);
+      execvp(args[0], args.data());
+      _exit(127);
+    }
+  }
+  ~Process() {
+    if (pid_ > 0) stop();
+  }
+  // Sends SIGTERM and returns the exit status (-1 when killed by a signal).
+  int stop() {
+    kill(pid_, SIGTERM);
+    int status = 0;
+    waitpid(pid_, &status, 0);
+    pid_ = -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+
+ private:
+  pid_t pid_ = -1;
+};
+
+// The screen of an Xvfb started with -fbdir (an XWD file, 32 bits a pixel) as a PNG file.
+bool writeScreenPng(const std::string& xwdPath, const std::string& pngPath) {
+  std::string xwd = readAll(xwdPath);
+  auto field = [&](int index) {
+    uint32_t v;
+    std::memcpy(&v, xwd.data() + 4 * index, 4);
+    return static_cast<int>(ntohl(v));
+  };
+  if (xwd.size() < 100 || field(11) != 32) return false;
+  int width = field(4), height = field(5), stride = field(12);
+  size_t offset = static_cast<size_t>(field(0)) + static_cast<size_t>(field(19)) * 12;
+  if (xwd.size() < offset + static_cast<size_t>(stride) * height) return false;
+  cairo_surface_t* surface =
+      cairo_image_surface_create_for_data(reinterpret_cast<unsigned char*>(xwd.data() + offset),
+                                          CAIRO_FORMAT_RGB24, width, height, stride);
+  bool written = cairo_surface_write_to_png(surface, pngPath.c_str()) == CAIRO_STATUS_SUCCESS;
+  cairo_surface_destroy(surface);
+  return written;
+}
+
+}  // namespace
+
+TEST(KioskProgram, CommandLineAndNoDisplay) {
+  struct Case {
+    const char* environment;
+    const char* arguments;
+    int status;
+    const char* output;  // expected in standard output, or in standard error when it fails
+  };
+  const char* noDisplay = "-u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER";
+  const Case cases[] = {
+      {"", "--version", 0, "tolvik-kiosk 1."},
+      {"", "--help", 0, "--windowed"},
+      {"", "--bogus", 2, "tolvik-kiosk: Unknown option --bogus"},
+      {"", "--windowed --fullscreen", 2, "--windowed goes with neither"},
+      {"", "--windowed --kiosk", 2, "--windowed goes with neither"},
+      {noDisplay, "--kiosk", 1, "no display"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.environment) + " " + c.arguments);
+    // A machine with a graphics card could open its console: there the kiosk would start.
+    if (c.status == 1 && std::filesystem::exists("/dev/dri")) continue;
+    Outcome outcome = runKiosk(c.environment, c.arguments);
+    EXPECT_EQ(outcome.status, c.status) << outcome.err;
+    const std::string& text = c.status == 0 ? outcome.out : outcome.err;
+    EXPECT_NE(text.find(c.output), std::string::npos) << text;
+    if (c.status != 0) {
+      // One line, which says what runs without a display when there is none.
+      EXPECT_EQ(testing_support::countOf(outcome.err, "\n"), 1) << outcome.err;
+      if (c.status == 1) {
+        EXPECT_NE(outcome.err.find("DISPLAY is not set"), std::string::npos) << outcome.err;
+        EXPECT_NE(outcome.err.find("tolvik-replay runs the kiosk without one"), std::string::npos);
+      }
+    }
+  }
+}
+
+TEST(KioskProgram, WholeFormFitsABareSmallXServer) {
+  if (run("command -v Xvfb && command -v xdotool").empty())
+    GTEST_SKIP() << "needs Xvfb and xdotool";
+  testing_support::TempHome home;
+  std::string frameBuffer = home.path() + "/fb";
+  std::filesystem::create_directories(frameBuffer);
+
+  // An 800 x 600 X server with no window manager; it names its display on the pipe.
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);
+  Process xvfb({"Xvfb", "-displayfd", "3", "-screen", "0", "800x600x24", "-fbdir", frameBuffer,
+                "-nolisten", "tcp"},
+               fds[1]);
+  close(fds[1]);
+  char number[16] = {};
+  ssize_t n = read(fds[0], number, sizeof number - 1);
+  close(fds[0]);
+  ASSERT_GT(n, 0) << "Xvfb did not start";
+  std::string display = ":" + std::to_string(std::atoi(number));
+  std::string xdotool = "DISPLAY=" + display + " timeout 20 xdotool ";
+  std::string log = home.path() + "/kiosk.log";
+  Process kiosk({"sh", "-c", "DISPLAY=" + display + " exec " + kKiosk + " 2>" + log});
+
+  // Input only once the kiosk has launched (it logs the data file's path), so that none is lost.
+  kit::SteadyClock clock;
+  for (double end = clock.now() + 30; clock.now() < end;) {
+    if (readAll(log).find("TolvikData.txt") != std::string::npos) break;
+    usleep(100000);
+  }
+  std::string window =
+      run(xdotool + "search --sync --onlyvisible --name '^tolvik-kiosk$' | head -n1");
+  std::string geometry = run(xdotool + "getwindowgeometry --shell " + window);
+  EXPECT_NE(geometry.find("X=0\nY=0\nWIDTH=800\nHEIGHT=600\n"), std::string::npos)
+      << window << geometry;
+
+  // Screen points through the letterbox of the whole display.
+  kit::sdl::Letterbox box = kit::sdl::Letterbox::fit(800, 600, false);
+  auto tap = [&](kit::Point p) {
+    kit::Point at = box.pixel(p);
+    run(xdotool + "mousemove " + std::to_string(std::lround(at.x)) + " " +
+        std::to_string(std::lround(at.y)) + " click 1 sleep 0.3");
+  };
+  for (auto [field, text] : {std::pair{FormPoints::firstName, "Anna"},
+                             {FormPoints::lastName, "Berg"},
+                             {FormPoints::phone, "5552013344"},
+                             {FormPoints::email, "anna@example.com"}}) {
+    tap(field);
+    run(xdotool + "type --delay 20 '" + text + "'");
+  }
+  // A tap on the form puts the keyboard away; then the answers.
+  tap(FormPoints::formBackground);
+  usleep(500000);
+  for (int answer : {1, 5, 6, 9, 10}) tap(FormPoints::answer(answer));
+  std::string shot = testing_support::outputDirectory() + "/kiosk-800x600.png";
+  EXPECT_TRUE(writeScreenPng(frameBuffer + "/Xvfb_screen0", shot));
+
+  tap(FormPoints::submit);
+  std::string data = home.documents() + "/TolvikData.txt";
+  for (double end = clock.now() + 10; clock.now() < end;) {
+    if (readAll(data).find("\r\nAnna,Berg,") != std::string::npos) break;
+    usleep(100000);
+  }
+  EXPECT_NE(readAll(data).find(
+                "\r\nAnna,Berg,(555) 201-3344,anna@example.com,,,\"Hiking,Camping,\",Yes,No,Yes,"),
+            std::string::npos)
+      << readAll(data) << readAll(log);
+  EXPECT_EQ(kiosk.stop(), 0) << readAll(log);
+}
