@@ -122,10 +122,10 @@ bool runScene(Scene scene, double seconds, Measured& measured, long& peakKb) {
                            .string();
     std::filesystem::create_directories(home + "/Documents");
     setenv("HOME", home.c_str(), 1);
-    char name[] = "tolvik-window-bench";
-    char* argv[] = {name, nullptr};
+    kit::WindowOptions options;
+    options.title = "tolvik-window-bench";
     int status = kit::applicationMain(
-        1, argv, [&] { return std::make_unique<SceneDelegate>(scene, seconds, fds[1]); });
+        options, [&] { return std::make_unique<SceneDelegate>(scene, seconds, fds[1]); });
     std::filesystem::remove_all(home);
     _exit(status);
   }
