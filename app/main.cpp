@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "app/KioskSettings.h"
 #include "app/TolvikAppDelegate.h"
 #include "kit/ApplicationMain.h"
 #include "kit/Options.h"
@@ -11,6 +12,8 @@
 #endif
 
 int main(int argc, char** argv) {
+  KioskSettings settings = loadKioskSettings(kioskSettingsFiles());
+  kit::setMailSettings(settings.mail);
   kit::WindowOptions window;
   window.title = kit::programName(argc, argv);
   window.withoutDisplay = "tolvik-replay runs the kiosk without one";
@@ -18,17 +21,21 @@ int main(int argc, char** argv) {
   kit::CommandLine line = kit::parseCommandLine(
       argc, argv,
       {{"kiosk", &window.kiosk,
-        "Kiosk mode: full screen, no way to close or switch away, pointer hidden until a mouse "
-        "moves, display kept on"},
+        "Kiosk mode (also [Kiosk] KioskMode=true in kiosk.conf): full screen, nothing else "
+        "reachable"},
        {"fullscreen", &fullScreen, "Cover the whole display"},
        {"windowed", &windowed, "Stay in a window, even on a display smaller than the screen"},
        {"version", &version, "Print the version and exit"}},
-      "", "A touch-screen survey kiosk: visitors' answers go to ~/Documents/TolvikData.txt.", 0);
+      "",
+      "A touch-screen survey kiosk. Answers go to TolvikData.txt in the Documents folder;\n"
+      "settings are read from /etc/tolvik/kiosk.conf and ~/.config/tolvik/kiosk.conf.",
+      0);
   if (line.exitStatus) return *line.exitStatus;
   if (version) {
     std::printf("tolvik-kiosk %s\n", TOLVIK_VERSION);
     return 0;
   }
+  window.kiosk = window.kiosk || settings.kioskMode;
   if (windowed && (fullScreen || window.kiosk)) {
     std::fprintf(stderr, "%s: --windowed goes with neither --fullscreen nor kiosk mode\n",
                  window.title.c_str());

@@ -1,6 +1,7 @@
 #include "Files.h"
 
 #include <fcntl.h>
+#include <glib.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -113,9 +114,15 @@ void ignoreFileSizeSignal() {
 }
 
 std::string documentsDirectory() {
-  std::string path = homeDirectory() + "/Documents";
+  // GLib reads XDG_DOCUMENTS_DIR from the user-dirs configuration; a folder set to the home folder
+  // itself is how that configuration turns one off.
+  std::string home = homeDirectory(), path = home + "/Documents";
+  const char* named = g_get_user_special_dir(G_USER_DIRECTORY_DOCUMENTS);
+  if (named && *named && std::string(named) != home && std::string(named) != home + "/") {
+    path = named;
+  }
   // Any failure other than "already there" shows up when a file in the folder is opened.
-  ::mkdir(path.c_str(), 0755);
+  g_mkdir_with_parents(path.c_str(), 0755);
   return path;
 }
 

@@ -15,7 +15,8 @@ struct FileStatus {
   static FileStatus failure(std::string error) { return {false, std::move(error)}; }
 };
 
-// "$HOME/Documents", created when missing.
+// The user's Documents folder as the XDG user-dirs configuration names it (XDG_DOCUMENTS_DIR in
+// ~/.config/user-dirs.dirs), else "$HOME/Documents"; created when missing.
 std::string documentsDirectory();
 
 bool fileExists(const std::string& path);

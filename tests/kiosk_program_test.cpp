@@ -93,24 +93,30 @@ bool writeScreenPng(const std::string& xwdPath, const std::string& pngPath) {
 
 }  // namespace
 
-TEST(KioskProgram, CommandLineAndNoDisplay) {
+TEST(KioskProgram, CommandLineKeyFileAndNoDisplay) {
+  // A user's key file that turns kiosk mode on.
+  testing_support::TempHome config;
+  std::filesystem::create_directories(config.path() + "/tolvik");
+  testing_support::writeAll(config.path() + "/tolvik/kiosk.conf", "[Kiosk]\nKioskMode=true\n");
+  std::string kioskConfig = "XDG_CONFIG_HOME=" + config.path();
   struct Case {
-    const char* environment;
+    std::string environment;
     const char* arguments;
     int status;
     const char* output;  // expected in standard output, or in standard error when it fails
   };
-  const char* noDisplay = "-u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER";
+  std::string noDisplay = "-u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER";
   const Case cases[] = {
       {"", "--version", 0, "tolvik-kiosk 1."},
       {"", "--help", 0, "--windowed"},
       {"", "--bogus", 2, "tolvik-kiosk: Unknown option --bogus"},
       {"", "--windowed --fullscreen", 2, "--windowed goes with neither"},
       {"", "--windowed --kiosk", 2, "--windowed goes with neither"},
+      {kioskConfig, "--windowed", 2, "--windowed goes with neither"},
       {noDisplay, "--kiosk", 1, "no display"},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(std::string(c.environment) + " " + c.arguments);
+    SCOPED_TRACE(c.environment + " " + c.arguments);
     // A machine with a graphics card could open its console: there the kiosk would start.
     if (c.status == 1 && std::filesystem::exists("/dev/dri")) continue;
     Outcome outcome = runKiosk(c.environment, c.arguments);
@@ -138,15 +144,19 @@ TEST(KioskProgram, WholeFormFitsABareSmallXServer) {
   // An 800 x 600 X server with no window manager; it names its display on the pipe.
   int fds[2];
   ASSERT_EQ(pipe(fds), 0);
-  Process xvfb({"Xvfb", "-displayfd", "3", "-screen", "0", "800x600x24", "-fbdir", frameBuffer,
-                "-nolisten", "tcp"},
+  std::string xvfbLog = home.path() + "/xvfb.log";
+  Process xvfb({"sh", "-c",
+                "exec Xvfb -displayfd 3 -screen 0 800x600x24 -fbdir " + frameBuffer +
+                    " -nolisten tcp 2>" + xvfbLog},
                fds[1]);
   close(fds[1]);
-  char number[16] = {};
-  ssize_t n = read(fds[0], number, sizeof number - 1);
+  // Xvfb writes the number and the line end separately; it stops if the pipe closes between.
+  std::string number;
+  char c;
+  while (read(fds[0], &c, 1) == 1 && c != '\n') number += c;
   close(fds[0]);
-  ASSERT_GT(n, 0) << "Xvfb did not start";
-  std::string display = ":" + std::to_string(std::atoi(number));
+  ASSERT_FALSE(number.empty()) << "Xvfb did not start: " << readAll(xvfbLog);
+  std::string display = ":" + number;
   std::string xdotool = "DISPLAY=" + display + " timeout 20 xdotool ";
   std::string log = home.path() + "/kiosk.log";
   Process kiosk({"sh", "-c", "DISPLAY=" + display + " exec " + kKiosk + " 2>" + log});
@@ -160,8 +170,9 @@ TEST(KioskProgram, WholeFormFitsABareSmallXServer) {
   std::string window =
       run(xdotool + "search --sync --onlyvisible --name '^tolvik-kiosk$' | head -n1");
   std::string geometry = run(xdotool + "getwindowgeometry --shell " + window);
-  EXPECT_NE(geometry.find("X=0\nY=0\nWIDTH=800\nHEIGHT=600\n"), std::string::npos)
-      << window << geometry;
+  ASSERT_NE(geometry.find("X=0\nY=0\nWIDTH=800\nHEIGHT=600\n"), std::string::npos)
+      << "display " << number << ", window " << window << geometry << readAll(xvfbLog)
+      << readAll(log);
 
   // Screen points through the letterbox of the whole display.
   kit::sdl::Letterbox box = kit::sdl::Letterbox::fit(800, 600, false);
@@ -195,4 +206,19 @@ TEST(KioskProgram, WholeFormFitsABareSmallXServer) {
             std::string::npos)
       << readAll(data) << readAll(log);
   EXPECT_EQ(kiosk.stop(), 0) << readAll(log);
+}
+
+TEST(KioskProgram, DataGoesToTheDocumentsFolderTheUserDirsName) {
+  testing_support::TempHome home;
+  std::filesystem::create_directories(home.path() + "/.config");
+  testing_support::writeAll(home.path() + "/.config/user-dirs.dirs",
+                            "# written by xdg-user-dirs-update\n"
+                            "XDG_DOCUMENTS_DIR=\"$HOME/Dokumente\"\n");
+  std::string status = run("cd " + home.path() + " && HOME=" + home.path() +
+                           " XDG_CONFIG_HOME= " TOLVIK_BUILD_DIR "/tolvik-replay " TOLVIK_SOURCE_DIR
+                           "/tests/scripts/two_visitors.txt 2>replay.log; echo $?");
+  EXPECT_EQ(status, "0\n") << readAll(home.path() + "/replay.log");
+  EXPECT_NE(readAll(home.path() + "/Dokumente/TolvikData.txt").find("\r\nAnna,Berg,"),
+            std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(home.documents()));
 }

@@ -1,0 +1,16 @@
+#include "app/KioskSettings.h"
+
+#include "kit/Settings.h"
+
+std::vector<std::string> kioskSettingsFiles() {
+  return kit::settingsFiles("tolvik", "kiosk.conf");
+}
+
+KioskSettings loadKioskSettings(const std::vector<std::string>& files) {
+  kit::Settings keys(files);
+  KioskSettings settings;
+  settings.kioskMode = keys.boolean("Kiosk", "KioskMode", settings.kioskMode);
+  settings.mail.sender = keys.text("Mail", "Sender", settings.mail.sender);
+  settings.mail.sendmail = keys.text("Mail", "Sendmail", settings.mail.sendmail);
+  return settings;
+}
