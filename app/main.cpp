@@ -1,15 +1,34 @@
 // The kiosk program: reads its command line, then runs the kiosk in a window or full screen.
 
 #include <cstdio>
+#include <filesystem>
 
 #include "app/KioskSettings.h"
 #include "app/TolvikAppDelegate.h"
 #include "kit/ApplicationMain.h"
+#include "kit/Image.h"
 #include "kit/Options.h"
 
 #ifndef TOLVIK_VERSION
 #define TOLVIK_VERSION "unknown"
 #endif
+
+namespace {
+
+// Installed, the pictures lie in share/tolvik-kiosk/resources beside the program's bin folder; in
+// a build tree the kit's default, the build's resources folder, holds them.
+void useInstalledPictures() {
+  std::error_code error;
+  std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
+  if (error) return;
+  std::filesystem::path installed =
+      program.parent_path().parent_path() / "share" / "tolvik-kiosk" / "resources";
+  if (std::filesystem::is_directory(installed, error)) {
+    kit::Image::setResourceDirectory(installed.string());
+  }
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   KioskSettings settings = loadKioskSettings(kioskSettingsFiles());
@@ -43,5 +62,6 @@ int main(int argc, char** argv) {
   }
   if (fullScreen) window.mode = kit::WindowMode::FullScreen;
   if (windowed) window.mode = kit::WindowMode::Windowed;
+  useInstalledPictures();
   return kit::applicationMain(window, [] { return loadMainInterface(); });
 }

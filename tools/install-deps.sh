@@ -14,6 +14,8 @@ packages=(
   libgtest-dev googletest libbenchmark-dev
   # the window test: a virtual display (its cookie, its core fonts) and synthetic clicks
   xvfb xauth xfonts-base xdotool
+  # the Debian package: built by CPack, its service checked, its kiosk run in cage and shot by grim
+  dpkg-dev file adduser systemd libpam-systemd dbus cage xwayland grim
 )
 missing=()
 for p in "${packages[@]}"; do

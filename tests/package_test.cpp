@@ -1,0 +1,131 @@
+// The Debian package as a tablet gets it: built with CPack, installed with dpkg, the installed
+// kiosk started in kiosk mode inside the cage compositor (its headless backend) as the package's
+// user, its screen taken with grim, the service checked by systemd-analyze, then removed with the
+// data kept. Installing needs root; other worktrees on the machine take turns through a lock.
+
+#include <cairo.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <pwd.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+
+#include "kit/Clock.h"
+#include "support/TestSupport.h"
+
+using testing_support::readAll;
+using testing_support::run;
+
+namespace {
+
+// Runs a shell command; its exit status, and what it printed (both streams) in `output`.
+int shell(const std::string& command, std::string* output = nullptr) {
+  std::string text = run("(" + command + ") 2>&1; echo \"exit $?\"");
+  size_t last = text.rfind("exit ");
+  if (output) *output = text.substr(0, last);
+  return last == std::string::npos ? -1 : std::atoi(text.c_str() + last + 5);
+}
+
+// The colour at a pixel of a PNG file, as 0xRRGGBB; -1 when it cannot be read.
+long pixelAt(const std::string& png, int x, int y) {
+  cairo_surface_t* surface = cairo_image_surface_create_from_png(png.c_str());
+  long colour = -1;
+  if (cairo_surface_status(surface) == CAIRO_STATUS_SUCCESS &&
+      x < cairo_image_surface_get_width(surface) && y < cairo_image_surface_get_height(surface)) {
+    const unsigned char* row =
+        cairo_image_surface_get_data(surface) + y * cairo_image_surface_get_stride(surface);
+    colour = reinterpret_cast<const uint32_t*>(row)[x] & 0xffffff;
+  }
+  cairo_surface_destroy(surface);
+  return colour;
+}
+
+}  // namespace
+
+TEST(Package, InstallsAndRunsInCageAsItsServiceWould) {
+  if (geteuid() != 0) GTEST_SKIP() << "installing the package with dpkg needs root";
+  for (const char* tool :
+       {"cpack", "dpkg", "cage", "grim", "Xwayland", "systemd-analyze", "setpriv"}) {
+    if (run(std::string("command -v ") + tool).empty()) GTEST_SKIP() << tool << " is not installed";
+  }
+  int lock = open("/run/lock/tolvik-package-test.lock", O_CREAT | O_RDWR | O_CLOEXEC, 0644);
+  ASSERT_GE(lock, 0);
+  ASSERT_EQ(flock(lock, LOCK_EX), 0);
+  testing_support::TempHome scratch;
+  std::string log;
+
+  // Built and installed.
+  ASSERT_EQ(shell("cd " TOLVIK_BUILD_DIR " && cpack -G DEB -B " + scratch.path(), &log), 0) << log;
+  std::string deb = run("ls " + scratch.path() + "/tolvik-kiosk_*.deb");
+  ASSERT_FALSE(deb.empty()) << log;
+  deb.pop_back();
+  // Removed again however the test ends; the data stays.
+  struct Removal {
+    ~Removal() { shell("dpkg -r tolvik-kiosk"); }
+  } removal;
+  ASSERT_EQ(shell("dpkg -i " + deb, &log), 0) << log;
+  EXPECT_EQ(run("/usr/bin/tolvik-kiosk --version").rfind("tolvik-kiosk ", 0), 0u);
+  const passwd* user = getpwnam("tolvik");
+  ASSERT_NE(user, nullptr) << "the package made no user";
+  EXPECT_EQ(std::string(user->pw_dir), "/var/lib/tolvik");
+  EXPECT_TRUE(std::filesystem::is_directory("/var/lib/tolvik/Documents"));
+
+  // The service's command as the package's user, in cage's headless backend with a runtime
+  // folder of its own. Two outputs side by side: cage then composes the frame rather than handing
+  // a client's full-output buffer to the headless output, which does not show it.
+  std::string runtime = scratch.path() + "/runtime";
+  std::filesystem::create_directories(runtime);
+  ASSERT_EQ(chown(runtime.c_str(), user->pw_uid, user->pw_gid), 0);
+  chmod(runtime.c_str(), 0700);
+  chmod(scratch.path().c_str(), 0755);
+  std::string cageLog = scratch.path() + "/cage.log";
+  std::string environment = "env -i HOME=/var/lib/tolvik XDG_RUNTIME_DIR=" + runtime +
+                            " WLR_BACKENDS=headless WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1"
+                            " WLR_HEADLESS_OUTPUTS=2 PATH=/usr/bin:/bin";
+  std::string asUser = "cd /var/lib/tolvik && setpriv --reuid=tolvik --regid=tolvik --init-groups ";
+  pid_t cage = fork();
+  if (cage == 0) {
+    execl("/bin/sh", "sh", "-c",
+          (asUser + environment + " cage -- /usr/bin/tolvik-kiosk --kiosk >" + cageLog + " 2>&1")
+              .c_str(),
+          nullptr);
+    _exit(127);
+  }
+  kit::SteadyClock clock;
+  for (double end = clock.now() + 30; clock.now() < end;) {
+    if (readAll(cageLog).find("TolvikData.txt") != std::string::npos) break;
+    usleep(100000);
+  }
+  usleep(1500000);  // the first frames
+  std::string shot = testing_support::outputDirectory() + "/package-cage.png";
+  std::string grim = runtime + "/shot.png";
+  EXPECT_EQ(shell(asUser + environment + " WAYLAND_DISPLAY=wayland-0 grim " + grim, &log), 0)
+      << log << readAll(cageLog);
+  std::error_code ignored;
+  std::filesystem::copy_file(grim, shot, std::filesystem::copy_options::overwrite_existing,
+                             ignored);
+  kill(cage, SIGTERM);
+  waitpid(cage, nullptr, 0);
+  // 2560 x 720: the portrait screen fitted to the height (540 wide) and centred; black beside it.
+  EXPECT_EQ(pixelAt(shot, 200, 360), 0x000000) << readAll(cageLog);
+  EXPECT_EQ(pixelAt(shot, 2360, 360), 0x000000);
+  long form = pixelAt(shot, 1280, 400);
+  EXPECT_NE(form, 0x000000);
+  EXPECT_NE(form, -1);
+
+  // The service unit as systemd reads it.
+  EXPECT_EQ(shell("systemd-analyze verify /lib/systemd/system/tolvik-kiosk.service", &log), 0)
+      << log;
+
+  // Removed, the data stays.
+  EXPECT_EQ(shell("dpkg -r tolvik-kiosk", &log), 0) << log;
+  EXPECT_FALSE(std::filesystem::exists("/usr/bin/tolvik-kiosk"));
+  EXPECT_TRUE(std::filesystem::exists("/var/lib/tolvik/Documents/TolvikData.txt"));
+  flock(lock, LOCK_UN);
+  close(lock);
+}
