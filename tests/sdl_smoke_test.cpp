@@ -130,3 +130,29 @@ TEST(SdlSmoke, ClicksAButtonInARealWindow) {
 
   EXPECT_TRUE(child.quit("total 3")) << child.lines;
 }
+
+TEST(SdlSmoke, KioskModeCoversTheDisplayAndASignalStillEndsIt) {
+  if (std::string why = testing_support::whyNoWindowTests(); !why.empty()) GTEST_SKIP() << why;
+  kit::WindowOptions options;
+  options.title = "kit-kiosk-" + std::to_string(getpid());
+  options.kiosk = true;
+  SdlChild child(options, [] { return std::make_unique<ClickDelegate>(); });
+  ASSERT_TRUE(child.waitFor("launched", 20)) << child.lines;
+  std::string window = child.findWindow();
+  ASSERT_FALSE(window.empty()) << "the window did not appear";
+
+  // The whole display, even one large enough for a window, with nothing around the picture.
+  std::string display = run("xdotool getdisplaygeometry");
+  int width = std::atoi(display.c_str()), height = std::atoi(display.c_str() + display.find(' '));
+  std::string geometry = run("xdotool getwindowgeometry --shell " + window);
+  EXPECT_NE(geometry.find("X=0\nY=0\nWIDTH=" + std::to_string(width) +
+                          "\nHEIGHT=" + std::to_string(height) + "\n"),
+            std::string::npos)
+      << display << geometry;
+  kit::Point button = Letterbox::fit(width, height, false).pixel({384, 512});
+  run("xdotool windowraise " + window + " mousemove " + std::to_string(int(button.x)) + " " +
+      std::to_string(int(button.y)) + " click 1");
+  EXPECT_TRUE(child.waitFor("clicked 1", 10)) << child.lines;
+  // Staff stop the service with a signal; the kiosk ends as usual.
+  EXPECT_TRUE(child.quit("total 1")) << child.lines;
+}

@@ -26,7 +26,19 @@ std::string whyNoWindowTests() {
   return "";
 }
 
-SdlChild::SdlChild(const std::string& title, const MakeDelegate& makeDelegate) : title_(title) {
+namespace {
+kit::WindowOptions titled(const std::string& title) {
+  kit::WindowOptions options;
+  options.title = title;
+  return options;
+}
+}  // namespace
+
+SdlChild::SdlChild(const std::string& title, const MakeDelegate& makeDelegate)
+    : SdlChild(titled(title), makeDelegate) {}
+
+SdlChild::SdlChild(const kit::WindowOptions& options, const MakeDelegate& makeDelegate)
+    : title_(options.title) {
   int fds[2];
   if (pipe2(fds, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
   pid_ = fork();
@@ -35,8 +47,6 @@ SdlChild::SdlChild(const std::string& title, const MakeDelegate& makeDelegate) :
     prctl(PR_SET_PDEATHSIG, SIGKILL);
     close(fds[0]);
     reportFd = fds[1];
-    kit::WindowOptions options;
-    options.title = title;
     _exit(kit::applicationMain(options, makeDelegate));
   }
   close(fds[1]);

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "kit/ApplicationDelegate.h"
+#include "kit/ApplicationMain.h"
 #include "support/TestSupport.h"
 
 namespace testing_support {
@@ -22,6 +23,8 @@ class SdlChild {
   using MakeDelegate = std::function<std::unique_ptr<kit::ApplicationDelegate>()>;
   // Forks a child running kit::applicationMain as the program `title`, which names its window.
   SdlChild(const std::string& title, const MakeDelegate& makeDelegate);
+  // The same with the window's options (the title among them).
+  SdlChild(const kit::WindowOptions& options, const MakeDelegate& makeDelegate);
   // Kills the child if it is still running.
   ~SdlChild();
   SdlChild(const SdlChild&) = delete;
