@@ -3,7 +3,6 @@
 
 #include <memory>
 
-#include "admin/AdminView.h"
 #include "app/TolvikViewController.h"
 #include "controls/RadioBtn.h"
 #include "kit/AlertView.h"

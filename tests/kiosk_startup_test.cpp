@@ -17,11 +17,8 @@ using testing_support::Kiosk;
 
 namespace {
 
-const std::string kHeader =
-    "First Name,Last Name,Phone,Email,Gender,Age,1)In which outdoor activities do you "
-    "participate?,2)Do you currently own Tolvik shoes or boots?,3)Do you plan on buying new "
-    "Hiking Boots in the next 6 months?,4)Do you plan on buying new trail running shoes in the "
-    "next 6 months?,";
+// The header's bytes are pinned in the record tests.
+const std::string kHeader = survey::headerLine(survey::questionTexts());
 
 int hitTag(Kiosk& k, kit::Point screenPoint) {
   kit::View* hit = k.app().screen().hitTest(screenPoint);
@@ -43,91 +40,34 @@ TEST(KioskStartup, FirstStartBuildsTheWholeFormAndCreatesTheDataFileWithItsHeade
   EXPECT_EQ(c.currTextField, 400);
   EXPECT_EQ(c.phoneNum, "");
 
-  // Root view: thank-you view, form view, administration screen, bottom to top.
+  // Thank-you view, form view, administration screen, bottom to top; only the form shows.
   kit::View* root = c.view();
-  EXPECT_EQ(root->backgroundColor, kit::Color::black());
-  EXPECT_EQ(root->convertToAncestor({0, 0}, nullptr), (kit::Point{0, 20}));
-  ASSERT_EQ(root->subviews().size(), 3u);
-  EXPECT_EQ(root->subviews()[0], c.thankyouView);
-  EXPECT_EQ(root->subviews()[1], c.formView);
-  EXPECT_EQ(root->subviews()[2], c.admin);
-  EXPECT_EQ(c.thankyouView->tag, 110);
+  EXPECT_EQ(root->subviews(), (std::vector<kit::View*>{c.thankyouView, c.formView, c.admin}));
   EXPECT_TRUE(c.thankyouView->isHidden());
-  EXPECT_EQ(c.formView->tag, 10);
   EXPECT_FALSE(c.formView->isHidden());
   EXPECT_TRUE(c.admin->isHidden());
-  EXPECT_EQ(c.formView->center(), (kit::Point{384, 492}));
-  EXPECT_EQ(c.admin->center(), (kit::Point{384, 512}));
   EXPECT_EQ(root->superview(), k.delegate().window.get());
 
-  // Form view children in stacking order.
-  const auto& children = c.formView->subviews();
-  ASSERT_EQ(children.size(), 30u);
-  EXPECT_EQ(children[1], c.submit);
-  EXPECT_EQ(c.submit->tag, 200);
-  EXPECT_EQ(c.submit->frame(), (kit::Rect{{614.5, 943}, {81, 34}}));
+  // What a visitor reads and the keyboards the fields bring; nothing answered or signalled yet.
   kit::TextField* fields[] = {c.firstName, c.lastName, c.phone, c.email, c.gender, c.age};
   const char* placeholders[] = {"First Name", "Last Name",       "Phone",
                                 "Email",      "Gender (M or F)", "Age"};
   for (int i = 0; i < 6; ++i) {
-    EXPECT_EQ(children[2 + i], fields[i]);
-    EXPECT_EQ(fields[i]->tag, 400 + i);
     EXPECT_EQ(fields[i]->placeholder, placeholders[i]);
     EXPECT_EQ(fields[i]->text(), "");
-    EXPECT_EQ(fields[i]->borderStyle, kit::BorderStyle::RoundedRect);
-    EXPECT_EQ(fields[i]->font, kit::Font::fontWithName("Helvetica", 15));
-    EXPECT_EQ(fields[i]->delegate, &c);
-    EXPECT_EQ(root->viewWithTag(400 + i), fields[i]);
   }
   EXPECT_EQ(c.phone->keyboardType, kit::KeyboardType::NumberPad);
   EXPECT_EQ(c.email->keyboardType, kit::KeyboardType::EmailAddress);
   EXPECT_EQ(c.email->autocapitalizationType, kit::AutocapitalizationType::None);
-  EXPECT_EQ(c.firstName->autocapitalizationType, kit::AutocapitalizationType::Sentences);
-  EXPECT_EQ(c.gender->frame(), (kit::Rect{{84, 297}, {140, 30}}));
-  EXPECT_EQ(c.age->frame(), (kit::Rect{{264, 297}, {100, 30}}));
-
   ASSERT_EQ(c.buttonsArray.size(), 12u);
-  const int groups[] = {501, 501, 501, 501, 501, 501, 502, 502, 503, 503, 504, 504};
-  for (int i = 0; i < 12; ++i) {
-    RadioBtn* b = c.buttonsArray[i];
-    EXPECT_EQ(children[8 + i], b);
-    EXPECT_EQ(b->tag, groups[i]);
-    EXPECT_EQ(b->center(), FormPoints::answer(i));
-    EXPECT_FALSE(b->btnTouched());
-    EXPECT_TRUE(b->userInteractionEnabled);
+  for (RadioBtn* b : c.buttonsArray) EXPECT_FALSE(b->btnTouched());
+  for (kit::View* v :
+       std::initializer_list<kit::View*>{c.r1, c.r2, c.r3, c.r4, c.rt1, c.rt2, c.rt3, c.rt4}) {
+    EXPECT_EQ(v->alpha(), 0.0);
   }
-  EXPECT_EQ(c.btn7, c.buttonsArray[7]);
-
-  kit::ImageView* markers[] = {c.r1, c.r2, c.r3, c.r4};
-  kit::Label* labels[] = {c.rt1, c.rt2, c.rt3, c.rt4};
-  for (int i = 0; i < 4; ++i) {
-    EXPECT_EQ(children[20 + i], markers[i]);
-    EXPECT_EQ(markers[i]->tag, i);
-    EXPECT_EQ(markers[i]->alpha(), 0.0);
-    EXPECT_FALSE(markers[i]->isHidden());
-    EXPECT_EQ(children[24 + i], labels[i]);
-    EXPECT_EQ(labels[i]->alpha(), 0.0);
-    EXPECT_EQ(labels[i]->text, "*required");
-    EXPECT_EQ(labels[i]->textAlignment, kit::TextAlignment::Right);
-    EXPECT_EQ(labels[i]->textColor, kit::Color::red());
-  }
-  EXPECT_EQ(c.rY, (std::vector<std::string>{"388", "555", "642", "730"}));
-  EXPECT_EQ(c.r3->center(), (kit::Point{120, 522}));
-  EXPECT_EQ(c.rt4->center(), (kit::Point{602, 275}));
-
-  EXPECT_EQ(children[28]->tag, 300);
-  EXPECT_EQ(children[28]->frame(), (kit::Rect{{618, 0}, {150, 150}}));
-  EXPECT_EQ(children[29], c.toolbar);
-  EXPECT_EQ(c.toolbar->center(), (kit::Point{384, 1050}));
-  ASSERT_EQ(c.toolbar->items().size(), 4u);
-  EXPECT_EQ(c.toolbar->items()[0]->title, "prev");
-  EXPECT_EQ(c.toolbar->items()[1]->title, "next");
-  EXPECT_TRUE(c.toolbar->items()[2]->isSystemItem);
-  EXPECT_EQ(c.toolbar->items()[3]->title, "done");
-  EXPECT_EQ(c.toolbar->items()[3]->style, kit::BarButtonItemStyle::Done);
-
-  EXPECT_EQ(c.questionsTextArray, survey::questionTexts());
-  EXPECT_EQ(c.answersTextArray[5], "Camping");
+  std::vector<std::string> titles;
+  for (const auto& item : c.toolbar->items()) titles.push_back(item->title);
+  EXPECT_EQ(titles, (std::vector<std::string>{"prev", "next", "", "done"}));
 }
 
 TEST(KioskStartup, AStartWithADataFilePresentLeavesItByteForByteUnchanged) {
@@ -183,16 +123,15 @@ TEST(KioskStartup, TouchesHitTheRightViewsAtTheLayoutsTrickyPoints) {
 TEST(KioskStartup, LifecycleAnswersAndMemoryWarningsChangeNothing) {
   Kiosk k;
   TolvikViewController& c = k.c();
-  EXPECT_TRUE(c.shouldAutorotateToInterfaceOrientation(kit::InterfaceOrientation::Portrait));
-  EXPECT_TRUE(
-      c.shouldAutorotateToInterfaceOrientation(kit::InterfaceOrientation::PortraitUpsideDown));
-  EXPECT_FALSE(c.shouldAutorotateToInterfaceOrientation(kit::InterfaceOrientation::LandscapeLeft));
-  EXPECT_FALSE(c.shouldAutorotateToInterfaceOrientation(kit::InterfaceOrientation::LandscapeRight));
-
-  k.app().orientationChanged(kit::InterfaceOrientation::LandscapeLeft);
-  EXPECT_EQ(k.app().screenOrientation(), kit::InterfaceOrientation::Portrait);
-  k.app().orientationChanged(kit::InterfaceOrientation::PortraitUpsideDown);
-  EXPECT_EQ(k.app().screenOrientation(), kit::InterfaceOrientation::PortraitUpsideDown);
+  // The screen turns only between the two upright orientations.
+  using O = kit::InterfaceOrientation;
+  for (auto [turned, shown] : {std::pair{O::LandscapeLeft, O::Portrait},
+                               {O::PortraitUpsideDown, O::PortraitUpsideDown},
+                               {O::LandscapeRight, O::PortraitUpsideDown},
+                               {O::Portrait, O::Portrait}}) {
+    k.app().orientationChanged(turned);
+    EXPECT_EQ(k.app().screenOrientation(), shown);
+  }
 
   k.fill(FormPoints::firstName, "Anna");
   k.tapAt(FormPoints::answer(1));

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <string>
@@ -13,6 +12,7 @@
 namespace {
 
 using testing_support::readAll;
+using testing_support::StderrCapture;
 using testing_support::TempHome;
 using testing_support::writeAll;
 
@@ -30,35 +30,11 @@ bool logged(const std::string& log, const std::string& message) {
   return log.find("] " + message + "\n") != std::string::npos;
 }
 
-// Collects what is written to standard error through a pipe, which, unlike a file, is not
-// subject to the file size limit below. Enough for a few log lines (the pipe's buffer).
-class StderrCapture {
- public:
-  StderrCapture() {
-    if (pipe(fds_) != 0) ADD_FAILURE() << "pipe failed";
-    saved_ = dup(STDERR_FILENO);
-    dup2(fds_[1], STDERR_FILENO);
-    close(fds_[1]);
-  }
-  ~StderrCapture() { finish(); }
-  std::string finish() {
-    if (saved_ >= 0) {
-      dup2(saved_, STDERR_FILENO);
-      close(saved_);
-      saved_ = -1;
-      char buffer[4096];
-      ssize_t n;
-      while ((n = read(fds_[0], buffer, sizeof buffer)) > 0) text_.append(buffer, n);
-      close(fds_[0]);
-    }
-    return text_;
-  }
-
- private:
-  int fds_[2] = {-1, -1};
-  int saved_ = -1;
-  std::string text_;
-};
+// How many entries a folder holds.
+long entries(const std::string& folder) {
+  return std::distance(std::filesystem::directory_iterator(folder),
+                       std::filesystem::directory_iterator());
+}
 
 // Limits the size of every file this process writes, so that a write past the limit is cut short
 // or fails with EFBIG. Works as root too.
@@ -76,15 +52,10 @@ class FileSizeLimit {
   rlimit saved_{};
 };
 
-TEST(SurveyDataFile, PathIsInTheDocumentsFolder) {
-  TempHome home;
-  EXPECT_EQ(survey::dataFilePath(), home.documents() + "/TolvikData.txt");
-  EXPECT_TRUE(std::filesystem::is_directory(home.documents()));
-}
-
 TEST(SurveyDataFile, FirstStartCreatesTheHeaderLineOnly) {
   TempHome home;
   const std::string path = home.documents() + "/TolvikData.txt";
+  EXPECT_EQ(survey::dataFilePath(), path);
 
   StderrCapture capture;
   EXPECT_EQ(survey::checkDataFile(survey::questionTexts()), "");
@@ -96,9 +67,7 @@ TEST(SurveyDataFile, FirstStartCreatesTheHeaderLineOnly) {
   EXPECT_TRUE(logged(log, "new file created. header text: " + header()));
   EXPECT_FALSE(logged(log, "File exists"));
   // Nothing but the file itself is left in the folder.
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(home.documents()),
-                          std::filesystem::directory_iterator()),
-            1);
+  EXPECT_EQ(entries(home.documents()), 1);
 }
 
 TEST(SurveyDataFile, StartWithAFilePresentLeavesItUntouched) {
@@ -143,16 +112,6 @@ TEST(SurveyDataFile, RecordsAreAppendedToTheEnd) {
   EXPECT_TRUE(logged(log, "File exists, appending new text to end"));
   EXPECT_FALSE(logged(log, "File doesn't exist, write out the text"));
 
-  // The worked example, line by line.
-  EXPECT_EQ(readAll(path),
-            "First Name,Last Name,Phone,Email,Gender,Age,1)In which outdoor activities do you "
-            "participate?,2)Do you currently own Tolvik shoes or boots?,3)Do you plan on buying "
-            "new Hiking Boots in the next 6 months?,4)Do you plan on buying new trail running "
-            "shoes in the next 6 months?,\r\n"
-            "Anna,Berg,(555) 201-3344,anna.berg@example.com,F,34,\"Hiking,Camping,\",Yes,No,Yes,"
-            "\r\n"
-            "Tom,Lund,(555) 876-1200,tom@lund.example,M,52,\"Trail Running,\",No,No,No,");
-
   // A later start finds the file and changes nothing.
   EXPECT_EQ(survey::checkDataFile(questions), header() + kAnna + kTom);
   EXPECT_EQ(readAll(path), header() + kAnna + kTom);
@@ -172,9 +131,7 @@ TEST(SurveyDataFile, FileDeletedWhileRunningIsCreatedWithHeaderAndRecord) {
 
   EXPECT_EQ(readAll(path), header() + kTom);
   EXPECT_TRUE(logged(log, "File doesn't exist, write out the text"));
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(home.documents()),
-                          std::filesystem::directory_iterator()),
-            1);
+  EXPECT_EQ(entries(home.documents()), 1);
 }
 
 TEST(SurveyDataFile, FailedAppendLeavesTheFileAsItWasAndIsReported) {
@@ -231,9 +188,7 @@ TEST(SurveyDataFile, FailedCreationLeavesNoFileAndTheNextRecordCreatesIt) {
   EXPECT_FALSE(status);
   EXPECT_FALSE(std::filesystem::exists(path));
   EXPECT_TRUE(logged(log, "File doesn't exist, write out the text"));
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(home.documents()),
-                          std::filesystem::directory_iterator()),
-            0);
+  EXPECT_EQ(entries(home.documents()), 0);
 
   EXPECT_TRUE(survey::writeRecord(kAnna, path, questions));
   EXPECT_EQ(readAll(path), header() + kAnna);
