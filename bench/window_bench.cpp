@@ -16,6 +16,7 @@
 #include "app/TolvikAppDelegate.h"
 #include "kit/Application.h"
 #include "kit/ApplicationMain.h"
+#include "kit/Screen.h"
 #include "kit/TextField.h"
 #include "kit/View.h"
 
@@ -58,7 +59,8 @@ class SceneDelegate : public kit::ApplicationDelegate {
     if (!kiosk_->didFinishLaunchingWithOptions(app)) return false;
     auto counter = std::make_unique<FrameCounter>();
     counter->setCenter({384, 600});
-    kiosk_->window->addSubview(std::move(counter));
+    // Above the window, which the flip turns as a picture.
+    app.screen().alertLayer()->addSubview(std::move(counter));
     TolvikViewController* c = kiosk_->viewController.get();
     if (scene_ == Scene::FieldFocused) c->firstName->becomeFirstResponder();
     after(kSettle, [this, &app] {

@@ -31,10 +31,6 @@ double bezierY(double s) {
   return s * s * (3 - 2 * s);
 }
 
-void markNeedsDisplay() {
-  if (Application* app = Application::shared()) app->setNeedsDisplay();
-}
-
 void track(std::vector<View*>& views, View* view) {
   if (std::find(views.begin(), views.end(), view) == views.end()) views.push_back(view);
 }
@@ -161,6 +157,7 @@ void Animator::setTransition(AnimationTransition transition, View* forView, bool
   state->block->changesLook = true;
   if (slot && slot->block != state->block) slot->block->superseded = true;
   slot = std::move(state);
+  rememberArea(*forView);
   track(animatedViews_, forView);
 }
 
@@ -173,6 +170,11 @@ void Animator::commit() {
   install(pending->centers, &ViewAnimations::center, block, animatedViews_);
   install(pending->alphas, &ViewAnimations::alpha, block, animatedViews_);
   install(pending->transforms, &ViewAnimations::transform, block, animatedViews_);
+  // Where the views show now, from where they start moving.
+  for (const auto& change : pending->centers) rememberArea(*change.view);
+  for (const auto& change : pending->alphas) rememberArea(*change.view);
+  for (const auto& change : pending->transforms) rememberArea(*change.view);
+
   running_.push_back(block);
 }
 
@@ -203,8 +205,13 @@ void Animator::endFinishedBlocks() {
   });
 
   // Every ended block's views settle on their model values before any callback runs.
+  std::vector<View*> settled;
   for (View* view : animatedViews_) {
     ViewAnimations& a = *view->animations();
+    auto ends = [](const auto& animation) { return animation && animation->block->ended; };
+    if (ends(a.center) || ends(a.alpha) || ends(a.transform) || ends(a.transition)) {
+      settled.push_back(view);
+    }
     clearEnded(a.center);
     clearEnded(a.alpha);
     clearEnded(a.transform);
@@ -212,9 +219,7 @@ void Animator::endFinishedBlocks() {
   }
   std::erase_if(animatedViews_, [](View* view) { return !hasState(*view->animations()); });
   // The final values show in one more frame.
-  if (std::any_of(due.begin(), due.end(), [](const auto& block) { return block->changesLook; })) {
-    markNeedsDisplay();
-  }
+  for (View* view : settled) damageMoved(*view, hasState(*view->animations()));
 
   for (const auto& block : due) {
     if (!block->didStop) continue;
@@ -278,6 +283,43 @@ void Animator::forget(View& view) {
     }
   }
   std::erase(animatedViews_, &view);
+  std::erase_if(lastDrawn_, [&view](const auto& entry) { return entry.first == &view; });
+}
+
+void Animator::rememberArea(const View& view) {
+  for (const auto& entry : lastDrawn_) {
+    if (entry.first == &view) return;  // already moving: its last frame counts
+  }
+  lastDrawn_.emplace_back(&view, drawnArea(view));
+}
+
+void Animator::damageMoved(const View& view, bool keep) {
+  Application* app = Application::shared();
+  auto entry = std::find_if(lastDrawn_.begin(), lastDrawn_.end(),
+                            [&view](const auto& e) { return e.first == &view; });
+  Rect now = drawnArea(view);
+  if (entry != lastDrawn_.end()) {
+    if (app && !entry->second.isEmpty()) app->setNeedsDisplayInRect(entry->second);
+    if (keep) {
+      entry->second = now;
+    } else {
+      lastDrawn_.erase(entry);
+    }
+  }
+  if (app && !now.isEmpty()) app->setNeedsDisplayInRect(now);
+}
+
+void Animator::addMovingDamage() {
+  double now = clock_.now();
+  auto moving = [now](const auto& animation) {
+    return animation && animation->block->changesLook && now > animation->block->startTime();
+  };
+  for (View* view : animatedViews_) {
+    ViewAnimations& a = *view->animations();
+    if (moving(a.center) || moving(a.alpha) || moving(a.transform) || moving(a.transition)) {
+      damageMoved(*view, true);
+    }
+  }
 }
 
 }  // namespace kit

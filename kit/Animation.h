@@ -106,6 +106,9 @@ class Animator {
   double nextChangeTime(double now) const;
   // A view is going away: forget its animations.
   void forget(View& view);
+  // Damage for the next frame: where each view that moves showed in the last frame and where it
+  // shows now.
+  void addMovingDamage();
 
  private:
   struct Pending;
@@ -118,6 +121,10 @@ class Animator {
   std::vector<std::unique_ptr<Pending>> building_;
   std::vector<std::shared_ptr<AnimationBlock>> running_;
   std::vector<View*> animatedViews_;
+  // Where each animated view showed when last drawn (or when its animation was committed).
+  std::vector<std::pair<const View*, Rect>> lastDrawn_;
+  void rememberArea(const View& view);
+  void damageMoved(const View& view, bool keep);
 };
 
 }  // namespace kit

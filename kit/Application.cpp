@@ -7,6 +7,7 @@
 #include "Files.h"
 #include "Screen.h"
 #include "ScrollView.h"
+#include "View.h"
 #include "Window.h"
 
 namespace kit {
@@ -143,7 +144,7 @@ void Application::touchDown(Point screenPoint, int finger) {
   }
   TouchState* touch = state.get();
   touches_.push_back(std::move(state));
-  setNeedsDisplay();
+  redrawFor(touch->liveView());
 
   if (claimer) claimer->beginDrag(touch->touch);
   if (!touch->isHeldBack()) touch->deliver(&Responder::touchesBegan, TouchPhase::Began, now);
@@ -158,7 +159,7 @@ void Application::touchMoved(Point screenPoint, int finger) {
   touch->touch.phase = TouchPhase::Moved;
   touch->touch.locationOnScreen = screenPoint;
   touch->touch.timestamp = now;
-  setNeedsDisplay();
+  redrawFor(touch->liveView());
 
   if (!touch->claimed) {
     // The innermost scroll view that the movement drags takes the touch over from its view.
@@ -188,7 +189,7 @@ void Application::touchUp(Point screenPoint, int finger) {
   double now = clock_.now();
   touch->touch.locationOnScreen = screenPoint;
   touch->touch.timestamp = now;
-  setNeedsDisplay();
+  redrawFor(touch->liveView());
 
   // A touch held back that ends before it could become a drag is a tap on its view after all.
   if (touch->isHeldBack()) touch->deliver(&Responder::touchesBegan, TouchPhase::Began, now);
@@ -265,7 +266,19 @@ void Application::runOnce() {
   for (auto& frame : updates) {
     if (!frame.ownerAlive.expired() && frame.update(now)) frameUpdates_.push_back(std::move(frame));
   }
-  if (std::erase_if(displayTimes_, [now](double t) { return t <= now; }) > 0) setNeedsDisplay();
+  std::vector<DisplayTime> due;
+  std::erase_if(displayTimes_, [now, &due](const DisplayTime& t) {
+    if (t.time > now) return false;
+    due.push_back(t);
+    return true;
+  });
+  for (const DisplayTime& t : due) {
+    if (!t.view) {
+      setNeedsDisplay();
+    } else if (!t.viewAlive.expired()) {
+      const_cast<View*>(t.view)->setNeedsDisplay(t.rect);
+    }
+  }
 }
 
 void Application::post(std::function<void()> task) {
@@ -301,11 +314,58 @@ bool Application::waitForBackgroundWork(double timeoutSeconds) {
 }
 
 bool Application::needsDisplay() const {
-  return needsDisplay_ || animator_->isMoving(clock_.now()) || !frameUpdates_.empty();
+  return needsDisplay_ || !damage_.empty() || animator_->isMoving(clock_.now()) ||
+         !frameUpdates_.empty();
 }
 
 void Application::setNeedsDisplayAt(double time) {
-  displayTimes_.push_back(time);
+  displayTimes_.push_back({time, nullptr, {}, {}});
+}
+
+void Application::setNeedsDisplayAt(double time, const View& view, Rect rect) {
+  displayTimes_.push_back({time, &view, view.weakReference(), rect});
+}
+
+void Application::redrawFor(const View* touched) {
+  // Views whose look follows plain fields change it in answer to touches unannounced.
+  if (!touched || !touched->reportsOwnChanges()) setNeedsDisplay();
+}
+
+void Application::setNeedsDisplayInRect(Rect r) {
+  if (needsDisplay_ || r.isEmpty()) return;
+  // A rect already covered adds nothing; one that covers others replaces them; two that overlap
+  // become one when their union is smaller than the two apart. Too many, and it is the whole
+  // screen.
+  constexpr size_t kMaxRects = 16;
+  for (const Rect& d : damage_) {
+    if (d.contains(r)) return;
+  }
+  std::erase_if(damage_, [&r](const Rect& d) { return r.contains(d); });
+  for (bool joined = true; joined;) {
+    joined = false;
+    for (auto it = damage_.begin(); it != damage_.end(); ++it) {
+      Rect both = it->united(r);
+      if (it->intersects(r) && both.area() < it->area() + r.area()) {
+        r = both;
+        damage_.erase(it);
+        joined = true;
+        break;
+      }
+    }
+  }
+  damage_.push_back(r);
+  if (damage_.size() > kMaxRects) setNeedsDisplay();
+}
+
+Application::Damage Application::takeDamage() {
+  animator_->addMovingDamage();
+  // Content moving frame by frame (a scroll view's momentum) redraws the screen.
+  if (!frameUpdates_.empty()) setNeedsDisplay();
+  Damage damage;
+  damage.wholeScreen = needsDisplay_;
+  if (!needsDisplay_) damage.rects = damage_;
+  didDisplay();
+  return damage;
 }
 
 double Application::nextWakeTime() const {
@@ -318,7 +378,7 @@ double Application::nextWakeTime() const {
   }
   // Work on another thread reports through the run loop, which keeps turning until it has.
   if (backgroundWorkInFlight() > 0) wake = std::min(wake, now + kFrameInterval);
-  for (double t : displayTimes_) wake = std::min(wake, t);
+  for (const DisplayTime& t : displayTimes_) wake = std::min(wake, t.time);
   return wake;
 }
 

@@ -18,6 +18,7 @@ namespace kit {
 class Animator;
 class Screen;
 class TextField;
+class View;
 class Window;
 
 // Named thresholds of tap counting: a touch-down within this time and distance of the previous
@@ -83,11 +84,27 @@ class Application {
   // True when the screen may look different from the last frame drawn: after a change, and while
   // an animation or a frame update moves (not while an animation waits out its delay).
   bool needsDisplay() const;
+  // Damage: the whole screen must be drawn again, or only a rect of it (in screen points).
+  // Views ask through View::setNeedsDisplay, in their own coordinates.
   void setNeedsDisplay() { needsDisplay_ = true; }
+  void setNeedsDisplayInRect(Rect screenRect);
+  struct Damage {
+    bool wholeScreen = false;
+    std::vector<Rect> rects;  // screen points; none overlaps another by much
+    bool isEmpty() const { return !wholeScreen && rects.empty(); }
+  };
+  // What the next frame must draw, the areas of moving animations included; the damage is then
+  // clean. It is taken before drawing, so that damage raised while drawing is not lost.
+  Damage takeDamage();
   // The screen will change by itself at clock time `time` (a caret blink): the run loop wakes
   // then and the frame is drawn again.
   void setNeedsDisplayAt(double time);
-  void didDisplay() { needsDisplay_ = false; }
+  // Only `rect` of `view` (in its coordinates) changes at `time`, if the view still exists.
+  void setNeedsDisplayAt(double time, const View& view, Rect rect);
+  void didDisplay() {
+    needsDisplay_ = false;
+    damage_.clear();
+  }
   // The earliest clock time at which something changes by itself (an animation starting to move
   // or ending, a caret blink, a queued task, a touch held back by a scroll view): now while an
   // animation or a frame update moves, infinity when nothing will. The SDL loop sleeps until
@@ -106,6 +123,7 @@ class Application {
 
  private:
   struct TouchState;
+  void redrawFor(const View* touched);
   Clock& clock_;
   std::unique_ptr<ApplicationDelegate> delegate_;
   std::unique_ptr<Screen> screen_;
@@ -114,7 +132,14 @@ class Application {
   TextField* firstResponder_ = nullptr;
   InterfaceOrientation orientation_ = InterfaceOrientation::Portrait;
   bool needsDisplay_ = true;
-  std::vector<double> displayTimes_;  // from setNeedsDisplayAt, not yet reached
+  std::vector<Rect> damage_;
+  struct DisplayTime {
+    double time;
+    const View* view;  // nullptr: the whole screen
+    std::weak_ptr<const void> viewAlive;
+    Rect rect;
+  };
+  std::vector<DisplayTime> displayTimes_;  // from setNeedsDisplayAt, not yet reached
   std::vector<std::function<void()>> tasks_;
   struct FrameUpdate;
   void deliverHeldBackTouches();

@@ -216,6 +216,7 @@ Rect Keyboard::frameOfKey(const std::string& label) {
 }
 
 void Keyboard::layOut() {
+  setNeedsDisplay();
   keys_.clear();
   pressed_ = -1;
   double rowHeight = (kKeyboardHeight - kTopPadding - kBottomPadding - 3 * kKeyGapY) / 4;
@@ -308,21 +309,27 @@ int Keyboard::keyAt(Point p) const {
   return -1;
 }
 
+void Keyboard::setPressed(int key) {
+  if (key == pressed_) return;
+  // Only the two keys change, each with its shadow.
+  for (int changed : {pressed_, key}) {
+    if (changed >= 0) setNeedsDisplay(keys_[static_cast<size_t>(changed)].frame.insetBy(-3, -3));
+  }
+  pressed_ = key;
+}
+
 void Keyboard::touchesBegan(const TouchSet& touches, const Event*) {
-  if (const Touch* touch = touches.anyObject()) pressed_ = keyAt(touch->locationInView(this));
-  Application::shared()->setNeedsDisplay();
+  if (const Touch* touch = touches.anyObject()) setPressed(keyAt(touch->locationInView(this)));
 }
 
 void Keyboard::touchesMoved(const TouchSet& touches, const Event*) {
-  if (const Touch* touch = touches.anyObject()) pressed_ = keyAt(touch->locationInView(this));
-  Application::shared()->setNeedsDisplay();
+  if (const Touch* touch = touches.anyObject()) setPressed(keyAt(touch->locationInView(this)));
 }
 
 void Keyboard::touchesEnded(const TouchSet& touches, const Event*) {
   const Touch* touch = touches.anyObject();
   int lifted = touch ? keyAt(touch->locationInView(this)) : -1;
-  pressed_ = -1;
-  Application::shared()->setNeedsDisplay();
+  setPressed(-1);
   if (lifted >= 0 && showing_) press(keys_[static_cast<size_t>(lifted)]);
 }
 
@@ -362,7 +369,11 @@ void Keyboard::press(const Key& pressedKey) {
       if (field) field->resignFirstResponder();
       break;
   }
-  app->setNeedsDisplay();
+  refreshCaps();
+}
+
+void Keyboard::refreshCaps() {
+  if (isShifted() != drawnShifted_) setNeedsDisplay();
 }
 
 void Keyboard::draw(cairo_t* cr) const {
@@ -377,6 +388,7 @@ void Keyboard::draw(cairo_t* cr) const {
   const Color dark = Color::rgba(0.1, 0.1, 0.12);
   const Color white = Color::white();
   bool shifted = isShifted();
+  drawnShifted_ = shifted;
   bool pad = type_ == KeyboardType::NumberPad;
   for (size_t i = 0; i < keys_.size(); ++i) {
     const Key& key = keys_[i];

@@ -47,6 +47,9 @@ class Keyboard : public View {
   void touchesMoved(const TouchSet& touches, const Event* withEvent) override;
   void touchesEnded(const TouchSet& touches, const Event* withEvent) override;
   void draw(cairo_t* cr) const override;
+  bool reportsOwnChanges() const override { return true; }
+  // The field's text or focus changed: the caps are drawn again if the shift state moved.
+  void refreshCaps();
 
   enum class KeyKind { Character, Shift, Backspace, Return, Space, Symbols, Letters, Hide };
   struct Key {
@@ -60,6 +63,7 @@ class Keyboard : public View {
   enum class Page { Letters, Symbols };
   void layOut();
   int keyAt(Point p) const;
+  void setPressed(int key);
   void press(const Key& key);
 
   KeyboardType type_ = KeyboardType::Default;
@@ -67,6 +71,7 @@ class Keyboard : public View {
   bool showing_ = false;
   bool shift_ = false;
   int pressed_ = -1;
+  mutable bool drawnShifted_ = false;  // the caps in the last frame
   std::vector<Key> keys_;
 };
 

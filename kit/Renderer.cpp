@@ -139,6 +139,40 @@ class Painter {
     return found;
   }
 
+  // See drawnArea.
+  Rect areaOf(const View& view, const Rect* part) const {
+    Application* app = Application::shared();
+    if (!app) return {};
+    const Screen& screen = app->screen();
+    std::vector<const View*> chain;
+    const View* v = &view;
+    for (; v && v != &screen; v = v->superview()) chain.push_back(v);
+    if (!v || screen.isHidden()) return {};
+    cairo_matrix_t toScreen;
+    cairo_matrix_init_identity(&toScreen);
+    for (const View* link : chain) {
+      if (!isShown(*link)) return {};
+      cairo_matrix_t m = placement(*link);
+      cairo_matrix_multiply(&toScreen, &toScreen, &m);
+    }
+    Box box;
+    if (part) {
+      for (double x : {part->minX(), part->maxX()}) {
+        for (double y : {part->minY(), part->maxY()}) {
+          double sx = x, sy = y;
+          cairo_matrix_transform_point(&toScreen, &sx, &sy);
+          box.add(sx, sy);
+        }
+      }
+    } else {
+      addExtents(view, toScreen, box);
+    }
+    if (box.empty()) return {};
+    constexpr double kMargin = 2;
+    double x0 = std::floor(box.x0) - kMargin, y0 = std::floor(box.y0) - kMargin;
+    return {{x0, y0}, {std::ceil(box.x1) + kMargin - x0, std::ceil(box.y1) + kMargin - y0}};
+  }
+
   // Draws `view` placed in its superview's coordinates: presentation centre, transform and alpha.
   void drawPlaced(cairo_t* cr, const View& view) const {
     if (!isShown(view)) return;
@@ -336,6 +370,14 @@ Picture takePicture(const View& view, double scale, Look look,
 
 }  // namespace
 
+Rect drawnArea(const View& view) {
+  return Painter(currentTime()).areaOf(view, nullptr);
+}
+
+Rect drawnArea(const View& view, Rect part) {
+  return Painter(currentTime()).areaOf(view, &part);
+}
+
 void SurfaceDeleter::operator()(cairo_surface_t* surface) const {
   cairo_surface_destroy(surface);
 }
@@ -358,8 +400,32 @@ void Renderer::setStatusBarTime(std::function<std::string()> timeText) {
   timeText_ = timeText ? std::move(timeText) : localTimeText;
 }
 
-void Renderer::renderScreen(const Screen& screen) {
+std::vector<Rect> Renderer::renderScreen(const Screen& screen, const std::vector<Rect>* damage) {
   cairo_t* cr = cairo_create(surface_.get());
+  std::vector<Rect> drawn;
+  const int width = pixelWidth(), height = pixelHeight();
+  bool statusBar = true;
+  if (damage) {
+    // Only the damaged pixels, rounded outwards, are drawn; the rest keeps the last frame.
+    statusBar = false;
+    for (const Rect& r : *damage) {
+      int x0 = std::max(0, static_cast<int>(std::floor(r.minX() * scale_)));
+      int y0 = std::max(0, static_cast<int>(std::floor(r.minY() * scale_)));
+      int x1 = std::min(width, static_cast<int>(std::ceil(r.maxX() * scale_)));
+      int y1 = std::min(height, static_cast<int>(std::ceil(r.maxY() * scale_)));
+      if (x1 <= x0 || y1 <= y0) continue;
+      drawn.push_back({{double(x0), double(y0)}, {double(x1 - x0), double(y1 - y0)}});
+      cairo_rectangle(cr, x0, y0, x1 - x0, y1 - y0);
+      statusBar = statusBar || r.minY() < kStatusBarHeight;
+    }
+    if (drawn.empty()) {
+      cairo_destroy(cr);
+      return drawn;
+    }
+    cairo_clip(cr);
+  } else {
+    drawn.push_back({{0, 0}, {double(width), double(height)}});
+  }
   Painter painter(currentTime());
   std::vector<const View*> path;
   const View* occluder = screen.isHidden() ? nullptr : painter.findOccluder(screen, {0, 0}, path);
@@ -376,9 +442,10 @@ void Renderer::renderScreen(const Screen& screen) {
   cairo_scale(cr, scale_, scale_);
   // The screen fills the surface wherever its own centre is set.
   if (!screen.isHidden()) painter.drawBody(cr, screen);
-  drawStatusBar(cr);
+  if (statusBar) drawStatusBar(cr);
   cairo_destroy(cr);
   cairo_surface_flush(surface_.get());
+  return drawn;
 }
 
 void Renderer::drawStatusBar(cairo_t* cr) const {

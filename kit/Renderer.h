@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "Color.h"
 #include "Geometry.h"
@@ -41,7 +42,9 @@ class Renderer {
   Renderer& operator=(const Renderer&) = delete;
 
   double scale() const { return scale_; }
-  void renderScreen(const Screen& screen);
+  // Draws the whole screen, or only the rects of `damage` (screen points) over the last frame.
+  // Returns the device pixels drawn, as rects.
+  std::vector<Rect> renderScreen(const Screen& screen, const std::vector<Rect>* damage = nullptr);
   // Pixels of the last frame: premultiplied ARGB32 in native byte order, `stride` bytes a row.
   const uint8_t* pixels() const;
   int pixelWidth() const;
@@ -67,6 +70,12 @@ class Renderer {
   SurfaceHandle surface_;
   std::function<std::string()> timeText_;
 };
+
+// Where `view` and its subtree show on the screen now, with presentation values and a margin for
+// anti-aliasing and shadows, or where its rect `part` (in its coordinates) shows; empty when it
+// is not on the screen or does not show.
+Rect drawnArea(const View& view);
+Rect drawnArea(const View& view, Rect part);
 
 // The scale at which transition snapshots and cached pictures are made; the backend sets it.
 double currentRenderScale();

@@ -109,13 +109,15 @@ double now() {
   return app ? app->clock().now() : 0;
 }
 
-void markNeedsDisplay() {
-  if (Application* app = Application::shared()) app->setNeedsDisplay();
-}
-
 }  // namespace
 
 TextField::TextField(Size size) : Control(size) {}
+
+void TextField::changed() {
+  setNeedsDisplay();
+  // The keyboard's caps follow the field (a capital wanted after a space, say).
+  if (Keyboard* keyboard = Keyboard::existing()) keyboard->refreshCaps();
+}
 
 TextField::TextField(Size size, LineBreaks lineBreaks) : Control(size), buffer_(lineBreaks) {}
 
@@ -144,7 +146,7 @@ void TextField::setText(const std::string& text) {
   revealUntil_ = -1;
   buffer_.setText(text);
   scrollToCaret();
-  markNeedsDisplay();
+  changed();
 }
 
 bool TextField::isFirstResponder() const {
@@ -170,7 +172,7 @@ bool TextField::becomeFirstResponder() {
   if (app->firstResponder() == this) {
     NotificationCenter::defaultCenter().postNotificationName(KeyboardWillShowNotification, nullptr);
   }
-  markNeedsDisplay();
+  changed();
   return true;
 }
 
@@ -190,7 +192,7 @@ void TextField::endEditing() {
   revealUntil_ = -1;
   scrollAnchor_ = 0;
   scrollX_ = 0;
-  markNeedsDisplay();
+  changed();
   sendActionsForControlEvents(ControlEvent::EditingDidEnd);
 }
 
@@ -247,7 +249,7 @@ bool TextField::replace(Range range, const std::string& replacement) {
   buffer_.replace(range, replacement);
   restartBlink();
   scrollToCaret();
-  markNeedsDisplay();
+  changed();
   sendActionsForControlEvents(ControlEvent::EditingChanged);
   return true;
 }
@@ -257,7 +259,7 @@ void TextField::setCaretPosition(size_t position) {
   buffer_.setCaret(keepsCaretAtEnd ? buffer_.length() : position);
   restartBlink();
   scrollToCaret();
-  markNeedsDisplay();
+  changed();
 }
 
 bool TextField::capitalizesNextCharacter() const {
@@ -407,9 +409,10 @@ void TextField::draw(cairo_t* cr) const {
     if (caretX > rect.maxX() - kCaretWidth) caretX = rect.maxX() - kCaretWidth;
   }
   if (isFirstResponder()) {
+    double height = std::min(textSize("", font).height, box.size.height - 4);
+    caretRect_ = {{std::round(caretX), (box.size.height - height) / 2}, {kCaretWidth, height}};
     if (isCaretVisible()) {
-      double height = std::min(textSize("", font).height, box.size.height - 4);
-      cairo_rectangle(cr, std::round(caretX), (box.size.height - height) / 2, kCaretWidth, height);
+      cairo_rectangle(cr, caretRect_.minX(), caretRect_.minY(), kCaretWidth, height);
       cairo_set_source_rgba(cr, kCaretColor.r, kCaretColor.g, kCaretColor.b, kCaretColor.a);
       cairo_fill(cr);
     }
@@ -423,7 +426,8 @@ void TextField::scheduleCaretBlink() const {
   double next = caretEpoch_ + (std::floor(elapsed / kCaretBlinkInterval) + 1) * kCaretBlinkInterval;
   if (next != blinkRedraw_) {
     blinkRedraw_ = next;
-    Application::shared()->setNeedsDisplayAt(next);
+    // Only the caret's few pixels change, where it was last drawn.
+    Application::shared()->setNeedsDisplayAt(next, *this, caretRect_);
   }
 }
 

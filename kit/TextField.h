@@ -118,6 +118,8 @@ class TextField : public Control {
   // caret position before character `scrollAnchor_`.
   size_t scrollAnchor_ = 0;
   double scrollX_ = 0;
+  void changed();
+  mutable Rect caretRect_;           // where the caret was last drawn
   mutable double blinkRedraw_ = -1;  // the caret's next change, already asked to be drawn
 };
 

@@ -6,6 +6,7 @@
 
 #include "Animation.h"
 #include "Application.h"
+#include "Renderer.h"
 
 namespace kit {
 
@@ -13,6 +14,11 @@ namespace {
 
 void markNeedsDisplay() {
   if (Application* app = Application::shared()) app->setNeedsDisplay();
+}
+
+void damage(Rect screenRect) {
+  Application* app = Application::shared();
+  if (app && !screenRect.isEmpty()) app->setNeedsDisplayInRect(screenRect);
 }
 
 // The animator while a block is being built, else nullptr (setters then act at once).
@@ -81,7 +87,7 @@ void View::addSubview(View* child) {
   if (child->superview_ == this) {
     subviews_.erase(std::find(subviews_.begin(), subviews_.end(), child));
     subviews_.push_back(child);
-    markNeedsDisplay();
+    damage(drawnArea(*child));
     return;
   }
   if (std::unique_ptr<View> owned = child->detachFromSuperview())
@@ -92,12 +98,13 @@ void View::addSubview(View* child) {
 void View::attach(View* child) {
   child->superview_ = this;
   subviews_.push_back(child);
-  markNeedsDisplay();
+  damage(drawnArea(*child));
 }
 
 std::unique_ptr<View> View::detachFromSuperview() {
   View* parent = superview_;
   if (!parent) return nullptr;
+  damage(drawnArea(*this));
   auto& siblings = parent->subviews_;
   siblings.erase(std::remove(siblings.begin(), siblings.end(), this), siblings.end());
   superview_ = nullptr;
@@ -108,7 +115,6 @@ std::unique_ptr<View> View::detachFromSuperview() {
     self = std::move(*owned);
     parent->owned_.erase(owned);
   }
-  markNeedsDisplay();
   return self;
 }
 
@@ -135,43 +141,62 @@ void View::setFrame(Rect frame) {
 
 void View::setCenter(Point center) {
   Point from = presentationCenter();
+  Animator* animator = buildingAnimator();
+  Rect before = animator ? Rect{} : drawnArea(*this);
   center_ = center;
-  if (Animator* animator = buildingAnimator()) {
+  if (animator) {
     // Inside a block the picture changes only once the block starts moving.
     animator->animateCenter(*this, from, center);
     return;
   }
   if (animations_) cancel(animations_->center);
-  markNeedsDisplay();
+  damage(before);
+  damage(drawnArea(*this));
 }
 
 void View::setTransform(const Transform& transform) {
   Transform from = presentationTransform();
+  Animator* animator = buildingAnimator();
+  Rect before = animator ? Rect{} : drawnArea(*this);
   transform_ = transform;
-  if (Animator* animator = buildingAnimator()) {
+  if (animator) {
     animator->animateTransform(*this, from, transform);
     return;
   }
   if (animations_) cancel(animations_->transform);
-  markNeedsDisplay();
+  damage(before);
+  damage(drawnArea(*this));
 }
 
 void View::setAlpha(double alpha) {
   alpha = std::clamp(alpha, 0.0, 1.0);
   double from = presentationAlpha();
+  Animator* animator = buildingAnimator();
+  Rect before = animator ? Rect{} : drawnArea(*this);
   alpha_ = alpha;
-  if (Animator* animator = buildingAnimator()) {
+  if (animator) {
     animator->animateAlpha(*this, from, alpha);
     return;
   }
   if (animations_) cancel(animations_->alpha);
-  markNeedsDisplay();
+  damage(before);
+  damage(drawnArea(*this));
 }
 
 void View::setHidden(bool hidden) {
   if (hidden_ == hidden) return;
+  // The area is where the view shows: before it hides, after it shows.
+  if (hidden) damage(drawnArea(*this));
   hidden_ = hidden;
-  markNeedsDisplay();
+  if (!hidden) damage(drawnArea(*this));
+}
+
+void View::setNeedsDisplay() {
+  setNeedsDisplay(bounds());
+}
+
+void View::setNeedsDisplay(Rect rect) {
+  damage(drawnArea(*this, rect));
 }
 
 Point View::presentationCenter() const {

@@ -93,6 +93,13 @@ class View : public Responder {
   // Content drawn under the children, in this view's coordinates, with alpha and transform already
   // applied. The default fills the background colour.
   virtual void draw(cairo_t* cr) const;
+  // Asks for the view's content (or its `rect`, in its coordinates) to be drawn again in the next
+  // frame. Views whose look follows plain fields rely on the touch that changed them instead.
+  void setNeedsDisplay();
+  void setNeedsDisplay(Rect rect);
+  // True for views that ask for every change of their look themselves, so that touches on them
+  // need not redraw the whole screen.
+  virtual bool reportsOwnChanges() const { return false; }
 
   int tag = 0;
   bool userInteractionEnabled = true;

@@ -12,6 +12,7 @@
 
 #include "kit/Application.h"
 #include "kit/Clock.h"
+#include "kit/Screen.h"
 #include "kit/View.h"
 
 using namespace kit;
@@ -226,6 +227,7 @@ TEST_F(AnimationTest, GoneDelegatesAndViewsAreSkippedSafely) {
 
 TEST_F(AnimationTest, FramesAreDueOnlyWhileSomethingMoves) {
   View view({10, 10});
+  app.screen().windowLayer()->addSubview(&view);
   app.didDisplay();
   // A fade after a delay: committing it changes nothing on screen, nor does waiting the delay
   // out; the loop sleeps until the fade starts.

@@ -200,13 +200,21 @@ class SdlHost {
     textInputOn_ = false;
   }
 
-  // Draws the screen when it changed, and shows it letterboxed in the window.
+  // Draws what changed on the screen, and hands only those pixels to the window (all of it, bars
+  // included, when the window lost its contents).
   void display(bool render) {
+    std::vector<Rect> drawn;
     if (render) {
-      kitRenderer_->renderScreen(app_.screen());
-      app_.didDisplay();
+      Application::Damage damage = app_.takeDamage();
+      if (!damage.isEmpty()) {
+        drawn =
+            kitRenderer_->renderScreen(app_.screen(), damage.wholeScreen ? nullptr : &damage.rects);
+      }
     }
-    if (!render && !wholeWindow_) return;
+    if (wholeWindow_) {
+      drawn = {{{0, 0}, {double(kitRenderer_->pixelWidth()), double(kitRenderer_->pixelHeight())}}};
+    }
+    if (drawn.empty()) return;
     if (!surface_) surface_ = SDL_GetWindowSurface(window_);
     if (!surface_) {
       log("cannot draw into the window: %s", SDL_GetError());
@@ -214,23 +222,42 @@ class SdlHost {
       return;
     }
     Letterbox box = letterbox();
-    int x = static_cast<int>(std::lround(box.x)), y = static_cast<int>(std::lround(box.y));
-    int width = std::min(kitRenderer_->pixelWidth(), surface_->w - x);
-    int height = std::min(kitRenderer_->pixelHeight(), surface_->h - y);
-    if (width <= 0 || height <= 0) return;
+    int left = static_cast<int>(std::lround(box.x)), top = static_cast<int>(std::lround(box.y));
+    int frameWidth = kitRenderer_->pixelWidth(), frameHeight = kitRenderer_->pixelHeight();
+    std::vector<SDL_Rect> shown;
     SDL_LockSurface(surface_);
     if (wholeWindow_) SDL_FillRect(surface_, nullptr, SDL_MapRGB(surface_->format, 0, 0, 0));
-    const uint8_t* from = kitRenderer_->pixels();
-    if (box.upsideDown) {
-      // The last row and column come first.
-      from += static_cast<size_t>(kitRenderer_->pixelHeight() - height) * kitRenderer_->stride() +
-              static_cast<size_t>(kitRenderer_->pixelWidth() - width) * 4;
+    for (const Rect& r : drawn) {
+      int x = static_cast<int>(r.minX()), y = static_cast<int>(r.minY());
+      int width = static_cast<int>(r.size.width), height = static_cast<int>(r.size.height);
+      // Upside down, the frame's pixel (x, y) lands at (frameWidth - 1 - x, frameHeight - 1 - y).
+      int targetX = left + (box.upsideDown ? frameWidth - x - width : x);
+      int targetY = top + (box.upsideDown ? frameHeight - y - height : y);
+      // Within the window.
+      int cutLeft = std::max(0, -targetX), cutTop = std::max(0, -targetY);
+      int cutRight = std::max(0, targetX + width - surface_->w);
+      int cutBottom = std::max(0, targetY + height - surface_->h);
+      width -= cutLeft + cutRight;
+      height -= cutTop + cutBottom;
+      if (width <= 0 || height <= 0) continue;
+      targetX += cutLeft;
+      targetY += cutTop;
+      // The source block: what lands in the kept part of the target.
+      int sourceX = box.upsideDown ? x + cutRight : x + cutLeft;
+      int sourceY = box.upsideDown ? y + cutBottom : y + cutTop;
+      const uint8_t* from = kitRenderer_->pixels() +
+                            static_cast<size_t>(sourceY) * kitRenderer_->stride() +
+                            static_cast<size_t>(sourceX) * 4;
+      copyRows(from, kitRenderer_->stride(), surface_, targetX, targetY, width, height,
+               box.upsideDown, scratch_);
+      shown.push_back({targetX, targetY, width, height});
     }
-    copyRows(from, kitRenderer_->stride(), surface_, x, y, width, height, box.upsideDown, scratch_);
     SDL_UnlockSurface(surface_);
-    SDL_Rect shown{x, y, width, height};
-    if (wholeWindow_) shown = {0, 0, surface_->w, surface_->h};
-    if (SDL_UpdateWindowSurfaceRects(window_, &shown, 1) != 0) surface_ = nullptr;
+    if (wholeWindow_) shown = {{0, 0, surface_->w, surface_->h}};
+    if (!shown.empty() &&
+        SDL_UpdateWindowSurfaceRects(window_, shown.data(), static_cast<int>(shown.size())) != 0) {
+      surface_ = nullptr;
+    }
     wholeWindow_ = false;
   }
 
@@ -365,11 +392,11 @@ int runLoop(Application& app, SdlHost& host) {
     host.updateTextInput();
 
     double now = app.clock().now();
-    bool render = app.needsDisplay();
     if (now >= minuteTurns) {
-      render = true;
+      app.setNeedsDisplayInRect({{0, 0}, {kScreenWidth, kStatusBarHeight}});
       minuteTurns = now + secondsToNextMinute();
     }
+    bool render = app.needsDisplay();
     if (render && pacer.isDue(now)) {
       host.display(true);
       pacer.framed(now);
