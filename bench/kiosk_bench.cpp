@@ -29,28 +29,34 @@ const survey::ContactTexts kContact{"Anna", "Berg", "(555) 201-3344", "anna.berg
 const std::vector<bool> kAnswers{false, true,  false, false, false, true,
                                  true,  false, false, true,  true,  false};
 
-// Process start to the first frame drawn: the replay tool starts the kiosk headless, draws one
-// frame and exits.
+// Process start to the first frame drawn: this program started again with --first-frame
+// launches the kiosk headless, draws one frame (not written anywhere) and exits.
+int firstFrame() {
+  kit::Headless headless;
+  if (!headless.launch(loadMainInterface())) return 1;
+  return headless.shot("") ? 0 : 1;
+}
+
+std::string gProgram;
+
 void BM_StartupToFirstFrame(benchmark::State& state) {
   BenchHome home;
-  std::string script = home.path + "/first-frame.txt";
-  std::ofstream(script) << "shot " << home.path << "/first-frame.png\n";
-  std::string tool = std::string(TOLVIK_BENCH_BUILD_DIR) + "/tolvik-replay";
+  std::string flag = "--first-frame";
   for (auto _ : state) {
-    char* argv[] = {tool.data(), script.data(), nullptr};
+    char* argv[] = {gProgram.data(), flag.data(), nullptr};
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
     pid_t pid = 0;
-    if (posix_spawn(&pid, tool.c_str(), &actions, nullptr, argv, environ) != 0) {
-      state.SkipWithError("cannot start tolvik-replay");
+    if (posix_spawn(&pid, gProgram.c_str(), &actions, nullptr, argv, environ) != 0) {
+      state.SkipWithError("cannot start the benchmark program again");
       break;
     }
     posix_spawn_file_actions_destroy(&actions);
     int status = 0;
     waitpid(pid, &status, 0);
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-      state.SkipWithError("tolvik-replay failed");
+      state.SkipWithError("the first frame was not drawn");
       break;
     }
   }
@@ -133,4 +139,14 @@ BENCHMARK(BM_BareWriteAndFsync)->Unit(benchmark::kMicrosecond)->Iterations(200);
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+  if (argc == 2 && std::string(argv[1]) == "--first-frame") return firstFrame();
+  gProgram = "/proc/self/exe";
+  char path[4096];
+  ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
+  if (length > 0) gProgram.assign(path, static_cast<size_t>(length));
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

@@ -64,6 +64,12 @@ cairo_surface_t* surfaceFromPixbuf(const GdkPixbuf* pixbuf) {
 
 cairo_surface_t* loadSurface(const std::string& path) {
   if (!fileExists(path)) return nullptr;
+  // PNG files decode straight into premultiplied pixels through Cairo.
+  if (path.size() > 4 && path.compare(path.size() - 4, 4, ".png") == 0) {
+    cairo_surface_t* surface = cairo_image_surface_create_from_png(path.c_str());
+    if (cairo_surface_status(surface) == CAIRO_STATUS_SUCCESS) return surface;
+    cairo_surface_destroy(surface);
+  }
   GError* error = nullptr;
   GdkPixbuf* decoded = gdk_pixbuf_new_from_file(path.c_str(), &error);
   if (!decoded) {
@@ -90,18 +96,23 @@ std::string doubleDensityName(const std::string& name) {
   return name.substr(0, dot) + "@2x" + name.substr(dot);
 }
 
+// The picture at `path` if its header names a size; decoded later.
+std::shared_ptr<const Image> find(const std::string& path, double scale) {
+  if (!fileExists(path)) return nullptr;
+  int width = 0, height = 0;
+  if (!gdk_pixbuf_get_file_info(path.c_str(), &width, &height) || width <= 0 || height <= 0) {
+    return nullptr;
+  }
+  return std::make_shared<const Image>(path, Size{double(width), double(height)}, scale);
+}
+
 std::shared_ptr<const Image> load(const std::string& name, bool preferDoubleDensity) {
   const std::string& directory = cache().directory;
   std::string prefix = directory.empty() ? std::string() : directory + "/";
   if (preferDoubleDensity) {
-    if (cairo_surface_t* surface = loadSurface(prefix + doubleDensityName(name))) {
-      return std::make_shared<const Image>(surface, 2.0);
-    }
+    if (auto image = find(prefix + doubleDensityName(name), 2.0)) return image;
   }
-  if (cairo_surface_t* surface = loadSurface(prefix + name)) {
-    return std::make_shared<const Image>(surface, 1.0);
-  }
-  return nullptr;
+  return find(prefix + name, 1.0);
 }
 
 }  // namespace
@@ -133,7 +144,29 @@ void Image::clearCache() {
   cache().reportedMissing.clear();
 }
 
-Image::Image(cairo_surface_t* surface, double scale) : surface_(surface), scale_(scale) {}
+Image::Image(cairo_surface_t* surface, double scale) : surface_(surface), scale_(scale) {
+  if (surface_) {
+    pixelSize_ = {double(cairo_image_surface_get_width(surface_)),
+                  double(cairo_image_surface_get_height(surface_))};
+  }
+}
+
+Image::Image(std::string path, Size pixelSize, double scale)
+    : path_(std::move(path)), pixelSize_(pixelSize), scale_(scale) {}
+
+cairo_surface_t* Image::surface() const {
+  if (!path_.empty()) {
+    surface_ = loadSurface(path_);
+    // A file whose pixels turn out other than its header said is not drawn stretched.
+    if (surface_ && (cairo_image_surface_get_width(surface_) != pixelSize_.width ||
+                     cairo_image_surface_get_height(surface_) != pixelSize_.height)) {
+      cairo_surface_destroy(surface_);
+      surface_ = nullptr;
+    }
+    path_.clear();
+  }
+  return surface_;
+}
 
 Image::~Image() {
   if (surface_) cairo_surface_destroy(surface_);
@@ -141,7 +174,7 @@ Image::~Image() {
 }
 
 cairo_surface_t* Image::surfaceOfPixelSize(int width, int height) const {
-  if (!surface_ || width <= 0 || height <= 0) return nullptr;
+  if (!surface() || width <= 0 || height <= 0) return nullptr;
   int ownWidth = cairo_image_surface_get_width(surface_);
   int ownHeight = cairo_image_surface_get_height(surface_);
   if (width == ownWidth && height == ownHeight) return surface_;
@@ -173,9 +206,7 @@ cairo_surface_t* Image::surfaceOfPixelSize(int width, int height) const {
 }
 
 Size Image::size() const {
-  if (!surface_) return {};
-  return {cairo_image_surface_get_width(surface_) / scale_,
-          cairo_image_surface_get_height(surface_) / scale_};
+  return {pixelSize_.width / scale_, pixelSize_.height / scale_};
 }
 
 }  // namespace kit
