@@ -29,8 +29,7 @@ TEST(Gallery, RunsItsTourHeadlessAndSwitchesPages) {
   }
   std::string log;
   for (int scale : {1, 2}) {
-    std::string out = testing_support::outputDirectory() + "/gallery-" + std::to_string(scale);
-    std::filesystem::create_directories(out);
+    std::string out = testing_support::outputDirectory("gallery-" + std::to_string(scale));
     ASSERT_EQ(runGallery(TOLVIK_SOURCE_DIR "/tools/gallery/tour.txt", out, scale, &log), 0) << log;
     EXPECT_EQ(testing_support::pngSize(out + "/gallery-transitions-1.png"),
               std::make_pair(768 * scale, 1024 * scale));
@@ -58,8 +57,7 @@ TEST(Gallery, RunsItsTourHeadlessAndSwitchesPages) {
   }
 
   // The page buttons in the bar, and a script line the gallery does not know.
-  std::string out = testing_support::outputDirectory() + "/gallery-pages";
-  std::filesystem::create_directories(out);
+  std::string out = testing_support::outputDirectory("gallery-pages");
   testing_support::writeAll(out + "/pages.txt",
                             "shot first.png\ntap 384 996\nwait 0.2\nshot second.png\npage 1\n"
                             "shot again.png\n");

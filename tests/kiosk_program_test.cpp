@@ -207,18 +207,3 @@ TEST(KioskProgram, WholeFormFitsABareSmallXServer) {
       << readAll(data) << readAll(log);
   EXPECT_EQ(kiosk.stop(), 0) << readAll(log);
 }
-
-TEST(KioskProgram, DataGoesToTheDocumentsFolderTheUserDirsName) {
-  testing_support::TempHome home;
-  std::filesystem::create_directories(home.path() + "/.config");
-  testing_support::writeAll(home.path() + "/.config/user-dirs.dirs",
-                            "# written by xdg-user-dirs-update\n"
-                            "XDG_DOCUMENTS_DIR=\"$HOME/Dokumente\"\n");
-  std::string status = run("cd " + home.path() + " && HOME=" + home.path() +
-                           " XDG_CONFIG_HOME= " TOLVIK_BUILD_DIR "/tolvik-replay " TOLVIK_SOURCE_DIR
-                           "/tests/scripts/two_visitors.txt 2>replay.log; echo $?");
-  EXPECT_EQ(status, "0\n") << readAll(home.path() + "/replay.log");
-  EXPECT_NE(readAll(home.path() + "/Dokumente/TolvikData.txt").find("\r\nAnna,Berg,"),
-            std::string::npos);
-  EXPECT_FALSE(std::filesystem::exists(home.documents()));
-}

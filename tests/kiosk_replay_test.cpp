@@ -8,18 +8,22 @@
 
 #include "support/MailSupport.h"
 #include "support/TestSupport.h"
+#include "survey/Tables.h"
 
 namespace {
 
-// Runs tolvik-replay on a script with HOME set to `home`, in `workdir`; returns its exit status.
-int replay(const std::string& script, const std::string& home, const std::string& workdir,
-           std::string* log) {
-  std::string logFile = workdir + "/replay.log";
-  std::string command = "cd '" + workdir + "' && HOME='" + home + "' '" + TOLVIK_BUILD_DIR +
-                        "/tolvik-replay' '" + TOLVIK_SOURCE_DIR + "/tests/scripts/" + script +
-                        "' 2>'" + logFile + "'";
+// Runs tolvik-replay on a script (of tests/scripts unless a full path) with HOME set to `home`
+// (its own settings only), in the output folder `out` (the script's name unless given); returns
+// its exit status.
+int replay(const std::string& script, const std::string& home, std::string* log,
+           std::string out = "") {
+  out = testing_support::outputDirectory(out.empty() ? script.substr(0, script.find('.')) : out);
+  std::string command = "cd '" + out + "' && HOME='" + home + "' XDG_CONFIG_HOME= '" +
+                        TOLVIK_BUILD_DIR + "/tolvik-replay' '" +
+                        (script[0] == '/' ? "" : TOLVIK_SOURCE_DIR "/tests/scripts/") + script +
+                        "' 2>replay.log";
   int status = std::system(command.c_str());
-  *log = testing_support::readAll(logFile);
+  *log = testing_support::readAll(out + "/replay.log");
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
@@ -27,19 +31,22 @@ int replay(const std::string& script, const std::string& home, const std::string
 
 TEST(KioskReplay, TwoVisitorsSessionsProduceTheDataFileByteForByte) {
   testing_support::TempHome home;
-  std::string out = testing_support::outputDirectory() + "/two_visitors";
-  std::filesystem::create_directories(out);
+  // The data goes to the Documents folder named in the user's XDG user-dirs file.
+  std::filesystem::create_directories(home.path() + "/.config");
+  testing_support::writeAll(home.path() + "/.config/user-dirs.dirs",
+                            "# written by xdg-user-dirs-update\n"
+                            "XDG_DOCUMENTS_DIR=\"$HOME/Dokumente\"\n");
+  std::string out = testing_support::outputDirectory("two_visitors");
   std::string log;
-  ASSERT_EQ(replay("two_visitors.txt", home.path(), out, &log), 0) << log;
+  ASSERT_EQ(replay("two_visitors.txt", home.path(), &log), 0) << log;
 
+  // The header's bytes are pinned in the record tests.
   std::string expected =
-      "First Name,Last Name,Phone,Email,Gender,Age,1)In which outdoor activities do you "
-      "participate?,2)Do you currently own Tolvik shoes or boots?,3)Do you plan on buying new "
-      "Hiking Boots in the next 6 months?,4)Do you plan on buying new trail running shoes in the "
-      "next 6 months?,"
+      survey::headerLine(survey::questionTexts()) +
       "\r\nAnna,Berg,(555) 201-3344,anna.berg@example.com,F,34,\"Hiking,Camping,\",Yes,No,Yes,"
       "\r\nTom,Lund,(555) 876-1200,tom.lund@example.com,M,52,\"Trail Running,\",No,No,No,";
-  EXPECT_EQ(testing_support::readAll(home.documents() + "/TolvikData.txt"), expected);
+  EXPECT_EQ(testing_support::readAll(home.path() + "/Dokumente/TolvikData.txt"), expected);
+  EXPECT_FALSE(std::filesystem::exists(home.documents()));
 
   // The log tells the story: the file created, then appended to, the record logged as built.
   EXPECT_NE(log.find("File not found"), std::string::npos);
@@ -56,31 +63,28 @@ TEST(KioskReplay, TwoVisitorsSessionsProduceTheDataFileByteForByte) {
 
 TEST(KioskReplay, ARejectedFormStoresNothingAndABadScriptLineIsReported) {
   testing_support::TempHome home;
-  std::string out = testing_support::outputDirectory() + "/rejected_form";
-  std::filesystem::create_directories(out);
+  std::string out = testing_support::outputDirectory("rejected_form");
   std::string log;
-  ASSERT_EQ(replay("rejected_form.txt", home.path(), out, &log), 0) << log;
+  ASSERT_EQ(replay("rejected_form.txt", home.path(), &log), 0) << log;
   EXPECT_EQ(testing_support::readAll(home.documents() + "/TolvikData.txt").find('\r'),
             std::string::npos);
   EXPECT_TRUE(std::filesystem::exists(out + "/signals.png"));
 
   testing_support::writeAll(out + "/bad.txt", "tap 1 2\nfly away\n");
-  std::string command = "HOME='" + home.path() + "' '" + TOLVIK_BUILD_DIR + "/tolvik-replay' '" +
-                        out + "/bad.txt' 2>'" + out + "/bad.log'";
-  EXPECT_NE(std::system(command.c_str()), 0);
-  EXPECT_NE(testing_support::readAll(out + "/bad.log").find("2"), std::string::npos);
+  EXPECT_NE(replay(out + "/bad.txt", home.path(), &log, "rejected_form"), 0);
+  EXPECT_NE(log.find("2"), std::string::npos) << "the line's number";
 }
 
 TEST(KioskReplay, StaffSignInAfterAWrongPasswordAndReturnToAnEmptyForm) {
   testing_support::TempHome home;
-  std::string out = testing_support::outputDirectory() + "/staff_session";
-  std::filesystem::create_directories(out);
   std::string log;
-  ASSERT_EQ(replay("staff_session.txt", home.path(), out, &log), 0) << log;
+  ASSERT_EQ(replay("staff_session.txt", home.path(), &log), 0) << log;
   EXPECT_EQ(testing_support::countOf(log, "log in successful"), 1) << log;
   EXPECT_EQ(testing_support::countOf(log, "button touch: 0"), 1) << log;
   EXPECT_EQ(testing_support::countOf(log, "CSV sent: "), 1) << log;
-  EXPECT_GT(std::filesystem::file_size(out + "/form-empty.png"), 10000u);
+  EXPECT_GT(std::filesystem::file_size(testing_support::outputDirectory("staff_session") +
+                                       "/form-empty.png"),
+            10000u);
 }
 
 // Staff's whole path to the export, sent through the system's sendmail (msmtp) to a real SMTP
@@ -90,12 +94,11 @@ TEST(KioskReplay, StaffExportTheDataFileByEmail) {
   testing_support::SmtpServer server;
   for (bool serverUp : {true, false}) {
     SCOPED_TRACE(serverUp ? "server up" : "server down");
-    std::string out = testing_support::outputDirectory() +
-                      (serverUp ? "/staff_export" : "/staff_export_not_sent");
-    std::filesystem::create_directories(out);
+    const char* folder = serverUp ? "staff_export" : "staff_export_not_sent";
+    std::string out = testing_support::outputDirectory(folder);
     if (!serverUp) server.stop();
     std::string log;
-    ASSERT_EQ(replay("staff_export.txt", home.path(), out, &log), 0) << log;
+    ASSERT_EQ(replay("staff_export.txt", home.path(), &log, folder), 0) << log;
     std::string data = testing_support::readAll(home.documents() + "/TolvikData.txt");
     EXPECT_NE(log.find("CSV sent: " + data + "\n"), std::string::npos) << log;
     for (const char* shot : {"composer.png", "sending.png", "after-send.png"}) {

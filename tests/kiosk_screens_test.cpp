@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
 #include "admin/AdminView.h"
 #include "kit/TextField.h"
 #include "support/KioskHarness.h"
@@ -16,9 +14,7 @@ using testing_support::StaffPoints;
 namespace {
 
 std::string shotPath(const std::string& name) {
-  std::string dir = testing_support::outputDirectory() + "/screens";
-  std::filesystem::create_directories(dir);
-  return dir + "/" + name;
+  return testing_support::outputDirectory("screens") + "/" + name;
 }
 
 bool isWhite(kit::Color c) {

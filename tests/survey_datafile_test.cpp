@@ -117,23 +117,6 @@ TEST(SurveyDataFile, RecordsAreAppendedToTheEnd) {
   EXPECT_EQ(readAll(path), header() + kAnna + kTom);
 }
 
-TEST(SurveyDataFile, FileDeletedWhileRunningIsCreatedWithHeaderAndRecord) {
-  TempHome home;
-  const auto questions = survey::questionTexts();
-  survey::checkDataFile(questions);
-  const std::string path = survey::dataFilePath();
-  ASSERT_TRUE(survey::writeRecord(kAnna, path, questions));
-  std::filesystem::remove(path);
-
-  StderrCapture capture;
-  EXPECT_TRUE(survey::writeRecord(kTom, path, questions));
-  const std::string log = capture.finish();
-
-  EXPECT_EQ(readAll(path), header() + kTom);
-  EXPECT_TRUE(logged(log, "File doesn't exist, write out the text"));
-  EXPECT_EQ(entries(home.documents()), 1);
-}
-
 TEST(SurveyDataFile, FailedAppendLeavesTheFileAsItWasAndIsReported) {
   TempHome home;
   const auto questions = survey::questionTexts();

@@ -153,8 +153,9 @@ kit::View* addWhiteRoot(kit::Headless& h, std::unique_ptr<kit::View> root) {
   return h.app().screen().windowLayer()->addSubview(std::move(root));
 }
 
-std::string outputDirectory() {
-  std::string dir = std::string(TOLVIK_BUILD_DIR) + "/tests/output";
+std::string outputDirectory(const std::string& folder) {
+  std::string dir =
+      std::string(TOLVIK_BUILD_DIR) + "/tests/output" + (folder.empty() ? "" : "/") + folder;
   std::filesystem::create_directories(dir);
   return dir;
 }

@@ -115,7 +115,8 @@ class Target : public kit::Object {
   int hits = 0;
 };
 
-// Where test artefacts (screenshots) go: build/tests/output, created on first use.
-std::string outputDirectory();
+// Where test artefacts (screenshots) go: build/tests/output, or the named folder in it, created
+// on first use.
+std::string outputDirectory(const std::string& folder = "");
 
 }  // namespace testing_support
