@@ -73,6 +73,30 @@ void BM_FormKeyboardUp(benchmark::State& state) {
 BENCHMARK(BM_FormAtRest)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_FormKeyboardUp)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
 
+// The frame of a caret blink in a focused field: only the caret's damage drawn.
+void BM_CaretBlinkRedraw(benchmark::State& state) {
+  Kiosk kiosk(static_cast<double>(state.range(0)));
+  kiosk.controller->firstName->becomeFirstResponder();
+  kiosk.headless.wait(0.5);
+  kiosk.render();
+  kiosk.headless.app().takeDamage();
+  double area = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    kiosk.headless.wait(kit::kCaretBlinkInterval);
+    state.ResumeTiming();
+    kit::Application::Damage damage = kiosk.headless.app().takeDamage();
+    kiosk.headless.renderer().renderScreen(kiosk.headless.app().screen(), &damage.rects);
+    state.PauseTiming();
+    area = 0;
+    for (const kit::Rect& r : damage.rects) area += r.area();
+    if (damage.wholeScreen) area = kit::kScreenWidth * kit::kScreenHeight;
+    state.ResumeTiming();
+  }
+  state.counters["damage_pt2"] = area;
+}
+BENCHMARK(BM_CaretBlinkRedraw)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
+
 // Frames of a transition between the form and the thank-you screen, one transition after
 // another, one frame interval apart.
 void renderTransitionFrames(benchmark::State& state, kit::AnimationTransition kind) {
