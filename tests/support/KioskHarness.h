@@ -99,6 +99,15 @@ class Kiosk {
     fillContactDetails();
     for (int answer : {1, 5, 6, 9, 10}) tapAt(FormPoints::answer(answer));
   }
+  // A visitor's complete form submitted, the thank-you screen, and staff's double tap that
+  // brings the empty form back.
+  void submitCompleteForm() {
+    fillCompleteForm();
+    tapAt(FormPoints::submit);
+    advance(1.6);
+    tapAt({384, 500}, 2);
+    advance(1.1);
+  }
   bool answerOn(int index) { return c().buttonsArray.at(index)->btnTouched(); }
   // The hidden triple tap, and the curl up to its end.
   void openStaffScreen() {
