@@ -9,7 +9,10 @@ namespace kit {
 class ImageView : public View {
  public:
   explicit ImageView(Size size);
-  void setImage(std::shared_ptr<const Image> image) { image_ = std::move(image); }
+  void setImage(std::shared_ptr<const Image> image) {
+    image_ = std::move(image);
+    setNeedsDisplay();
+  }
   const Image* image() const { return image_.get(); }
   void draw(cairo_t* cr) const override;
 
