@@ -67,6 +67,9 @@ Range TextBuffer::replace(Range range, std::string_view text) {
   length_ = length_ - (to - from) + count;
   caret_ = from + count;
   caretByte_ = fromByte + inserted.size();
+  // New text may join what follows into one cluster (a letter before an accent): the caret goes
+  // after the whole cluster.
+  if (caret_ < length_ && stopsBetween(caret_, caret_).empty()) setCaret(nextStop(caret_));
   return {from, count};
 }
 

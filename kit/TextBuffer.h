@@ -38,7 +38,8 @@ class TextBuffer {
   // Replaces the whole text with `text`, cleaned; the caret goes to the end.
   void setText(std::string_view text);
   // Replaces the characters in `range` (clamped to the text) with `text`, cleaned; the caret goes
-  // to the end of the new text, whose range is returned.
+  // to the end of the new text (or of the cluster it joins), and the new text's range is
+  // returned.
   Range replace(Range range, std::string_view text);
   // Puts the caret on the grapheme stop nearest `position`.
   void setCaret(size_t position);

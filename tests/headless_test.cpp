@@ -116,10 +116,17 @@ TEST(Headless, ScriptsRunLineByLineAndNameTheirBadLine) {
   EXPECT_FALSE(h.shot("/nonexistent-folder/shot.png"));
 
   // Each bad line stops the script there: what came before ran, nothing after.
-  const std::pair<std::string, std::string> badLines[] = {
-      {"tap 100", "X Y"},       {"tap 1 2 0", "tap count"}, {"tap 1 2 3 4", "too many"},
-      {"wait soon", "seconds"}, {"key fly", "fly"},         {"jump 3 4", "unknown command 'jump'"},
-      {"shot", "file"},         {"move 1", "X Y"},          {"drag 1 2 3 4", "X0 Y0 X1 Y1"}};
+  const std::pair<std::string, std::string> badLines[] = {{"tap 100", "X Y"},
+                                                          {"tap 1 2 0", "tap count"},
+                                                          {"tap 1 2 3 4", "too many"},
+                                                          {"wait soon", "seconds"},
+                                                          {"key fly", "fly"},
+                                                          {"jump 3 4", "unknown command 'jump'"},
+                                                          {"shot", "file"},
+                                                          {"move 1", "X Y"},
+                                                          {"drag 1 2 3 4", "X0 Y0 X1 Y1"},
+                                                          {"tap 1 2 1e300", "tap count"},
+                                                          {"wait 1e12", "seconds"}};
   for (const auto& [line, says] : badLines) {
     size_t before = view->downs.size();
     std::istringstream script("# one tap first\ntap 300 300\n" + line + "\ntap 300 300\n");

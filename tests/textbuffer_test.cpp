@@ -121,6 +121,12 @@ TEST(TextBuffer, GraphemeStopsHoldAnywhereInALongText) {
   EXPECT_EQ(b.text().substr(0, 3), "aZa");
   EXPECT_EQ(b.substring({n, 3}), accented + flags.substr(0, 4));
 
+  // A letter typed before an accent joins it: the caret goes after the pair.
+  TextBuffer joined;
+  joined.setText("\xCC\x81x");
+  joined.replace({0, 0}, "e");
+  EXPECT_EQ(joined.caret(), 2u);
+
   // A cluster longer than the stops' context is still found whole from its end.
   TextBuffer zalgo;
   std::string marks;

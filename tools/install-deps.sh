@@ -16,6 +16,9 @@ packages=(
   xvfb xauth xfonts-base xdotool
   # the Debian package: built by CPack, its service checked, its kiosk run in cage and shot by grim
   dpkg-dev file adduser systemd libpam-systemd dbus cage xwayland grim
+  # the fault suite: clang with its sanitizer and libFuzzer runtimes, the symbolizer for reports,
+  # a CSV reader for the record fuzz target
+  clang libclang-rt-14-dev llvm-14 libcsv-dev
 )
 missing=()
 for p in "${packages[@]}"; do

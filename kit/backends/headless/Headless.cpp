@@ -151,73 +151,109 @@ Color Headless::colorAt(Point screenPoint) {
   return renderer_.colorAt(screenPoint);
 }
 
+bool parseScriptLine(std::string line, ScriptCommand& command, std::string& error) {
+  command = ScriptCommand();
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  std::string text = trimmed(line);
+  if (text.empty() || text[0] == '#') return true;
+  auto start = line.find_first_not_of(" \t");
+  auto split = line.find_first_of(" \t", start);
+  command.name = line.substr(start, split - start);
+  // Text arguments keep everything after the command word and one blank, '#' and trailing
+  // blanks included.
+  std::string rest = split == std::string::npos ? std::string() : line.substr(split + 1);
+  auto fail = [&](const std::string& message) {
+    error = message;
+    return false;
+  };
+  const std::string& name = command.name;
+  if (name == "type" || name == "paste") {
+    if (rest.empty()) return fail("missing text");
+    command.text = rest;
+    return true;
+  }
+  // Other commands may end in a comment.
+  std::istringstream args(trimmed(rest.substr(0, rest.find('#'))));
+  if (name == "drag") {
+    double values[5];
+    if (!readNumbers(args, values, 5) || !atEnd(args) || values[4] < 0 || values[4] > kMaxWait) {
+      return fail("expected X0 Y0 X1 Y1 SECONDS");
+    }
+    command.x = values[0];
+    command.y = values[1];
+    command.x1 = values[2];
+    command.y1 = values[3];
+    command.seconds = values[4];
+  } else if (name == "tap" || name == "down" || name == "up" || name == "move") {
+    double xy[2];
+    if (!readNumbers(args, xy, 2)) return fail("expected X Y");
+    command.x = xy[0];
+    command.y = xy[1];
+    std::string word;
+    if (name == "tap" && args >> word) {
+      double count;
+      if (!parseNumber(word, count) || count < 1 || count > kMaxTapCount ||
+          count != std::floor(count)) {
+        return fail("the tap count must be a whole number from 1 to " +
+                    std::to_string(kMaxTapCount));
+      }
+      command.count = static_cast<int>(count);
+    }
+    if (!atEnd(args)) return fail("too many arguments");
+  } else if (name == "key") {
+    if (!(args >> command.text) || !atEnd(args)) return fail("expected one key name");
+  } else if (name == "wait") {
+    if (!readNumbers(args, &command.seconds, 1) || !atEnd(args) || command.seconds < 0 ||
+        command.seconds > kMaxWait) {
+      return fail("expected a number of seconds from 0 to " + std::to_string(int(kMaxWait)));
+    }
+  } else if (name == "shot") {
+    command.text = args.str();
+    if (command.text.empty()) return fail("missing file name");
+  } else {
+    command.text = rest;
+  }
+  return true;
+}
+
 int Headless::runScript(std::istream& script, std::ostream& errors, const ExtraCommand& extra) {
   std::string line;
   int number = 0;
   while (std::getline(script, line)) {
     ++number;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    std::string text = trimmed(line);
-    if (text.empty() || text[0] == '#') continue;
-    auto start = line.find_first_not_of(" \t");
-    auto split = line.find_first_of(" \t", start);
-    std::string command = line.substr(start, split - start);
-    // Text arguments keep everything after the command word and one blank, '#' and trailing
-    // blanks included.
-    std::string rest = split == std::string::npos ? std::string() : line.substr(split + 1);
     auto fail = [&](const std::string& message) {
-      errors << "line " << number << ": " << message << ": " << text << "\n";
+      std::string shown = line;
+      if (!shown.empty() && shown.back() == '\r') shown.pop_back();
+      errors << "line " << number << ": " << message << ": " << trimmed(shown) << "\n";
       return number;
     };
-    if (command == "type" || command == "paste") {
-      if (rest.empty()) return fail("missing text");
-      command == "type" ? type(rest) : paste(rest);
-      continue;
-    }
-    // Other commands may end in a comment.
-    std::istringstream args(trimmed(rest.substr(0, rest.find('#'))));
-    if (command == "drag") {
-      double values[5];
-      if (!readNumbers(args, values, 5) || !atEnd(args) || values[4] < 0) {
-        return fail("expected X0 Y0 X1 Y1 SECONDS");
-      }
-      drag(values[0], values[1], values[2], values[3], values[4]);
-    } else if (command == "tap" || command == "down" || command == "up" || command == "move") {
-      double xy[2];
-      if (!readNumbers(args, xy, 2)) return fail("expected X Y");
-      if (command == "tap") {
-        double count = 1;
-        std::string word;
-        if (args >> word) {
-          if (!parseNumber(word, count) || count < 1 || count != std::floor(count)) {
-            return fail("the tap count must be a whole number of at least 1");
-          }
-        }
-        if (!atEnd(args)) return fail("too many arguments");
-        tap(xy[0], xy[1], static_cast<int>(count));
-      } else {
-        if (!atEnd(args)) return fail("too many arguments");
-        if (command == "down") down(xy[0], xy[1]);
-        if (command == "move") move(xy[0], xy[1]);
-        if (command == "up") up(xy[0], xy[1]);
-      }
-    } else if (command == "key") {
-      std::string name;
-      if (!(args >> name) || !atEnd(args)) return fail("expected one key name");
-      if (!key(name)) return fail("unknown key '" + name + "'");
-    } else if (command == "wait") {
-      double seconds;
-      if (!readNumbers(args, &seconds, 1) || !atEnd(args) || seconds < 0) {
-        return fail("expected a number of seconds");
-      }
-      wait(seconds);
-    } else if (command == "shot") {
-      std::string file = args.str();
-      if (file.empty()) return fail("missing file name");
-      if (!shot(file)) return fail("could not write " + file);
+    ScriptCommand c;
+    std::string error;
+    if (!parseScriptLine(line, c, error)) return fail(error);
+    if (c.name.empty()) continue;
+    if (c.name == "type") {
+      type(c.text);
+    } else if (c.name == "paste") {
+      paste(c.text);
+    } else if (c.name == "tap") {
+      tap(c.x, c.y, c.count);
+    } else if (c.name == "down") {
+      down(c.x, c.y);
+    } else if (c.name == "up") {
+      up(c.x, c.y);
+    } else if (c.name == "move") {
+      move(c.x, c.y);
+    } else if (c.name == "drag") {
+      drag(c.x, c.y, c.x1, c.y1, c.seconds);
+    } else if (c.name == "key") {
+      if (!key(c.text)) return fail("unknown key '" + c.text + "'");
+    } else if (c.name == "wait") {
+      wait(c.seconds);
+    } else if (c.name == "shot") {
+      if (!shot(c.text)) return fail("could not write " + c.text);
     } else {
-      std::istringstream extraArgs(rest);
-      if (!extra || !extra(command, extraArgs)) return fail("unknown command '" + command + "'");
+      std::istringstream extraArgs(c.text);
+      if (!extra || !extra(c.name, extraArgs)) return fail("unknown command '" + c.name + "'");
     }
   }
   // What the script set going (a mail being sent) reports before the script counts as done.

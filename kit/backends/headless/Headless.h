@@ -13,6 +13,24 @@
 
 namespace kit {
 
+// One line of a runner script, parsed: `name` is empty for a blank or comment line.
+struct ScriptCommand {
+  std::string name;
+  double x = 0, y = 0;    // tap, down, move, up, drag's start: screen points
+  double x1 = 0, y1 = 0;  // drag's end
+  int count = 1;          // tap: how many taps
+  double seconds = 0;     // wait, drag
+  // type, paste: the text; key: the key's name; shot: the file; a command of the caller's: the
+  // rest of the line.
+  std::string text;
+};
+inline constexpr int kMaxTapCount = 100;
+inline constexpr double kMaxWait = 3600;  // seconds
+
+// Parses one line; false with the reason in `error` when it is malformed. Commands other than
+// the built-in ones are left for the caller.
+bool parseScriptLine(std::string line, ScriptCommand& command, std::string& error);
+
 // The application without a window: a manual clock stepped at 60 Hz, input given as calls or as
 // a script, screenshots as PNG files. Tests and the replay tool drive the real program with it.
 class Headless {
