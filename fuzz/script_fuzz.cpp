@@ -18,7 +18,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string error;
     if (kit::parseScriptLine(script.substr(start, end - start), command, error)) {
       FUZZ_CHECK(error.empty());
-      FUZZ_CHECK(std::isfinite(command.x) && std::isfinite(command.y));
+      FUZZ_CHECK(std::isfinite(command.x) && std::isfinite(command.y) &&
+                 std::isfinite(command.x1) && std::isfinite(command.y1));
       FUZZ_CHECK(command.count >= 1 && command.count <= kit::kMaxTapCount);
       FUZZ_CHECK(command.seconds >= 0 && command.seconds <= kit::kMaxWait);
       if (command.name == "type" || command.name == "paste" || command.name == "shot") {
