@@ -26,11 +26,12 @@ fi
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOLVIK_SANITIZE=ON \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ "${launcher[@]}"
 cmake --build build-asan -j"$(nproc)"
+# The package test installs a package system-wide: that is for the normal build alone.
+tests=(ctest --test-dir build-asan --output-on-failure -j"$(nproc)" -E '^Package[.]')
 if [ -z "${DISPLAY:-}" ]; then
-  xvfb-run -a -s "-screen 0 1024x1280x24" \
-    ctest --test-dir build-asan --output-on-failure -j"$(nproc)"
+  xvfb-run -a -s "-screen 0 1024x1280x24" "${tests[@]}"
 else
-  ctest --test-dir build-asan --output-on-failure -j"$(nproc)"
+  "${tests[@]}"
 fi
 
 # New inputs a run finds go to a scratch folder; the committed seeds stay as they are.
