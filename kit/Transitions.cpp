@@ -53,6 +53,26 @@ inline uint32_t over(uint32_t source, uint32_t target, uint32_t coverage) {
   return source + scale(target, keep);
 }
 
+// Pixels in place, their colour scaled by `f256` / 256 and made opaque: a premultiplied pixel
+// over black keeps its colour. Four at a time in 16-bit lanes.
+void shadeOverBlack(uint32_t* pixels, int count, uint32_t f256) {
+  using Pixels = uint32_t __attribute__((vector_size(16)));
+  using Lanes = uint16_t __attribute__((vector_size(16)));
+  const Lanes factor = static_cast<uint16_t>(f256) - Lanes{};
+  int i = 0;
+  for (; i + 4 <= count; i += 4) {
+    Pixels p;
+    std::memcpy(&p, pixels + i, sizeof p);
+    Pixels redBlue =
+        reinterpret_cast<Pixels>((reinterpret_cast<Lanes>(p & 0xff00ffu) * factor) >> 8);
+    Pixels green =
+        reinterpret_cast<Pixels>((reinterpret_cast<Lanes>((p >> 8) & 0xffu) * factor) >> 8) << 8;
+    p = redBlue | green | 0xff000000u;
+    std::memcpy(pixels + i, &p, sizeof p);
+  }
+  for (; i < count; ++i) pixels[i] = darkened(pixels[i], f256) | 0xff000000u;
+}
+
 // The card of a flip, turned by `angle` about the vertical centre line of `size`, drawn straight
 // into the pixels of an image surface: for each device column, the picture's column that lands
 // there and how much it is stretched; then row by row, a nearest-pixel lookup. The card's edges
@@ -77,6 +97,8 @@ void rasterizeFlip(const FlipTarget& t, Size size, TransitionPicture picture, do
   int viewRight = std::min(t.x1, static_cast<int>(std::lround(t.originX + w * t.scaleX)));
   int viewTop = std::max(t.y0, static_cast<int>(std::lround(t.originY)));
   int viewBottom = std::min(t.y1, static_cast<int>(std::lround(t.originY + h * t.scaleY)));
+  viewRight = std::max(viewLeft, viewRight);
+  viewBottom = std::max(viewTop, viewBottom);
 
   bool card = picture.surface && cosine >= 1e-3;
   int pictureWidth = 0, pictureHeight = 0, pictureStride = 0;
@@ -96,24 +118,37 @@ void rasterizeFlip(const FlipTarget& t, Size size, TransitionPicture picture, do
   int columnFirst = card ? std::max(t.x0, static_cast<int>(std::floor(cardLeft))) : 0;
   int columnEnd = card ? std::min(t.x1, static_cast<int>(std::ceil(cardRight))) : 0;
   if (columnEnd <= columnFirst) card = false;
+  if (!card) columnFirst = columnEnd = viewLeft;
+  const int columnCount = columnEnd - columnFirst;
 
   // Per column of the card: the picture's column, its row as a linear function of the device
-  // row (16.16 fixed point), the rows the card fills whole, its top and bottom edges, and the part
-  // of the column's width it covers.
+  // row (16.16 fixed point), its top and bottom edges, and the part of the column's width it
+  // covers; and the rows where the card covers the column whole and the picture's row needs no
+  // clamping, so that the common pixel is a plain lookup.
   struct Column {
     const uint32_t* source;
     int64_t rowAt0;
     int64_t rowStep;
-    int fullTop, fullBottom;
     float top, bottom;
     uint32_t coverage;
   };
   static thread_local std::vector<Column> columnStore;
+  static thread_local std::vector<int32_t> wholeStore;   // per column: first row, then end row
+  static thread_local std::vector<int32_t> lookupStore;  // per column: row at 0, step, offset
+  const size_t rowWords = static_cast<size_t>(pictureStride / 4);
+  const int lastRow = pictureHeight - 1;
   int cardTop = viewTop, cardBottom = viewBottom;
+  // The columns that are covered whole across their width and lie in the view: one run.
+  int runLimitFirst = -1, runLimitEnd = 0;
   if (card) {
-    columnStore.resize(static_cast<size_t>(columnEnd - columnFirst));
+    size_t n = static_cast<size_t>(columnCount);
+    columnStore.resize(n);
+    wholeStore.resize(2 * n);
+    lookupStore.resize(3 * n);
     double topMost = 1e9, bottomMost = -1e9;
+    const int64_t rowBound = std::max(std::abs(t.y0), std::abs(t.y1));
     for (int x = columnFirst; x < columnEnd; ++x) {
+      size_t i = static_cast<size_t>(x - columnFirst);
       double center = ((x + 0.5) - t.originX) / t.scaleX - cx;
       double u = center * camera / (cosine * camera + nearSide * center * sine);
       double k = camera / (camera - nearSide * u * sine);
@@ -125,15 +160,32 @@ void rasterizeFlip(const FlipTarget& t, Size size, TransitionPicture picture, do
       double top = t.originY + (cy - cy * k) * t.scaleY;
       double bottom = t.originY + (cy + cy * k) * t.scaleY;
       double covered = std::min<double>(x + 1, cardRight) - std::max<double>(x, cardLeft);
-      columnStore[static_cast<size_t>(x - columnFirst)] = {
-          reinterpret_cast<const uint32_t*>(picturePixels) + sourceX,
-          std::llround(at0 * 65536),
-          std::llround(step * 65536),
-          static_cast<int>(std::ceil(top)),
-          static_cast<int>(std::floor(bottom)),
-          static_cast<float>(top),
-          static_cast<float>(bottom),
-          static_cast<uint32_t>(std::lround(std::clamp(covered, 0.0, 1.0) * 256))};
+      Column& c = columnStore[i];
+      c = {reinterpret_cast<const uint32_t*>(picturePixels) + sourceX,
+           std::llround(at0 * 65536),
+           std::llround(step * 65536),
+           static_cast<float>(top),
+           static_cast<float>(bottom),
+           static_cast<uint32_t>(std::lround(std::clamp(covered, 0.0, 1.0) * 256))};
+      auto sourceRow = [&c](int y) { return (c.rowAt0 + c.rowStep * y) >> 16; };
+      int wholeTop = std::max(static_cast<int>(std::ceil(top)), viewTop);
+      int wholeBottom = std::min(static_cast<int>(std::floor(bottom)), viewBottom);
+      while (wholeTop < wholeBottom && sourceRow(wholeTop) < 0) ++wholeTop;
+      while (wholeTop < wholeBottom && sourceRow(wholeBottom - 1) > lastRow) --wholeBottom;
+      // Beyond this the 32-bit lookup below could overflow; such columns take the careful way.
+      constexpr int64_t kLimit = int64_t{1} << 30;
+      if (std::abs(c.rowAt0) >= kLimit || std::abs(c.rowStep) * rowBound >= kLimit) {
+        wholeTop = wholeBottom = 0;
+      }
+      if (c.coverage == 256 && x >= viewLeft && x < viewRight) {
+        if (runLimitFirst < 0) runLimitFirst = static_cast<int>(i);
+        runLimitEnd = static_cast<int>(i) + 1;
+      }
+      wholeStore[2 * i] = wholeTop;
+      wholeStore[2 * i + 1] = std::max(wholeTop, wholeBottom);
+      lookupStore[3 * i] = static_cast<int32_t>(c.rowAt0);
+      lookupStore[3 * i + 1] = static_cast<int32_t>(c.rowStep);
+      lookupStore[3 * i + 2] = sourceX;
       topMost = std::min(topMost, top);
       bottomMost = std::max(bottomMost, bottom);
     }
@@ -141,59 +193,76 @@ void rasterizeFlip(const FlipTarget& t, Size size, TransitionPicture picture, do
     cardBottom = std::max(cardBottom, std::min(t.y1, static_cast<int>(std::ceil(bottomMost))));
   }
   const Column* __restrict columns = columnStore.data();
-  const size_t rowWords = static_cast<size_t>(pictureStride / 4);
-  const int lastRow = pictureHeight - 1;
+  const int32_t* __restrict lookups = lookupStore.data();
+  const uint32_t* __restrict source = reinterpret_cast<const uint32_t*>(picturePixels);
+  const int rowWords32 = static_cast<int>(rowWords);
+
+  // The card's near edge is its tallest column. Going from there towards the far edge, the rows
+  // covered whole only shrink, up to rounding; narrowed to that, the columns covered whole in a
+  // row are one run that starts at the near edge.
+  bool nearRight = nearSide > 0;
+  auto fromNear = [=](int i) { return nearRight ? columnCount - 1 - i : i; };
+  {
+    int32_t* whole = wholeStore.data();
+    for (int i = 1; i < columnCount; ++i) {
+      int here = fromNear(i), nearer = fromNear(i - 1);
+      whole[2 * here] = std::max(whole[2 * here], whole[2 * nearer]);
+      whole[2 * here + 1] =
+          std::max(whole[2 * here], std::min(whole[2 * here + 1], whole[2 * nearer + 1]));
+    }
+  }
+  const int32_t* whole = wholeStore.data();
+  auto coversWhole = [whole](int i, int y) { return whole[2 * i] <= y && y < whole[2 * i + 1]; };
 
   uint32_t shade256 = static_cast<uint32_t>(std::lround((1 - shade) * 256));
-  auto rowAt = [&t](int y) {
-    return reinterpret_cast<uint32_t*>(t.pixels + static_cast<size_t>(y) * t.stride);
-  };
-  // The view's rectangle beside the card.
-  for (int y = viewTop; y < viewBottom; ++y) {
-    uint32_t* row = rowAt(y);
-    std::fill(row + viewLeft, row + std::max(viewLeft, std::min(viewRight, columnFirst)),
-              0xff000000u);
-    std::fill(row + std::max(viewLeft, columnEnd), row + std::max(viewLeft, viewRight),
-              0xff000000u);
-  }
-  if (!card) return;
-  // The card, in bands of a few columns: neighbouring columns read neighbouring pixels of the
-  // picture, whereas along a whole row the picture's rows drift apart.
-  constexpr int kBand = 4096;
-  for (int bandFirst = columnFirst; bandFirst < columnEnd; bandFirst += kBand) {
-    int bandEnd = std::min(columnEnd, bandFirst + kBand);
-    for (int y = cardTop; y < cardBottom; ++y) {
-      uint32_t* __restrict row = rowAt(y);
-      bool inView = y >= viewTop && y < viewBottom;
-      for (int x = bandFirst; x < bandEnd; ++x) {
-        const Column& c = columns[x - columnFirst];
-        int sourceY = std::min(static_cast<int>((c.rowAt0 + c.rowStep * y) >> 16), lastRow);
-        if (y >= c.fullTop && y < c.fullBottom) {
-          // Inside the card: the common case.
-          uint32_t sample =
-              darkened(c.source[static_cast<size_t>(std::max(sourceY, 0)) * rowWords], shade256);
-          if (c.coverage == 256 && (sample >> 24) == 0xff) {
-            row[x] = sample;
-          } else {
-            bool inViewHere = inView && x >= viewLeft && x < viewRight;
-            row[x] = over(sample, inViewHere ? 0xff000000u : row[x], c.coverage);
-          }
-          continue;
-        }
-        bool inViewHere = inView && x >= viewLeft && x < viewRight;
-        float covered =
-            std::min(static_cast<float>(y + 1), c.bottom) - std::max(static_cast<float>(y), c.top);
-        if (covered <= 0) {
-          if (inViewHere) row[x] = 0xff000000u;
-          continue;
-        }
-        // An edge pixel, partly covered.
-        uint32_t sample = darkened(
-            c.source[static_cast<size_t>(std::clamp(sourceY, 0, lastRow)) * rowWords], shade256);
-        uint32_t coverage = static_cast<uint32_t>(covered * static_cast<float>(c.coverage));
-        row[x] = over(sample, inViewHere ? 0xff000000u : row[x], coverage);
-      }
+  // One pixel of the card that may be partly covered, outside the view or beyond the picture.
+  auto edgePixel = [&](uint32_t* row, int x, int y) {
+    const Column& c = columns[x - columnFirst];
+    bool inViewHere = y >= viewTop && y < viewBottom && x >= viewLeft && x < viewRight;
+    float covered =
+        std::min(static_cast<float>(y + 1), c.bottom) - std::max(static_cast<float>(y), c.top);
+    if (covered <= 0) {
+      if (inViewHere) row[x] = 0xff000000u;
+      return;
     }
+    int sourceY =
+        static_cast<int>(std::clamp<int64_t>((c.rowAt0 + c.rowStep * y) >> 16, 0, lastRow));
+    uint32_t sample = darkened(c.source[static_cast<size_t>(sourceY) * rowWords], shade256);
+    uint32_t coverage =
+        static_cast<uint32_t>(std::min(covered, 1.0f) * static_cast<float>(c.coverage));
+    row[x] = over(sample, inViewHere ? 0xff000000u : row[x], coverage);
+  };
+
+  int rowFirst = std::min(viewTop, cardTop), rowEnd = std::max(viewBottom, cardBottom);
+  for (int y = rowFirst; y < rowEnd; ++y) {
+    uint32_t* __restrict row =
+        reinterpret_cast<uint32_t*>(t.pixels + static_cast<size_t>(y) * t.stride);
+    if (y >= viewTop && y < viewBottom) {
+      // The view's rectangle beside the card.
+      std::fill(row + viewLeft, row + std::clamp(columnFirst, viewLeft, viewRight), 0xff000000u);
+      std::fill(row + std::clamp(columnEnd, viewLeft, viewRight), row + viewRight, 0xff000000u);
+    }
+    if (!card) continue;
+    // The run covered whole: how many columns from the near edge, by bisection.
+    int lo = 0, hi = columnCount;
+    while (lo < hi) {
+      int mid = (lo + hi) / 2;
+      if (coversWhole(fromNear(mid), y))
+        lo = mid + 1;
+      else
+        hi = mid;
+    }
+    int runFirst = std::max(nearRight ? columnCount - lo : 0, runLimitFirst);
+    int runEnd = std::max(runFirst, std::min(nearRight ? columnCount : lo, runLimitEnd));
+    for (int i = 0; i < runFirst; ++i) edgePixel(row, columnFirst + i, y);
+    for (int i = runEnd; i < columnCount; ++i) edgePixel(row, columnFirst + i, y);
+    uint32_t* __restrict out = row + columnFirst;
+    for (int i = runFirst; i < runEnd; ++i) {
+      const int32_t* l = lookups + 3 * i;
+      int sourceY = (l[0] + l[1] * y) >> 16;
+      out[i] = source[sourceY * rowWords32 + l[2]];
+    }
+    shadeOverBlack(out + runFirst, runEnd - runFirst, shade256);
   }
 }
 
