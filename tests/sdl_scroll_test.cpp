@@ -11,9 +11,9 @@
 #include "kit/Button.h"
 #include "kit/ScrollView.h"
 #include "kit/Window.h"
-#include "kit/backends/sdl/Letterbox.h"
 #include "support/SdlChild.h"
 
+using testing_support::mouseMoveTo;
 using testing_support::run;
 using testing_support::SdlChild;
 
@@ -59,16 +59,7 @@ TEST(SdlScroll, AMouseDragScrollsAndPressesNothing) {
   std::string window = child.findWindow();
   ASSERT_FALSE(window.empty()) << "the window did not appear";
   run("xdotool windowraise " + window);
-  std::string shell = run("xdotool getwindowgeometry --shell " + window);
-  size_t w = shell.find("WIDTH="), h = shell.find("HEIGHT=");
-  ASSERT_TRUE(w != std::string::npos && h != std::string::npos) << shell;
-  auto letterbox = kit::sdl::Letterbox::fit(std::atoi(shell.c_str() + w + 6),
-                                            std::atoi(shell.c_str() + h + 7), false);
-  auto moveTo = [&](double x, double y) {
-    kit::Point p = letterbox.pixel({x, y});
-    return " mousemove --window " + window + " " + std::to_string(int(p.x)) + " " +
-           std::to_string(int(p.y));
-  };
+  auto moveTo = [&](double x, double y) { return mouseMoveTo(window, {x, y}); };
 
   // Pressed on the button, dragged up in steps, held still and released over the button where
   // the content brought it: the drag scrolls 160 points (from where it was recognised) and the

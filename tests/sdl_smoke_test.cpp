@@ -15,6 +15,7 @@
 #include "support/SdlChild.h"
 
 using kit::sdl::Letterbox;
+using testing_support::mouseMoveTo;
 using testing_support::run;
 using testing_support::SdlChild;
 
@@ -101,17 +102,7 @@ TEST(SdlSmoke, ClicksAButtonInARealWindow) {
   std::string window = child.findWindow();
   ASSERT_FALSE(window.empty()) << "the window did not appear";
 
-  // xdotool words that move the mouse to a screen point, from the window's current size.
-  auto moveTo = [&](kit::Point screenPoint) {
-    std::string shell = run("xdotool getwindowgeometry --shell " + window);
-    size_t w = shell.find("WIDTH="), h = shell.find("HEIGHT=");
-    if (w == std::string::npos || h == std::string::npos) return std::string("");
-    kit::Point p =
-        Letterbox::fit(std::atoi(shell.c_str() + w + 6), std::atoi(shell.c_str() + h + 7), false)
-            .pixel(screenPoint);
-    return " mousemove --window " + window + " " + std::to_string(int(p.x)) + " " +
-           std::to_string(int(p.y));
-  };
+  auto moveTo = [&](kit::Point screenPoint) { return mouseMoveTo(window, screenPoint); };
 
   // A plain click on the button at the window's first size, the window raised above any other.
   run("xdotool windowraise " + window);

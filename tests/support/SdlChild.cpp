@@ -13,6 +13,7 @@
 
 #include "kit/ApplicationMain.h"
 #include "kit/Clock.h"
+#include "kit/backends/sdl/Letterbox.h"
 
 namespace testing_support {
 
@@ -24,6 +25,17 @@ std::string whyNoWindowTests() {
   if (!std::getenv("DISPLAY")) return "no X display (run under xvfb-run)";
   if (run("command -v xdotool").empty()) return "xdotool is not installed";
   return "";
+}
+
+std::string mouseMoveTo(const std::string& window, kit::Point screenPoint) {
+  std::string shell = run("xdotool getwindowgeometry --shell " + window);
+  size_t w = shell.find("WIDTH="), h = shell.find("HEIGHT=");
+  if (w == std::string::npos || h == std::string::npos) return "";
+  kit::Point p = kit::sdl::Letterbox::fit(std::atoi(shell.c_str() + w + 6),
+                                          std::atoi(shell.c_str() + h + 7), false)
+                     .pixel(screenPoint);
+  return " mousemove --window " + window + " " + std::to_string(int(p.x)) + " " +
+         std::to_string(int(p.y));
 }
 
 namespace {

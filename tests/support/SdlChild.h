@@ -11,12 +11,17 @@
 
 #include "kit/ApplicationDelegate.h"
 #include "kit/ApplicationMain.h"
+#include "kit/Geometry.h"
 #include "support/TestSupport.h"
 
 namespace testing_support {
 
 // Why window tests cannot run here (no X display, no xdotool), or "" when they can.
 std::string whyNoWindowTests();
+
+// xdotool words that move the mouse to a screen point of `window`, letterboxed at the window's
+// current size; "" if xdotool cannot tell that size.
+std::string mouseMoveTo(const std::string& window, kit::Point screenPoint);
 
 class SdlChild {
  public:
