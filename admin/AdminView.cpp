@@ -2,10 +2,10 @@
 
 #include <memory>
 
-#include "kit/Button.h"
-#include "kit/ImageView.h"
-#include "kit/Log.h"
-#include "kit/NotificationCenter.h"
+#include "kit/base/Log.h"
+#include "kit/base/NotificationCenter.h"
+#include "kit/ui/Button.h"
+#include "kit/ui/ImageView.h"
 #include "survey/DataFile.h"
 
 using kit::Color;

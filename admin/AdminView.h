@@ -1,9 +1,9 @@
 #pragma once
 
-#include "kit/ImageView.h"
-#include "kit/Label.h"
-#include "kit/TextField.h"
-#include "kit/View.h"
+#include "kit/text/TextField.h"
+#include "kit/ui/ImageView.h"
+#include "kit/ui/Label.h"
+#include "kit/ui/View.h"
 
 // The staff screen that lies hidden above the form: a sign-in panel and, above it, a signed-in
 // panel. Which panel is active is carried by alpha alone, so only the visible one takes touches.

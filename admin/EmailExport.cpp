@@ -5,9 +5,9 @@
 #include <memory>
 
 #include "app/TolvikViewController.h"
-#include "kit/AlertView.h"
-#include "kit/Log.h"
-#include "kit/Utf8.h"
+#include "kit/base/Log.h"
+#include "kit/base/Utf8.h"
+#include "kit/ui/AlertView.h"
 #include "survey/DataFile.h"
 
 void TolvikViewController::showEmailModalView() {

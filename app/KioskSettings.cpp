@@ -1,6 +1,6 @@
 #include "app/KioskSettings.h"
 
-#include "kit/Settings.h"
+#include "kit/base/Settings.h"
 
 std::vector<std::string> kioskSettingsFiles() {
   return kit::settingsFiles("tolvik", "kiosk.conf");

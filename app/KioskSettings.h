@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "kit/MailTransport.h"
+#include "kit/mail/MailTransport.h"
 
 // What the kiosk reads from its key files, the system's /etc/tolvik/kiosk.conf overridden key by
 // key by the user's ~/.config/tolvik/kiosk.conf:

@@ -3,8 +3,8 @@
 #include <memory>
 
 #include "app/TolvikViewController.h"
-#include "kit/ApplicationDelegate.h"
-#include "kit/Window.h"
+#include "kit/app/ApplicationDelegate.h"
+#include "kit/ui/Window.h"
 
 // Puts the root controller's view into the window and shows it.
 class TolvikAppDelegate : public kit::ApplicationDelegate {

@@ -3,14 +3,14 @@
 #include <string>
 #include <vector>
 
-#include "kit/Files.h"
-#include "kit/ImageView.h"
-#include "kit/Label.h"
-#include "kit/MailComposeViewController.h"
-#include "kit/NotificationCenter.h"
-#include "kit/TextField.h"
-#include "kit/Toolbar.h"
-#include "kit/ViewController.h"
+#include "kit/base/Files.h"
+#include "kit/base/NotificationCenter.h"
+#include "kit/mail/MailComposeViewController.h"
+#include "kit/text/TextField.h"
+#include "kit/ui/ImageView.h"
+#include "kit/ui/Label.h"
+#include "kit/ui/Toolbar.h"
+#include "kit/ui/ViewController.h"
 
 class AdminView;
 class RadioBtn;

@@ -7,8 +7,8 @@
 #include "admin/AdminView.h"
 #include "app/TolvikViewController.h"
 #include "controls/RadioBtn.h"
-#include "kit/Button.h"
-#include "kit/Log.h"
+#include "kit/base/Log.h"
+#include "kit/ui/Button.h"
 #include "survey/DataFile.h"
 #include "survey/Tables.h"
 

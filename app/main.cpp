@@ -5,9 +5,9 @@
 
 #include "app/KioskSettings.h"
 #include "app/TolvikAppDelegate.h"
-#include "kit/ApplicationMain.h"
-#include "kit/Image.h"
-#include "kit/Options.h"
+#include "kit/app/ApplicationMain.h"
+#include "kit/base/Options.h"
+#include "kit/graphics/Image.h"
 
 #ifndef TOLVIK_VERSION
 #define TOLVIK_VERSION "unknown"

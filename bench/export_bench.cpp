@@ -11,8 +11,8 @@
 #include <chrono>
 #include <thread>
 
-#include "kit/MailMessage.h"
-#include "kit/MailTransport.h"
+#include "kit/mail/MailMessage.h"
+#include "kit/mail/MailTransport.h"
 #include "support/KioskHarness.h"
 #include "support/MailSupport.h"
 

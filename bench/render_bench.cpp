@@ -10,11 +10,11 @@
 
 #include "app/TolvikAppDelegate.h"
 #include "bench/support/BenchHome.h"
-#include "kit/Animation.h"
-#include "kit/Application.h"
-#include "kit/Renderer.h"
-#include "kit/TextField.h"
+#include "kit/app/Application.h"
 #include "kit/backends/headless/Headless.h"
+#include "kit/text/TextField.h"
+#include "kit/ui/Animation.h"
+#include "kit/ui/Renderer.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include "app/TolvikViewController.h"
 #include "controls/MapScroller.h"
 #include "controls/State.h"
-#include "kit/Window.h"
 #include "kit/backends/headless/Headless.h"
+#include "kit/ui/Window.h"
 
 namespace {
 

@@ -14,11 +14,11 @@
 #include <string>
 
 #include "app/TolvikAppDelegate.h"
-#include "kit/Application.h"
-#include "kit/ApplicationMain.h"
-#include "kit/Screen.h"
-#include "kit/TextField.h"
-#include "kit/View.h"
+#include "kit/app/Application.h"
+#include "kit/app/ApplicationMain.h"
+#include "kit/text/TextField.h"
+#include "kit/ui/Screen.h"
+#include "kit/ui/View.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "kit/ScrollView.h"
+#include "kit/ui/ScrollView.h"
 
 // A scroll view that hands the touches of its content on to its next responder (its superview,
 // or the controller whose view it is) unless it is dragging them, so that the owner sees taps on

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "kit/ImageView.h"
-#include "kit/View.h"
+#include "kit/ui/ImageView.h"
+#include "kit/ui/View.h"
 
 // An answer button: a ring that shows a dot while on. It handles no touches itself; the root
 // controller decides what a tap does from the button's tag (its answer group). Being on is

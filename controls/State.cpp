@@ -1,7 +1,7 @@
 #include "controls/State.h"
 
-#include "kit/Font.h"
-#include "kit/Log.h"
+#include "kit/base/Log.h"
+#include "kit/graphics/Font.h"
 
 namespace {
 constexpr kit::Size kRowSize{298, 45};

@@ -3,10 +3,10 @@
 #include <memory>
 #include <string>
 
-#include "kit/Button.h"
-#include "kit/ImageView.h"
-#include "kit/Label.h"
-#include "kit/View.h"
+#include "kit/ui/Button.h"
+#include "kit/ui/ImageView.h"
+#include "kit/ui/Label.h"
+#include "kit/ui/View.h"
 
 // One row of a state list: the state's name over the row picture, 298 x 45 points. It looks
 // normal or pressed; its owner switches between the two, nothing in the row does.

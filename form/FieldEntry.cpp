@@ -2,7 +2,7 @@
 // and the phone and gender fields are formatted when their editing ends.
 
 #include "app/TolvikViewController.h"
-#include "kit/Log.h"
+#include "kit/base/Log.h"
 #include "survey/EntryRules.h"
 
 namespace {

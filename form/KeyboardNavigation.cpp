@@ -2,7 +2,7 @@
 // step through the six fields in a cycle counted from the last field edited or reached.
 
 #include "app/TolvikViewController.h"
-#include "kit/Log.h"
+#include "kit/base/Log.h"
 
 using kit::View;
 

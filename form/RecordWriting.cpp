@@ -3,7 +3,7 @@
 
 #include "app/TolvikViewController.h"
 #include "controls/RadioBtn.h"
-#include "kit/Log.h"
+#include "kit/base/Log.h"
 #include "survey/DataFile.h"
 #include "survey/Record.h"
 

@@ -5,8 +5,8 @@
 
 #include "app/TolvikViewController.h"
 #include "controls/RadioBtn.h"
-#include "kit/AlertView.h"
-#include "kit/Log.h"
+#include "kit/base/Log.h"
+#include "kit/ui/AlertView.h"
 #include "survey/DataFile.h"
 
 using kit::View;

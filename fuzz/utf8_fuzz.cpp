@@ -9,8 +9,8 @@
 #include <string>
 
 #include "fuzz/FuzzCheck.h"
-#include "kit/TextBuffer.h"
-#include "kit/Utf8.h"
+#include "kit/base/Utf8.h"
+#include "kit/text/TextBuffer.h"
 
 namespace {
 

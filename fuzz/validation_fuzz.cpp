@@ -7,7 +7,7 @@
 #include <cstdlib>
 
 #include "fuzz/FuzzCheck.h"
-#include "kit/Utf8.h"
+#include "kit/base/Utf8.h"
 #include "survey/Validation.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -2,8 +2,8 @@
 
 #include <glib.h>
 
-#include "kit/Log.h"
-#include "kit/Utf8.h"
+#include "kit/base/Log.h"
+#include "kit/base/Utf8.h"
 #include "survey/Tables.h"
 
 namespace survey {

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "kit/Files.h"
+#include "kit/base/Files.h"
 
 namespace survey {
 

@@ -1,6 +1,6 @@
 #include "survey/Validation.h"
 
-#include "kit/Utf8.h"
+#include "kit/base/Utf8.h"
 
 namespace survey {
 

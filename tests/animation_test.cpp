@@ -1,7 +1,7 @@
 // Animation blocks: model and presentation values over time, did-stop callbacks, takeovers, and
 // views or delegates that go while they animate.
 
-#include "kit/Animation.h"
+#include "kit/ui/Animation.h"
 
 #include <gtest/gtest.h>
 
@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "kit/Application.h"
-#include "kit/Clock.h"
-#include "kit/Screen.h"
-#include "kit/View.h"
+#include "kit/app/Application.h"
+#include "kit/base/Clock.h"
+#include "kit/ui/Screen.h"
+#include "kit/ui/View.h"
 
 using namespace kit;
 

@@ -8,10 +8,10 @@
 #include <functional>
 #include <string>
 
-#include "kit/Keyboard.h"
-#include "kit/Renderer.h"
-#include "kit/Screen.h"
-#include "kit/TextField.h"
+#include "kit/text/Keyboard.h"
+#include "kit/text/TextField.h"
+#include "kit/ui/Renderer.h"
+#include "kit/ui/Screen.h"
 #include "support/KioskHarness.h"
 
 using testing_support::FormPoints;

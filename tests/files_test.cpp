@@ -1,4 +1,4 @@
-#include "kit/Files.h"
+#include "kit/base/Files.h"
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "kit/Screen.h"
-#include "kit/TextField.h"
-#include "kit/View.h"
+#include "kit/text/TextField.h"
+#include "kit/ui/Screen.h"
+#include "kit/ui/View.h"
 #include "support/TestSupport.h"
 
 using namespace kit;

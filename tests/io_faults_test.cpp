@@ -15,7 +15,7 @@
 #include <functional>
 #include <optional>
 
-#include "kit/AlertView.h"
+#include "kit/ui/AlertView.h"
 #include "support/IoFaults.h"
 #include "support/KioskHarness.h"
 #include "survey/DataFile.h"

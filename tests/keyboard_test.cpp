@@ -1,7 +1,7 @@
 // The on-screen keyboards: keys tapped at their places type through the field's delegate, each
 // keyboard type has its keys, the keyboard slides and follows the focus.
 
-#include "kit/Keyboard.h"
+#include "kit/text/Keyboard.h"
 
 #include <gtest/gtest.h>
 
@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "kit/Application.h"
-#include "kit/TextField.h"
-#include "kit/Window.h"
+#include "kit/app/Application.h"
 #include "kit/backends/headless/Headless.h"
+#include "kit/text/TextField.h"
+#include "kit/ui/Window.h"
 #include "support/TestSupport.h"
 
 using namespace kit;

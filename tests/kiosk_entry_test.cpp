@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include "kit/Keyboard.h"
-#include "kit/Utf8.h"
+#include "kit/base/Utf8.h"
+#include "kit/text/Keyboard.h"
 #include "support/KioskHarness.h"
 
 using testing_support::countOf;

@@ -10,7 +10,7 @@
 #include <filesystem>
 
 #include "admin/AdminView.h"
-#include "kit/AlertView.h"
+#include "kit/ui/AlertView.h"
 #include "support/KioskHarness.h"
 #include "support/MailSupport.h"
 

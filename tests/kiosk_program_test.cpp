@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "kit/Clock.h"
 #include "kit/backends/sdl/Letterbox.h"
+#include "kit/base/Clock.h"
 #include "support/KioskHarness.h"
 #include "support/TestSupport.h"
 

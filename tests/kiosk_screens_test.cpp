@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "admin/AdminView.h"
-#include "kit/TextField.h"
+#include "kit/text/TextField.h"
 #include "support/KioskHarness.h"
 
 using testing_support::FormPoints;

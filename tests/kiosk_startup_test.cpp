@@ -6,9 +6,9 @@
 #include <filesystem>
 
 #include "admin/AdminView.h"
-#include "kit/Button.h"
-#include "kit/NotificationCenter.h"
-#include "kit/Screen.h"
+#include "kit/base/NotificationCenter.h"
+#include "kit/ui/Button.h"
+#include "kit/ui/Screen.h"
 #include "support/KioskHarness.h"
 #include "survey/Tables.h"
 

@@ -6,7 +6,7 @@
 #include <filesystem>
 
 #include "admin/AdminView.h"
-#include "kit/AlertView.h"
+#include "kit/ui/AlertView.h"
 #include "support/KioskHarness.h"
 
 using testing_support::countOf;

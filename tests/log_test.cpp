@@ -1,4 +1,4 @@
-#include "kit/Log.h"
+#include "kit/base/Log.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

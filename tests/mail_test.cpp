@@ -5,13 +5,13 @@
 
 #include <filesystem>
 
-#include "kit/Keyboard.h"
-#include "kit/MailComposeViewController.h"
-#include "kit/MailMessage.h"
-#include "kit/MailTransport.h"
-#include "kit/NavigationBar.h"
-#include "kit/TextView.h"
 #include "kit/backends/headless/Headless.h"
+#include "kit/mail/MailComposeViewController.h"
+#include "kit/mail/MailMessage.h"
+#include "kit/mail/MailTransport.h"
+#include "kit/text/Keyboard.h"
+#include "kit/text/TextView.h"
+#include "kit/ui/NavigationBar.h"
 #include "support/MailSupport.h"
 #include "support/TestSupport.h"
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "kit/ViewController.h"
 #include "kit/backends/headless/Headless.h"
+#include "kit/ui/ViewController.h"
 #include "support/TestSupport.h"
 
 using namespace kit;

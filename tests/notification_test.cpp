@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "kit/NotificationCenter.h"
+#include "kit/base/NotificationCenter.h"
 
 namespace {
 

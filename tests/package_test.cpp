@@ -14,7 +14,7 @@
 #include <filesystem>
 #include <string>
 
-#include "kit/Clock.h"
+#include "kit/base/Clock.h"
 #include "support/TestSupport.h"
 
 using testing_support::readAll;

@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include "kit/Animation.h"
-#include "kit/Application.h"
+#include "kit/app/Application.h"
+#include "kit/ui/Animation.h"
 
 namespace {
 

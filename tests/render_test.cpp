@@ -6,12 +6,12 @@
 
 #include <string>
 
-#include "kit/Image.h"
-#include "kit/ImageView.h"
-#include "kit/Label.h"
-#include "kit/Renderer.h"
-#include "kit/Screen.h"
 #include "kit/backends/headless/Headless.h"
+#include "kit/graphics/Image.h"
+#include "kit/ui/ImageView.h"
+#include "kit/ui/Label.h"
+#include "kit/ui/Renderer.h"
+#include "kit/ui/Screen.h"
 #include "support/TestSupport.h"
 
 using namespace kit;

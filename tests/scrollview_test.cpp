@@ -1,7 +1,7 @@
 // The scroll view: its motion as a function of time, the claim of a touch that becomes a drag,
 // momentum, edges and what shows on screen, all on the manual clock.
 
-#include "kit/ScrollView.h"
+#include "kit/ui/ScrollView.h"
 
 #include <gtest/gtest.h>
 
@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "kit/Animation.h"
-#include "kit/Button.h"
 #include "kit/backends/headless/Headless.h"
+#include "kit/ui/Animation.h"
+#include "kit/ui/Button.h"
 #include "support/TestSupport.h"
 
 using namespace kit;

@@ -7,10 +7,10 @@
 #include <cstdlib>
 #include <string>
 
-#include "kit/Application.h"
-#include "kit/Button.h"
-#include "kit/ScrollView.h"
-#include "kit/Window.h"
+#include "kit/app/Application.h"
+#include "kit/ui/Button.h"
+#include "kit/ui/ScrollView.h"
+#include "kit/ui/Window.h"
 #include "support/SdlChild.h"
 
 using testing_support::mouseMoveTo;

@@ -7,11 +7,11 @@
 #include <cstdlib>
 #include <string>
 
-#include "kit/Application.h"
-#include "kit/Button.h"
-#include "kit/ViewController.h"
-#include "kit/Window.h"
+#include "kit/app/Application.h"
 #include "kit/backends/sdl/Letterbox.h"
+#include "kit/ui/Button.h"
+#include "kit/ui/ViewController.h"
+#include "kit/ui/Window.h"
 #include "support/SdlChild.h"
 
 using kit::sdl::Letterbox;

@@ -7,9 +7,9 @@
 
 #include <string>
 
-#include "kit/Application.h"
-#include "kit/TextField.h"
-#include "kit/Window.h"
+#include "kit/app/Application.h"
+#include "kit/text/TextField.h"
+#include "kit/ui/Window.h"
 #include "support/SdlChild.h"
 
 using testing_support::run;

@@ -1,14 +1,14 @@
 // The text model under the editing views: UTF-8 decoding and cleaning, edits by range with the
 // caret, and grapheme stops, also far into long texts.
 
-#include "kit/TextBuffer.h"
+#include "kit/text/TextBuffer.h"
 
 #include <glib.h>
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "kit/Utf8.h"
+#include "kit/base/Utf8.h"
 
 using kit::LineBreaks;
 using kit::TextBuffer;

@@ -1,7 +1,7 @@
 // Text fields: edits through the delegate, grapheme deletion, the caret, focus and its events,
 // and what secure entry draws.
 
-#include "kit/TextField.h"
+#include "kit/text/TextField.h"
 
 #include <gtest/gtest.h>
 
@@ -9,12 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "kit/Application.h"
-#include "kit/NotificationCenter.h"
-#include "kit/Renderer.h"
-#include "kit/TextDrawing.h"
-#include "kit/Window.h"
+#include "kit/app/Application.h"
 #include "kit/backends/headless/Headless.h"
+#include "kit/base/NotificationCenter.h"
+#include "kit/graphics/TextDrawing.h"
+#include "kit/ui/Renderer.h"
+#include "kit/ui/Window.h"
 #include "support/TestSupport.h"
 
 using namespace kit;

@@ -6,12 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "kit/AlertView.h"
-#include "kit/Application.h"
-#include "kit/Toolbar.h"
-#include "kit/ViewController.h"
-#include "kit/Window.h"
+#include "kit/app/Application.h"
 #include "kit/backends/headless/Headless.h"
+#include "kit/ui/AlertView.h"
+#include "kit/ui/Toolbar.h"
+#include "kit/ui/ViewController.h"
+#include "kit/ui/Window.h"
 #include "support/TestSupport.h"
 
 using namespace kit;

@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "kit/Application.h"
-#include "kit/Button.h"
-#include "kit/Clock.h"
-#include "kit/Screen.h"
-#include "kit/ViewController.h"
-#include "kit/Window.h"
+#include "kit/app/Application.h"
+#include "kit/base/Clock.h"
+#include "kit/ui/Button.h"
+#include "kit/ui/Screen.h"
+#include "kit/ui/ViewController.h"
+#include "kit/ui/Window.h"
 #include "support/TestSupport.h"
 
 using namespace kit;

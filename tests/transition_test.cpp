@@ -10,10 +10,10 @@
 #include <optional>
 #include <string>
 
-#include "kit/Renderer.h"
-#include "kit/Screen.h"
-#include "kit/View.h"
 #include "kit/backends/headless/Headless.h"
+#include "kit/ui/Renderer.h"
+#include "kit/ui/Screen.h"
+#include "kit/ui/View.h"
 #include "support/TestSupport.h"
 
 using namespace kit;

@@ -1,13 +1,13 @@
 // The view tree: geometry, ownership, tags, coordinates and hit testing.
 
-#include "kit/View.h"
+#include "kit/ui/View.h"
 
 #include <gtest/gtest.h>
 
 #include <memory>
 
-#include "kit/Application.h"
-#include "kit/Clock.h"
+#include "kit/app/Application.h"
+#include "kit/base/Clock.h"
 
 using namespace kit;
 

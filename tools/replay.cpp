@@ -6,8 +6,8 @@
 #include <iostream>
 
 #include "app/TolvikAppDelegate.h"
-#include "kit/Options.h"
 #include "kit/backends/headless/Headless.h"
+#include "kit/base/Options.h"
 
 int main(int argc, char** argv) {
   std::string program = kit::programName(argc, argv);

@@ -7,7 +7,7 @@
 
 #include "app/TolvikAppDelegate.h"
 #include "controls/RadioBtn.h"
-#include "kit/Application.h"
+#include "kit/app/Application.h"
 #include "kit/backends/headless/Headless.h"
 #include "support/TestSupport.h"
 

@@ -11,9 +11,9 @@
 #include <cstdlib>
 #include <stdexcept>
 
-#include "kit/ApplicationMain.h"
-#include "kit/Clock.h"
+#include "kit/app/ApplicationMain.h"
 #include "kit/backends/sdl/Letterbox.h"
+#include "kit/base/Clock.h"
 
 namespace testing_support {
 

@@ -9,9 +9,9 @@
 #include <memory>
 #include <string>
 
-#include "kit/ApplicationDelegate.h"
-#include "kit/ApplicationMain.h"
-#include "kit/Geometry.h"
+#include "kit/app/ApplicationDelegate.h"
+#include "kit/app/ApplicationMain.h"
+#include "kit/base/Geometry.h"
 #include "support/TestSupport.h"
 
 namespace testing_support {

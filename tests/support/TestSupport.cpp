@@ -13,8 +13,8 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "kit/Screen.h"
 #include "kit/backends/headless/Headless.h"
+#include "kit/ui/Screen.h"
 
 namespace kit {
 void PrintTo(const Color& c, std::ostream* out) {

@@ -6,9 +6,9 @@
 #include <utility>
 #include <vector>
 
-#include "kit/Color.h"
-#include "kit/TextField.h"
-#include "kit/View.h"
+#include "kit/base/Color.h"
+#include "kit/text/TextField.h"
+#include "kit/ui/View.h"
 
 namespace kit {
 class Headless;

@@ -5,11 +5,11 @@
 
 #include "GalleryViews.h"
 #include "Pages.h"
-#include "kit/Application.h"
-#include "kit/Button.h"
-#include "kit/Image.h"
-#include "kit/ImageView.h"
-#include "kit/Label.h"
+#include "kit/app/Application.h"
+#include "kit/graphics/Image.h"
+#include "kit/ui/Button.h"
+#include "kit/ui/ImageView.h"
+#include "kit/ui/Label.h"
 
 namespace {
 

@@ -8,13 +8,13 @@
 #include <vector>
 
 #include "Pages.h"
-#include "kit/Application.h"
-#include "kit/ApplicationMain.h"
-#include "kit/Button.h"
-#include "kit/Label.h"
-#include "kit/Options.h"
-#include "kit/Window.h"
+#include "kit/app/Application.h"
+#include "kit/app/ApplicationMain.h"
 #include "kit/backends/headless/Headless.h"
+#include "kit/base/Options.h"
+#include "kit/ui/Button.h"
+#include "kit/ui/Label.h"
+#include "kit/ui/Window.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "kit/Application.h"
+#include "kit/app/Application.h"
 
 namespace gallery {
 

@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "kit/Button.h"
-#include "kit/Label.h"
+#include "kit/ui/Button.h"
+#include "kit/ui/Label.h"
 
 // Small builders shared by the gallery's pages.
 namespace gallery {

@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "kit/ViewController.h"
+#include "kit/ui/ViewController.h"
 
 // The gallery's pages; each is a controller whose root view fills the screen below the status
 // bar. The gallery shows one at a time with buttons to switch between them.

@@ -9,7 +9,7 @@
 #include "app/TolvikViewController.h"
 #include "controls/MapScroller.h"
 #include "controls/State.h"
-#include "kit/Log.h"
+#include "kit/base/Log.h"
 
 namespace {
 

@@ -6,14 +6,14 @@
 
 #include "GalleryViews.h"
 #include "Pages.h"
-#include "kit/AlertView.h"
-#include "kit/Application.h"
-#include "kit/Button.h"
-#include "kit/Label.h"
-#include "kit/MailComposeViewController.h"
-#include "kit/NotificationCenter.h"
-#include "kit/TextField.h"
-#include "kit/Toolbar.h"
+#include "kit/app/Application.h"
+#include "kit/base/NotificationCenter.h"
+#include "kit/mail/MailComposeViewController.h"
+#include "kit/text/TextField.h"
+#include "kit/ui/AlertView.h"
+#include "kit/ui/Button.h"
+#include "kit/ui/Label.h"
+#include "kit/ui/Toolbar.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 #include <istream>
 #include <ostream>
 
-#include "kit/Screen.h"
-#include "kit/TextField.h"
-#include "kit/Utf8.h"
+#include "kit/base/Utf8.h"
+#include "kit/text/TextField.h"
+#include "kit/ui/Screen.h"
 
 namespace kit {
 namespace {

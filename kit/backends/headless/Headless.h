@@ -6,10 +6,10 @@
 #include <sstream>
 #include <string>
 
-#include "kit/Application.h"
-#include "kit/Clock.h"
-#include "kit/Color.h"
-#include "kit/Renderer.h"
+#include "kit/app/Application.h"
+#include "kit/base/Clock.h"
+#include "kit/base/Color.h"
+#include "kit/ui/Renderer.h"
 
 namespace kit {
 

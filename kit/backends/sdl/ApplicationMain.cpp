@@ -1,4 +1,4 @@
-#include "kit/ApplicationMain.h"
+#include "kit/app/ApplicationMain.h"
 
 #include <SDL.h>
 #include <sys/time.h>
@@ -12,15 +12,15 @@
 #include <string>
 #include <vector>
 
-#include "kit/Animation.h"
-#include "kit/Application.h"
-#include "kit/Clock.h"
-#include "kit/Log.h"
-#include "kit/Renderer.h"
-#include "kit/Screen.h"
-#include "kit/TextField.h"
+#include "kit/app/Application.h"
 #include "kit/backends/sdl/Letterbox.h"
 #include "kit/backends/sdl/WindowSetup.h"
+#include "kit/base/Clock.h"
+#include "kit/base/Log.h"
+#include "kit/text/TextField.h"
+#include "kit/ui/Animation.h"
+#include "kit/ui/Renderer.h"
+#include "kit/ui/Screen.h"
 
 namespace kit {
 

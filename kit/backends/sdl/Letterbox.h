@@ -6,8 +6,8 @@
 #include <cmath>
 #include <string_view>
 
-#include "kit/ApplicationMain.h"
-#include "kit/Geometry.h"
+#include "kit/app/ApplicationMain.h"
+#include "kit/base/Geometry.h"
 
 namespace kit::sdl {
 

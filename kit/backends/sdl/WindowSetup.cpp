@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "kit/Log.h"
 #include "kit/backends/sdl/Letterbox.h"
+#include "kit/base/Log.h"
 
 namespace kit::sdl {
 

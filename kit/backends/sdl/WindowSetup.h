@@ -4,7 +4,7 @@
 
 #include <SDL.h>
 
-#include "kit/ApplicationMain.h"
+#include "kit/app/ApplicationMain.h"
 
 namespace kit::sdl {
 

@@ -1,0 +1,260 @@
+#include "kit/base/Files.h"
+
+#include <fcntl.h>
+#include <glib.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <utility>
+
+namespace kit {
+
+namespace {
+
+std::string failureText(const std::string& what, const std::string& path, int error) {
+  return what + " " + path + ": " + std::strerror(error);
+}
+
+std::string homeDirectory() {
+  if (const char* home = std::getenv("HOME"); home && *home) return home;
+  if (const passwd* entry = getpwuid(getuid()); entry && entry->pw_dir) return entry->pw_dir;
+  return ".";
+}
+
+std::string folderOf(const std::string& path) {
+  size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+// Writes every byte, continuing after partial writes and interruptions. Returns the number of
+// bytes written; on a shorter count `error` holds errno (or 0 when the system wrote nothing
+// without saying why).
+size_t writeAll(int fd, std::string_view bytes, int* error) {
+  size_t done = 0;
+  *error = 0;
+  while (done < bytes.size()) {
+    ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      *error = errno;
+      break;
+    }
+    if (n == 0) break;
+    done += static_cast<size_t>(n);
+  }
+  return done;
+}
+
+int fsyncRetrying(int fd) {
+  int result;
+  do {
+    result = ::fsync(fd);
+  } while (result < 0 && errno == EINTR);
+  return result;
+}
+
+int syncFolder(const std::string& folder) {
+  int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return errno;
+  int result = fsyncRetrying(fd) < 0 ? errno : 0;
+  ::close(fd);
+  return result;
+}
+
+// Opens a regular file without ever blocking: a FIFO or a device at the path is refused (EINVAL,
+// with `notRegular` set) instead of waited on. Returns the descriptor or -1 with errno.
+int openRegular(const std::string& path, int flags, bool* notRegular) {
+  *notRegular = false;
+  int fd = ::open(path.c_str(), flags | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  struct stat st {};
+  if (fd < 0) {
+    // A folder, or a FIFO with no reader, is refused by the system already.
+    int error = errno;
+    *notRegular = ::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode);
+    errno = error;
+    return -1;
+  }
+  bool statFailed = ::fstat(fd, &st) < 0;
+  if (statFailed || !S_ISREG(st.st_mode)) {
+    int error = statFailed ? errno : EINVAL;
+    *notRegular = !statFailed;
+    ::close(fd);
+    errno = error;
+    return -1;
+  }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  return fd;
+}
+
+std::string openFailure(const std::string& what, const std::string& path, bool notRegular) {
+  if (notRegular) return what + " " + path + ": not a regular file";
+  return failureText(what, path, errno);
+}
+
+// Files whose cut-back after a failed write failed too, by device and inode, with the length
+// that they must be cut back to before anything more is appended.
+std::map<std::pair<dev_t, ino_t>, off_t>& pendingCutBacks() {
+  static std::map<std::pair<dev_t, ino_t>, off_t> pending;
+  return pending;
+}
+
+}  // namespace
+
+void ignoreFileSizeSignal() {
+  static const bool ignored = std::signal(SIGXFSZ, SIG_IGN) != SIG_ERR;
+  (void)ignored;
+}
+
+std::string documentsDirectory() {
+  // GLib reads XDG_DOCUMENTS_DIR from the user-dirs configuration; a folder set to the home folder
+  // itself is how that configuration turns one off.
+  std::string home = homeDirectory(), path = home + "/Documents";
+  const char* named = g_get_user_special_dir(G_USER_DIRECTORY_DOCUMENTS);
+  if (named && *named && std::string(named) != home && std::string(named) != home + "/") {
+    path = named;
+  }
+  // Any failure other than "already there" shows up when a file in the folder is opened.
+  g_mkdir_with_parents(path.c_str(), 0755);
+  return path;
+}
+
+bool fileExists(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0;
+}
+
+std::optional<std::string> readFile(const std::string& path, std::string* error) {
+  bool notRegular;
+  int fd = openRegular(path, O_RDONLY, &notRegular);
+  if (fd < 0) {
+    if (error) *error = openFailure("cannot open", path, notRegular);
+    return std::nullopt;
+  }
+  std::string contents;
+  char buffer[65536];
+  for (;;) {
+    ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      if (error) *error = failureText("cannot read", path, errno);
+      ::close(fd);
+      return std::nullopt;
+    }
+    if (n == 0) break;
+    contents.append(buffer, static_cast<size_t>(n));
+  }
+  ::close(fd);
+  return contents;
+}
+
+FileStatus createFile(const std::string& path, std::string_view contents) {
+  ignoreFileSizeSignal();
+  const std::string folder = folderOf(path);
+  int fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0644);
+  if (fd < 0) return FileStatus::failure(failureText("cannot create", path, errno));
+  auto fail = [&](const std::string& what, int error) {
+    ::close(fd);  // the unnamed file goes with its last descriptor
+    return FileStatus::failure(failureText(what, path, error));
+  };
+  // The mode asked for above is narrowed by the umask; a data file is readable by all.
+  if (::fchmod(fd, 0644) < 0) return fail("cannot set permissions for", errno);
+  int error = 0;
+  size_t written = writeAll(fd, contents, &error);
+  if (written < contents.size()) return fail("cannot write", error ? error : ENOSPC);
+  if (fsyncRetrying(fd) < 0) return fail("cannot flush", errno);
+  // Naming the file through /proc needs no privilege, unlike AT_EMPTY_PATH.
+  std::string self = "/proc/self/fd/" + std::to_string(fd);
+  if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) < 0 &&
+      (errno != ENOENT || ::linkat(fd, "", AT_FDCWD, path.c_str(), AT_EMPTY_PATH) < 0)) {
+    return fail("cannot create", errno);
+  }
+  ::close(fd);
+  if (int syncError = syncFolder(folder)) {
+    return FileStatus::failure(failureText("cannot flush folder", folder, syncError));
+  }
+  return FileStatus::success();
+}
+
+std::optional<AppendHandle> AppendHandle::open(const std::string& path, std::string* error) {
+  bool notRegular;
+  int fd = openRegular(path, O_WRONLY | O_APPEND, &notRegular);
+  if (fd < 0) {
+    if (error) *error = openFailure("cannot open for appending", path, notRegular);
+    return std::nullopt;
+  }
+  return AppendHandle(fd);
+}
+
+AppendHandle::AppendHandle(AppendHandle&& other) noexcept : fd_(other.fd_) {
+  other.fd_ = -1;
+}
+
+AppendHandle& AppendHandle::operator=(AppendHandle&& other) noexcept {
+  if (this != &other) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = other.fd_;
+    other.fd_ = -1;
+  }
+  return *this;
+}
+
+AppendHandle::~AppendHandle() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+FileStatus AppendHandle::write(std::string_view bytes) {
+  ignoreFileSizeSignal();
+  if (fd_ < 0) return FileStatus::failure("cannot append: the file is not open");
+  struct stat st {};
+  if (::fstat(fd_, &st) < 0) {
+    return FileStatus::failure(std::string("cannot append: fstat failed: ") + std::strerror(errno));
+  }
+  const auto file = std::make_pair(st.st_dev, st.st_ino);
+
+  // An earlier write that could not be undone is undone first; nothing is appended after it.
+  if (auto pending = pendingCutBacks().find(file); pending != pendingCutBacks().end()) {
+    if (st.st_size > pending->second) {
+      if (::ftruncate(fd_, pending->second) < 0 || fsyncRetrying(fd_) < 0) {
+        return FileStatus::failure(
+            std::string("cannot append: an earlier cut-short write is still at the end of the "
+                        "file, and cutting it back failed again: ") +
+            std::strerror(errno));
+      }
+      st.st_size = pending->second;
+    }
+    pendingCutBacks().erase(pending);
+  }
+  const off_t lengthBefore = st.st_size;
+
+  // Cuts the file back to where it was, so that a failed write leaves nothing behind.
+  auto undo = [&](const std::string& what, int error) {
+    std::string text = std::string("cannot append: ") + what + ": " + std::strerror(error);
+    if (::ftruncate(fd_, lengthBefore) < 0) {
+      text += std::string("; cutting back the partial write failed: ") + std::strerror(errno);
+      pendingCutBacks()[file] = lengthBefore;
+    } else {
+      fsyncRetrying(fd_);
+    }
+    return FileStatus::failure(text);
+  };
+
+  int error = 0;
+  size_t written = writeAll(fd_, bytes, &error);
+  if (written < bytes.size()) {
+    return undo("write failed after " + std::to_string(written) + " of " +
+                    std::to_string(bytes.size()) + " bytes",
+                error ? error : ENOSPC);
+  }
+  if (fsyncRetrying(fd_) < 0) return undo("flush to disk failed", errno);
+  return FileStatus::success();
+}
+
+}  // namespace kit

@@ -1,0 +1,18 @@
+#pragma once
+
+// Internal to the kit: small Cairo helpers shared by the views that draw themselves.
+
+#include "kit/base/Color.h"
+#include "kit/base/Geometry.h"
+
+typedef struct _cairo cairo_t;
+
+namespace kit {
+
+// Adds a closed rounded rectangle to the current path.
+void roundedRect(cairo_t* cr, Rect r, double radius);
+void setColor(cairo_t* cr, Color c);
+// Makes a top-to-bottom gradient over `r` the source.
+void setVerticalGradient(cairo_t* cr, Rect r, Color top, Color bottom);
+
+}  // namespace kit

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "kit/base/Geometry.h"
+
+typedef struct _cairo_surface cairo_surface_t;
+
+namespace kit {
+
+// A picture from the resources folder. Found once per name and kept, but decoded only when first
+// drawn (a picture on a screen never shown costs nothing); on a screen scale above 1 the
+// "name@2x.ext" file is used when it exists, so pictures stay sharp.
+class Image {
+ public:
+  // The picture named `name` ("bg_form.png"), or nullptr (logged once) when there is none.
+  static std::shared_ptr<const Image> imageNamed(const std::string& name);
+  // Where pictures are looked up; by default the build's resources folder.
+  static void setResourceDirectory(const std::string& directory);
+  static const std::string& resourceDirectory();
+  // Drops every cached picture (tests that switch scale or folder).
+  static void clearCache();
+
+  explicit Image(cairo_surface_t* surface, double scale);
+  // The picture in the file at `path`, of `pixelSize`, decoded when first asked for.
+  Image(std::string path, Size pixelSize, double scale);
+  ~Image();
+  Image(const Image&) = delete;
+  Image& operator=(const Image&) = delete;
+
+  Size size() const;  // in points
+  double scale() const { return scale_; }
+  // The decoded pixels; nullptr if the file could not be decoded (logged).
+  cairo_surface_t* surface() const;
+  // The picture resampled to `width` x `height` pixels with good filtering, made once and kept
+  // (a few sizes per picture), so that drawing it at that size is a plain copy.
+  cairo_surface_t* surfaceOfPixelSize(int width, int height) const;
+
+ private:
+  struct Rendition {
+    int width;
+    int height;
+    cairo_surface_t* surface;
+  };
+  mutable cairo_surface_t* surface_ = nullptr;
+  mutable std::string path_;  // still to decode, when not empty
+  Size pixelSize_;
+  double scale_;
+  mutable std::vector<Rendition> renditions_;  // most recently used first
+};
+
+}  // namespace kit

@@ -1,0 +1,92 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "kit/mail/MailMessage.h"
+#include "kit/ui/AlertView.h"
+#include "kit/ui/NavigationBar.h"
+#include "kit/ui/ViewController.h"
+
+namespace kit {
+
+class Label;
+class TextField;
+class TextView;
+class View;
+
+enum class MailComposeResult { Cancelled = 0, Saved = 1, Sent = 2, Failed = 3 };
+
+class MailComposeViewController;
+
+class MailComposeViewControllerDelegate {
+ public:
+  virtual ~MailComposeViewControllerDelegate() = default;
+  // Sent exactly once, when the person leaves the composer; the delegate then dismisses it.
+  // `error` says why a send failed, and is empty otherwise.
+  virtual void didFinishWithResult(MailComposeViewController* controller, MailComposeResult result,
+                                   const std::string& error) = 0;
+};
+
+// A full-screen mail composer, presented modally: a bar with Cancel, a title and Send; "To:",
+// "Cc:" and "Subject:" fields; the attachments with their names and sizes; an editable body. The
+// "To:" field has the keyboard when it opens. Send is enabled while every typed address is well
+// formed and there is at least one; it hands the message to the system's mail transport on
+// another thread and shows that it is sending. A send that fails is shown in an alert "Message
+// Not Sent" with the transport's error before the composer finishes. Cancel offers to delete the
+// draft, to save it (as an .eml file in Documents/Drafts) or to go back to editing.
+class MailComposeViewController : public ViewController, public AlertViewDelegate {
+ public:
+  MailComposeViewController();
+  ~MailComposeViewController() override;
+
+  MailComposeViewControllerDelegate* mailComposeDelegate = nullptr;
+
+  void setToRecipients(const std::vector<std::string>& recipients);
+  void setCcRecipients(const std::vector<std::string>& recipients);
+  void setSubject(const std::string& subject);
+  void setMessageBody(const std::string& body, bool isHTML);
+  void addAttachmentData(std::string data, const std::string& mimeType,
+                         const std::string& fileName);
+  NavigationBar* navigationBar();
+
+  // The message as it would go now, with what has been typed.
+  MailMessage message();
+  bool canSend();
+  bool isSending() const { return sending_; }
+
+  // The bar's actions.
+  void cancel();
+  void send();
+
+  void loadView() override;
+  void viewDidLoad() override;
+  void clickedButtonAtIndex(AlertView* alertView, int buttonIndex) override;
+
+ private:
+  class DraftChoices;
+  void deleteDraft();
+  void saveDraft();
+  void keepEditing();
+  void didSend(bool sent, const std::string& error);
+  void finish(MailComposeResult result, const std::string& error);
+  void updateBar();
+  void keyboardWillShow();
+  void keyboardWillHide();
+
+  MailMessage draft_;                        // what was set up before the view was built
+  std::unique_ptr<NavigationBar> barOwned_;  // until the view is built
+  NavigationBar* bar_;
+  TextField* to_ = nullptr;
+  TextField* cc_ = nullptr;
+  TextField* subject_ = nullptr;
+  TextView* body_ = nullptr;
+  View* activity_ = nullptr;
+  DraftChoices* choices_ = nullptr;
+  std::string sendError_;
+  bool sending_ = false;
+  bool finished_ = false;
+};
+
+}  // namespace kit

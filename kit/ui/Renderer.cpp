@@ -1,0 +1,507 @@
+#include "kit/ui/Renderer.h"
+
+#include <cairo.h>
+
+#include <algorithm>
+#include <cmath>
+#include <ctime>
+#include <limits>
+#include <typeinfo>
+#include <vector>
+
+#include "kit/app/Application.h"
+#include "kit/graphics/Font.h"
+#include "kit/graphics/Image.h"
+#include "kit/graphics/TextDrawing.h"
+#include "kit/ui/Animation.h"
+#include "kit/ui/Button.h"
+#include "kit/ui/ImageView.h"
+#include "kit/ui/Label.h"
+#include "kit/ui/Screen.h"
+#include "kit/ui/Transitions.h"
+#include "kit/ui/View.h"
+
+namespace kit {
+namespace {
+
+double gRenderScale = 1;
+
+double currentTime() {
+  Application* app = Application::shared();
+  return app ? app->clock().now() : 0;
+}
+
+std::string localTimeText() {
+  std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  char text[8];
+  std::strftime(text, sizeof text, "%H:%M", &local);
+  return text;
+}
+
+cairo_matrix_t toCairo(const Transform& t) {
+  cairo_matrix_t m;
+  cairo_matrix_init(&m, t.a, t.b, t.c, t.d, t.tx, t.ty);
+  return m;
+}
+
+bool isSingular(const Transform& t) {
+  return std::abs(t.a * t.d - t.b * t.c) < 1e-9;
+}
+
+// The uniform scale from user space to device pixels, for offscreen pictures that stay sharp.
+double deviceScale(cairo_t* cr) {
+  cairo_matrix_t m;
+  cairo_get_matrix(cr, &m);
+  double scale = std::sqrt(std::abs(m.xx * m.yy - m.xy * m.yx));
+  return std::clamp(scale, 0.25, 4.0);
+}
+
+SurfaceHandle createSurface(Size size, double scale) {
+  int width = std::max(1, static_cast<int>(std::ceil(size.width * scale - 1e-6)));
+  int height = std::max(1, static_cast<int>(std::ceil(size.height * scale - 1e-6)));
+  return SurfaceHandle(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height));
+}
+
+// A box in device pixels.
+struct Box {
+  double x0 = std::numeric_limits<double>::infinity();
+  double y0 = std::numeric_limits<double>::infinity();
+  double x1 = -std::numeric_limits<double>::infinity();
+  double y1 = -std::numeric_limits<double>::infinity();
+  bool empty() const { return x1 <= x0 || y1 <= y0; }
+  void add(double x, double y) {
+    x0 = std::min(x0, x);
+    y0 = std::min(y0, y);
+    x1 = std::max(x1, x);
+    y1 = std::max(y1, y);
+  }
+};
+
+enum class Look { Now, Plain };
+Picture takePicture(const View& view, double scale, Look look,
+                    const std::vector<HiddenFlag>& hidden);
+
+// Draws view trees with presentation values at one moment.
+class Painter {
+ public:
+  explicit Painter(double now) : now_(now) {}
+
+  // Draws views named in `flags` as shown or hidden by the flag, not by what they hold now.
+  void overrideHidden(const std::vector<HiddenFlag>& flags) {
+    for (const HiddenFlag& flag : flags) {
+      if (!flag.alive.expired()) hiddenOverrides_.emplace_back(flag.view, flag.hidden);
+    }
+  }
+
+  bool isHidden(const View& view) const {
+    for (const auto& [overridden, hidden] : hiddenOverrides_) {
+      if (overridden == &view) return hidden;
+    }
+    return view.isHidden();
+  }
+
+  // Skips everything drawn before `occluder`, which covers the whole screen with opaque paint.
+  // `path` holds its ancestors.
+  void skipUnder(const View* occluder, std::vector<const View*> path) {
+    occluder_ = occluder;
+    path_ = std::move(path);
+  }
+
+  // The front-most view that covers the screen below the status bar with opaque paint, drawn
+  // without transform, alpha or transition; its ancestors go into `path`. `origin` is the screen
+  // position of `view`'s top-left corner.
+  const View* findOccluder(const View& view, Point origin, std::vector<const View*>& path) const {
+    const View* found = nullptr;
+    for (const View* child : view.subviews()) {
+      if (!isShown(*child) || activeTransition(*child) || child->presentationAlpha() < 1 ||
+          !child->presentationTransform().isIdentity()) {
+        continue;
+      }
+      Point center = child->presentationCenter();
+      Size size = child->bounds().size;
+      Point childOrigin{origin.x + center.x - size.width / 2,
+                        origin.y + center.y - size.height / 2};
+      std::vector<const View*> childPath;
+      // What a clipping view holds covers at most the view itself.
+      const View* inside =
+          child->clipsToBounds ? nullptr : findOccluder(*child, childOrigin, childPath);
+      if (inside) {
+        found = inside;
+        path = {&view};
+        path.insert(path.end(), childPath.begin(), childPath.end());
+      } else if (paintsOpaque(*child) && coversScreen(childOrigin, size)) {
+        found = child;
+        path = {&view};
+      }
+    }
+    return found;
+  }
+
+  // See drawnArea.
+  Rect areaOf(const View& view, const Rect* part) const {
+    Application* app = Application::shared();
+    if (!app) return {};
+    const Screen& screen = app->screen();
+    std::vector<const View*> chain;
+    const View* v = &view;
+    for (; v && v != &screen; v = v->superview()) chain.push_back(v);
+    if (!v || screen.isHidden()) return {};
+    cairo_matrix_t toScreen;
+    cairo_matrix_init_identity(&toScreen);
+    for (const View* link : chain) {
+      if (!isShown(*link)) return {};
+      cairo_matrix_t m = placement(*link);
+      cairo_matrix_multiply(&toScreen, &toScreen, &m);
+    }
+    Box box;
+    if (part) {
+      for (double x : {part->minX(), part->maxX()}) {
+        for (double y : {part->minY(), part->maxY()}) {
+          double sx = x, sy = y;
+          cairo_matrix_transform_point(&toScreen, &sx, &sy);
+          box.add(sx, sy);
+        }
+      }
+    } else {
+      addExtents(view, toScreen, box);
+    }
+    if (box.empty()) return {};
+    constexpr double kMargin = 2;
+    double x0 = std::floor(box.x0) - kMargin, y0 = std::floor(box.y0) - kMargin;
+    return {{x0, y0}, {std::ceil(box.x1) + kMargin - x0, std::ceil(box.y1) + kMargin - y0}};
+  }
+
+  // Draws `view` placed in its superview's coordinates: presentation centre, transform and alpha.
+  void drawPlaced(cairo_t* cr, const View& view) const {
+    if (!isShown(view)) return;
+    double alpha = std::min(view.presentationAlpha(), 1.0);
+    cairo_save(cr);
+    cairo_matrix_t m = placement(view);
+    cairo_transform(cr, &m);
+    if (alpha < 1) {
+      // The group covers only what the subtree draws, not the whole target.
+      cairo_matrix_t toDevice;
+      cairo_get_matrix(cr, &toDevice);
+      Box box;
+      addExtents(view, toDevice, box);
+      if (!box.empty()) {
+        cairo_identity_matrix(cr);
+        cairo_rectangle(cr, std::floor(box.x0), std::floor(box.y0),
+                        std::ceil(box.x1) - std::floor(box.x0),
+                        std::ceil(box.y1) - std::floor(box.y0));
+        cairo_clip(cr);
+        cairo_set_matrix(cr, &toDevice);
+        cairo_push_group(cr);
+        drawBody(cr, view);
+        cairo_pop_group_to_source(cr);
+        cairo_paint_with_alpha(cr, alpha);
+      }
+    } else {
+      drawBody(cr, view);
+    }
+    cairo_restore(cr);
+  }
+
+  // Draws the view's look at the origin of the current user space: its transition while one runs,
+  // otherwise its content and its children.
+  void drawBody(cairo_t* cr, const View& view) const {
+    if (TransitionState* transition = activeTransition(view)) {
+      drawTransitionOf(cr, view, *transition);
+    } else {
+      drawPlain(cr, view);
+    }
+  }
+
+  void drawPlain(cairo_t* cr, const View& view) const {
+    const std::vector<View*>& children = view.subviews();
+    auto first = children.begin();
+    if (std::find(path_.begin(), path_.end(), &view) != path_.end()) {
+      // An ancestor of the occluder: neither its content nor the children below the occluder's
+      // branch can show.
+      first = std::find_if(children.begin(), children.end(), [this](const View* child) {
+        return child == occluder_ || std::find(path_.begin(), path_.end(), child) != path_.end();
+      });
+    } else if (intersectsClip(cr, view.bounds().size)) {
+      cairo_save(cr);
+      view.draw(cr);
+      cairo_restore(cr);
+    }
+    if (view.clipsToBounds) {
+      cairo_save(cr);
+      cairo_rectangle(cr, 0, 0, view.bounds().size.width, view.bounds().size.height);
+      cairo_clip(cr);
+    }
+    for (auto it = first; it != children.end(); ++it) drawPlaced(cr, **it);
+    if (view.clipsToBounds) cairo_restore(cr);
+  }
+
+ private:
+  TransitionState* activeTransition(const View& view) const {
+    ViewAnimations* animations = view.animations();
+    if (!animations || !animations->transition) return nullptr;
+    TransitionState& transition = *animations->transition;
+    if (transition.kind == AnimationTransition::None || !transition.block) return nullptr;
+    if (transition.block->ended || now_ >= transition.block->endTime()) return nullptr;
+    return &transition;
+  }
+
+  // A hidden view still shows while a transition on it runs: its new look is then empty.
+  bool isShown(const View& view) const {
+    if (isHidden(view) && !activeTransition(view)) return false;
+    if (view.presentationAlpha() <= 0) return false;
+    return !isSingular(view.presentationTransform());
+  }
+
+  // From the view's coordinates (origin at its top-left corner) to its superview's.
+  static cairo_matrix_t placement(const View& view) {
+    Point center = view.presentationCenter();
+    Size size = view.bounds().size;
+    cairo_matrix_t m;
+    cairo_matrix_init_translate(&m, -size.width / 2, -size.height / 2);
+    Transform transform = view.presentationTransform();
+    if (!transform.isIdentity()) {
+      cairo_matrix_t t = toCairo(transform);
+      cairo_matrix_multiply(&m, &m, &t);
+    }
+    cairo_matrix_t toCenter;
+    cairo_matrix_init_translate(&toCenter, center.x, center.y);
+    cairo_matrix_multiply(&m, &m, &toCenter);
+    return m;
+  }
+
+  // Grows `box` by what the subtree of `view` covers in device space; `toDevice` maps the view's
+  // coordinates there.
+  void addExtents(const View& view, const cairo_matrix_t& toDevice, Box& box) const {
+    Size size = view.bounds().size;
+    // A flip's near edge stands out above and below the view.
+    double overhang = activeTransition(view) ? size.height / 2 : 0;
+    double xs[] = {0, size.width};
+    double ys[] = {-overhang, size.height + overhang};
+    for (double x : xs) {
+      for (double y : ys) {
+        double dx = x, dy = y;
+        cairo_matrix_transform_point(&toDevice, &dx, &dy);
+        box.add(dx, dy);
+      }
+    }
+    for (const View* child : view.subviews()) {
+      if (!isShown(*child)) continue;
+      cairo_matrix_t m = placement(*child);
+      cairo_matrix_multiply(&m, &m, &toDevice);
+      addExtents(*child, m, box);
+    }
+  }
+
+  static bool intersectsClip(cairo_t* cr, Size size) {
+    double x0, y0, x1, y1;
+    cairo_clip_extents(cr, &x0, &y0, &x1, &y1);
+    return x0 < size.width && y0 < size.height && x1 > 0 && y1 > 0;
+  }
+
+  // Each picture is taken the first time it is needed, at the pixel density it lands on.
+  void drawTransitionOf(cairo_t* cr, const View& view, TransitionState& transition) const {
+    double scale = deviceScale(cr);
+    if (!transition.hiddenBefore.empty()) {
+      transition.before = takePicture(view, scale, Look::Plain, transition.hiddenBefore);
+      transition.hiddenBefore.clear();
+    }
+    TransitionPicture before{transition.before.surface.get(), transition.before.scale};
+    if (now_ < transition.block->startTime()) {
+      paintPicture(cr, before);
+      return;
+    }
+    if (!transition.afterTaken) {
+      transition.after = takePicture(view, scale, Look::Plain, {});
+      transition.afterTaken = true;
+    }
+    TransitionPicture after{transition.after.surface.get(), transition.after.scale};
+    drawTransition(cr, transition.kind, view.bounds().size, before, after,
+                   blockProgress(*transition.block, now_));
+  }
+
+  // Views whose content is their background colour, or a picture without transparency filling
+  // them, painted over their whole bounds.
+  static bool paintsOpaque(const View& view) {
+    const std::type_info& type = typeid(view);
+    bool drawsBackground = type == typeid(View) || type == typeid(ImageView) ||
+                           type == typeid(Label) || type == typeid(Button);
+    if (!drawsBackground) return false;
+    if (view.backgroundColor.a >= 1) return true;
+    if (type != typeid(ImageView)) return false;
+    const Image* image = static_cast<const ImageView&>(view).image();
+    return image && image->surface() &&
+           cairo_image_surface_get_format(image->surface()) == CAIRO_FORMAT_RGB24;
+  }
+
+  static bool coversScreen(Point origin, Size size) {
+    constexpr double e = 1e-9;
+    return origin.x <= e && origin.y <= kStatusBarHeight + e &&
+           origin.x + size.width >= kScreenWidth - e && origin.y + size.height >= kScreenHeight - e;
+  }
+
+  double now_;
+  std::vector<std::pair<const View*, bool>> hiddenOverrides_;
+  const View* occluder_ = nullptr;
+  std::vector<const View*> path_;
+};
+
+// A picture of `view` and its subtree: as it looks now, or plainly (without a transition of its
+// own), then with the hidden flags in `hidden` where they name a view.
+Picture takePicture(const View& view, double scale, Look look,
+                    const std::vector<HiddenFlag>& hidden) {
+  Picture picture{createSurface(view.bounds().size, scale), scale};
+  Painter painter(currentTime());
+  painter.overrideHidden(hidden);
+  if (!painter.isHidden(view)) {
+    cairo_t* cr = cairo_create(picture.surface.get());
+    cairo_scale(cr, scale, scale);
+    if (look == Look::Now) {
+      painter.drawBody(cr, view);
+    } else {
+      painter.drawPlain(cr, view);
+    }
+    cairo_destroy(cr);
+  }
+  cairo_surface_flush(picture.surface.get());
+  return picture;
+}
+
+}  // namespace
+
+Rect drawnArea(const View& view) {
+  return Painter(currentTime()).areaOf(view, nullptr);
+}
+
+Rect drawnArea(const View& view, Rect part) {
+  return Painter(currentTime()).areaOf(view, &part);
+}
+
+void SurfaceDeleter::operator()(cairo_surface_t* surface) const {
+  cairo_surface_destroy(surface);
+}
+
+double currentRenderScale() {
+  return gRenderScale;
+}
+void setCurrentRenderScale(double scale) {
+  gRenderScale = scale;
+}
+
+Renderer::Renderer(double scale)
+    : scale_(scale),
+      surface_(createSurface({kScreenWidth, kScreenHeight}, scale)),
+      timeText_(localTimeText) {}
+
+Renderer::~Renderer() = default;
+
+void Renderer::setStatusBarTime(std::function<std::string()> timeText) {
+  timeText_ = timeText ? std::move(timeText) : localTimeText;
+}
+
+std::vector<Rect> Renderer::renderScreen(const Screen& screen, const std::vector<Rect>* damage) {
+  cairo_t* cr = cairo_create(surface_.get());
+  std::vector<Rect> drawn;
+  const int width = pixelWidth(), height = pixelHeight();
+  bool statusBar = true;
+  if (damage) {
+    // Only the damaged pixels, rounded outwards, are drawn; the rest keeps the last frame.
+    statusBar = false;
+    for (const Rect& r : *damage) {
+      int x0 = std::max(0, static_cast<int>(std::floor(r.minX() * scale_)));
+      int y0 = std::max(0, static_cast<int>(std::floor(r.minY() * scale_)));
+      int x1 = std::min(width, static_cast<int>(std::ceil(r.maxX() * scale_)));
+      int y1 = std::min(height, static_cast<int>(std::ceil(r.maxY() * scale_)));
+      if (x1 <= x0 || y1 <= y0) continue;
+      drawn.push_back({{double(x0), double(y0)}, {double(x1 - x0), double(y1 - y0)}});
+      cairo_rectangle(cr, x0, y0, x1 - x0, y1 - y0);
+      statusBar = statusBar || r.minY() < kStatusBarHeight;
+    }
+    if (drawn.empty()) {
+      cairo_destroy(cr);
+      return drawn;
+    }
+    cairo_clip(cr);
+  } else {
+    drawn.push_back({{0, 0}, {double(width), double(height)}});
+  }
+  Painter painter(currentTime());
+  std::vector<const View*> path;
+  const View* occluder = screen.isHidden() ? nullptr : painter.findOccluder(screen, {0, 0}, path);
+  // With the status bar's edge between device pixels, its row is not covered by either alone.
+  double barEdge = kStatusBarHeight * scale_;
+  if (occluder && barEdge == std::floor(barEdge)) {
+    painter.skipUnder(occluder, std::move(path));
+  } else {
+    cairo_set_source_rgb(cr, 0, 0, 0);
+    cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+    cairo_paint(cr);
+    cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
+  }
+  cairo_scale(cr, scale_, scale_);
+  // The screen fills the surface wherever its own centre is set.
+  if (!screen.isHidden()) painter.drawBody(cr, screen);
+  if (statusBar) drawStatusBar(cr);
+  cairo_destroy(cr);
+  cairo_surface_flush(surface_.get());
+  return drawn;
+}
+
+void Renderer::drawStatusBar(cairo_t* cr) const {
+  cairo_save(cr);
+  cairo_rectangle(cr, 0, 0, kScreenWidth, kStatusBarHeight);
+  cairo_set_source_rgb(cr, 0, 0, 0);
+  cairo_fill(cr);
+  Color light = Color::rgba(0.92, 0.92, 0.92);
+  drawTextLine(cr, timeText_(), Font::boldSystemFontOfSize(14), light, TextAlignment::Center,
+               {{0, 0}, {kScreenWidth, kStatusBarHeight}});
+  // A full battery: outlined body, terminal nub and the charge inside.
+  const double right = kScreenWidth - 8;
+  const double width = 24, height = 11, top = (kStatusBarHeight - height) / 2;
+  cairo_set_source_rgb(cr, light.r, light.g, light.b);
+  cairo_set_line_width(cr, 1);
+  cairo_rectangle(cr, right - width - 2.5, top + 0.5, width - 1, height - 1);
+  cairo_stroke(cr);
+  cairo_rectangle(cr, right - 3, top + 3, 2, height - 6);
+  cairo_fill(cr);
+  cairo_rectangle(cr, right - width - 0.5, top + 2.5, width - 5, height - 5);
+  cairo_fill(cr);
+  cairo_restore(cr);
+}
+
+const uint8_t* Renderer::pixels() const {
+  return cairo_image_surface_get_data(surface_.get());
+}
+int Renderer::pixelWidth() const {
+  return cairo_image_surface_get_width(surface_.get());
+}
+int Renderer::pixelHeight() const {
+  return cairo_image_surface_get_height(surface_.get());
+}
+int Renderer::stride() const {
+  return cairo_image_surface_get_stride(surface_.get());
+}
+
+Color Renderer::colorAt(Point p) const {
+  int x = static_cast<int>(std::floor(p.x * scale_));
+  int y = static_cast<int>(std::floor(p.y * scale_));
+  if (x < 0 || y < 0 || x >= pixelWidth() || y >= pixelHeight()) return Color::clear();
+  uint32_t argb;
+  std::copy_n(pixels() + static_cast<size_t>(y) * stride() + static_cast<size_t>(x) * 4, 4,
+              reinterpret_cast<uint8_t*>(&argb));
+  double a = (argb >> 24) / 255.0;
+  if (a == 0) return Color::clear();
+  auto channel = [&](int shift) { return std::min(1.0, ((argb >> shift) & 0xff) / 255.0 / a); };
+  return {channel(16), channel(8), channel(0), a};
+}
+
+bool Renderer::writePng(const std::string& path) const {
+  return cairo_surface_write_to_png(surface_.get(), path.c_str()) == CAIRO_STATUS_SUCCESS;
+}
+
+Picture Renderer::snapshot(const View& view, double scale) {
+  return takePicture(view, scale, Look::Now, {});
+}
+
+}  // namespace kit

@@ -1,0 +1,32 @@
+#pragma once
+
+// Internal to the kit: the drawn transitions that reveal a view's new look.
+
+#include "kit/base/Geometry.h"
+#include "kit/ui/View.h"
+
+typedef struct _cairo cairo_t;
+typedef struct _cairo_surface cairo_surface_t;
+
+namespace kit {
+
+// A picture to draw from: a surface of the view's size times `scale`; a null surface shows nothing.
+struct TransitionPicture {
+  cairo_surface_t* surface = nullptr;
+  double scale = 1;
+};
+
+// Draws, in the coordinates of a view of `size`, the transition `kind` at `progress` (0 to 1) from
+// the `before` picture to the `after` picture.
+// Flips turn the view about its vertical centre line over black, with perspective: the old picture
+// turns away in the first half, the new one turns in during the second. From the right, the right
+// edge comes towards the viewer first.
+// Curls peel the old picture off from the bottom edge upwards (CurlUp) or from the top edge
+// downwards (CurlDown), showing the new one beneath and the page's light back beyond the fold.
+void drawTransition(cairo_t* cr, AnimationTransition kind, Size size, TransitionPicture before,
+                    TransitionPicture after, double progress);
+
+// Paints a picture with its top-left corner at the user-space origin, in points.
+void paintPicture(cairo_t* cr, TransitionPicture picture);
+
+}  // namespace kit
