@@ -6,7 +6,6 @@
 
 #include "app/TolvikViewController.h"
 #include "kit/base/Log.h"
-#include "kit/base/Utf8.h"
 #include "kit/ui/AlertView.h"
 #include "survey/DataFile.h"
 
@@ -30,7 +29,7 @@ void TolvikViewController::showEmailModalView() {
   composer->navigationBar()->barStyle = kit::BarStyle::Black;
   presentModalViewController(std::move(composer), true);
 
-  kit::log("CSV sent: %s", kit::utf8::isValid(*contents) ? contents->c_str() : "(null)");
+  kit::log("CSV sent: %s", survey::contentsSummary(*contents).c_str());
 }
 
 void TolvikViewController::didFinishWithResult(kit::MailComposeViewController*,

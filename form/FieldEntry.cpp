@@ -11,7 +11,8 @@ constexpr int kGenderTag = 404;
 constexpr int kAgeTag = 405;
 }  // namespace
 
-bool TolvikViewController::shouldChangeCharactersInRange(kit::TextField* textField, kit::Range,
+bool TolvikViewController::shouldChangeCharactersInRange(kit::TextField* textField,
+                                                         kit::Range range,
                                                          const std::string& replacementString) {
   currTextField = textField->tag;
   switch (textField->tag) {
@@ -23,7 +24,8 @@ bool TolvikViewController::shouldChangeCharactersInRange(kit::TextField* textFie
       kit::log("zip textfield!");
       return survey::ageShouldChange(textField->text(), replacementString);
     default:
-      return true;
+      return survey::textShouldChange(textField->text(), range.location, range.length,
+                                      replacementString);
   }
 }
 

@@ -13,7 +13,8 @@ std::string TolvikViewController::appendFormData() {
   std::vector<bool> answersOn;
   for (RadioBtn* button : buttonsArray) answersOn.push_back(button->btnTouched());
   survey::Record record = survey::buildRecord(contact, answersOn, answersTextArray);
-  kit::log("results before last buttons: %s", record.beforeLastButtons.c_str());
+  kit::log("results before last buttons: %s",
+           survey::contentsSummary(record.beforeLastButtons).c_str());
   return record.text;
 }
 

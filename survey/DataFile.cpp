@@ -20,10 +20,12 @@ std::string checkDataFile(const std::vector<std::string>& questionsTextArray) {
     std::string error;
     std::optional<std::string> bytes = kit::readFile(path, &error);
     if (!bytes) kit::log("%s", error.c_str());
+    // The records are personal data: the log gets their number and size only.
+    const std::string summary = contentsSummary(bytes ? *bytes : "");
     std::string formData;
     if (bytes && kit::utf8::isValid(*bytes)) formData = std::move(*bytes);
     kit::log("File exists");
-    kit::log("formData to start file:\r\n%s", formData.c_str());
+    kit::log("formData to start file: %s", summary.c_str());
     return formData;
   }
 
@@ -92,6 +94,12 @@ std::size_t countResponses(std::string_view text) {
   }
   if (!inHeader && recordHasText) ++records;
   return records;
+}
+
+std::string contentsSummary(std::string_view text) {
+  std::size_t records = countResponses(text);
+  return std::to_string(records) + (records == 1 ? " record, " : " records, ") +
+         std::to_string(text.size()) + (text.size() == 1 ? " byte" : " bytes");
 }
 
 std::string storedResponsesSummary(const std::string& path) {

@@ -30,6 +30,10 @@ kit::FileStatus writeRecord(const std::string& contents, const std::string& toFi
 // quoted field belongs to its record, and an empty line is no record.
 std::size_t countResponses(std::string_view text);
 
+// A summary of data file text, or of a record (which starts with its line end), for log lines
+// that must not carry personal data: "2 records, 410 bytes".
+std::string contentsSummary(std::string_view text);
+
 // What the data file holds, for staff: "128 responses stored, 10.4 kB", or why it cannot tell.
 std::string storedResponsesSummary(const std::string& path);
 

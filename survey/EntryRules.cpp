@@ -41,6 +41,15 @@ bool ageShouldChange(const std::string& ageText, const std::string& replacement)
   return replacement.empty();
 }
 
+bool textShouldChange(const std::string& text, std::size_t location, std::size_t length,
+                      const std::string& replacement) {
+  // Only an edit at the start changes the first character.
+  if (location > 0) return true;
+  const std::string_view after = std::string_view(text).substr(kit::utf8::byteOffset(text, length));
+  const std::string_view start = replacement.empty() ? after : std::string_view(replacement);
+  return start.empty() || std::string_view("=+-@").find(start.front()) == std::string_view::npos;
+}
+
 std::string formattedPhone(const std::string& phoneNum, const std::string& currentText) {
   const std::size_t digits = kit::utf8::characterCount(phoneNum);
   if (digits <= 3) return currentText;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 namespace survey {
@@ -21,6 +22,13 @@ bool genderShouldChange(const std::string& genderText, const std::string& replac
 // One digit is accepted while the field holds at most 2 characters; a deletion is accepted;
 // anything else is refused.
 bool ageShouldChange(const std::string& ageText, const std::string& replacement);
+
+// The name and e-mail fields take any text, but never a first character that a spreadsheet
+// takes as the start of a formula (=, +, -, @): the edit of `text` that replaces the characters
+// from `location` on, `length` of them, by `replacement` is refused when the result would start
+// with one. Such a character later in the text is taken.
+bool textShouldChange(const std::string& text, std::size_t location, std::size_t length,
+                      const std::string& replacement);
 
 // The phone field's text when its editing ends: 0 to 3 digits leave `currentText` as it is,
 // 4 to 6 give "(555) 201", 7 to 10 give "(555) 201-3344".

@@ -135,7 +135,10 @@ TEST(KioskExport, CancelFailureAndUnknownResultsAllDismissTheComposer) {
     EXPECT_FALSE(k.c().admin->isHidden()) << "the signed-in panel is still there";
     EXPECT_EQ(testing_support::readAll(k.dataFile()), data);
     std::string log = capture.finish();
-    EXPECT_EQ(testing_support::countOf(log, "CSV sent: " + data), 1) << log;
+    EXPECT_EQ(testing_support::countOf(
+                  log, "CSV sent: 0 records, " + std::to_string(data.size()) + " bytes\n"),
+              1)
+        << log;
     returnToForm(k);
   }
   EXPECT_TRUE(server.messages().empty());

@@ -58,6 +58,37 @@ TEST(SurveyEntryRules, AgeTakesUpToThreeDigits) {
   EXPECT_FALSE(survey::ageShouldChange("ééé", "5"));
 }
 
+TEST(SurveyEntryRules, NamesAndEmailNeverStartWithAFormulaCharacter) {
+  struct Case {
+    const char* shown;
+    std::size_t location, length;
+    const char* typed;
+    bool taken;
+  } cases[] = {
+      {"", 0, 0, "=", false},
+      {"", 0, 0, "+", false},
+      {"", 0, 0, "-", false},
+      {"", 0, 0, "@", false},
+      {"", 0, 0, "=HYPERLINK(\"http://x\")", false},  // a paste
+      {"Anna", 0, 0, "=", false},                     // typed in front
+      {"-Anna", 0, 1, "", true},                      // can only get better
+      {"a-b", 0, 1, "", false},                       // deleting would bring "-" to the front
+      {"é-b", 0, 1, "", false},
+      {"a-b", 0, 1, "c", true},
+      {"Anna", 4, 0, "-", true},  // inside the text they are plain characters
+      {"anna", 4, 0, "+events@example.com", true},
+      {"Ann", 1, 2, "=", true},
+      {"", 0, 0, " =1", true},
+      {"", 0, 0, "'", true},
+      {"", 0, 0, "", true},
+      {"x", 0, 1, "", true},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(survey::textShouldChange(c.shown, c.location, c.length, c.typed), c.taken)
+        << c.shown << " [" << c.location << "," << c.length << "] " << c.typed;
+  }
+}
+
 TEST(SurveyEntryRules, PhoneFormattingByDigitCount) {
   // Every digit count is shown through the real field in the kiosk entry tests. Up to three
   // digits the field keeps whatever it shows; from four on, the digits alone count.
