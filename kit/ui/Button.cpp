@@ -2,6 +2,8 @@
 
 #include <cairo.h>
 
+#include <typeinfo>
+
 #include "kit/app/Application.h"
 
 namespace kit {
@@ -45,6 +47,10 @@ void Button::touchesEnded(const TouchSet& touches, const Event*) {
 
 void Button::touchesCancelled(const TouchSet&, const Event*) {
   setHighlighted(false);
+}
+
+bool Button::paintsOpaque() const {
+  return typeid(*this) == typeid(Button) && backgroundColor.a >= 1;
 }
 
 void Button::draw(cairo_t* cr) const {

@@ -20,6 +20,7 @@ class Button : public Control {
   void touchesEnded(const TouchSet& touches, const Event* withEvent) override;
   void touchesCancelled(const TouchSet& touches, const Event* withEvent) override;
   void draw(cairo_t* cr) const override;
+  bool paintsOpaque() const override;
 
  private:
   void setHighlighted(bool highlighted);

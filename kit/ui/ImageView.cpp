@@ -3,11 +3,19 @@
 #include <cairo.h>
 
 #include <cmath>
+#include <typeinfo>
 
 namespace kit {
 
 ImageView::ImageView(Size size) : View(size) {
   userInteractionEnabled = false;
+}
+
+bool ImageView::paintsOpaque() const {
+  if (typeid(*this) != typeid(ImageView)) return false;
+  if (backgroundColor.a >= 1) return true;
+  return image_ && image_->surface() &&
+         cairo_image_surface_get_format(image_->surface()) == CAIRO_FORMAT_RGB24;
 }
 
 void ImageView::draw(cairo_t* cr) const {

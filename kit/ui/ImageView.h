@@ -15,6 +15,7 @@ class ImageView : public View {
   }
   const Image* image() const { return image_.get(); }
   void draw(cairo_t* cr) const override;
+  bool paintsOpaque() const override;
 
  private:
   std::shared_ptr<const Image> image_;

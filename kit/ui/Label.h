@@ -13,6 +13,7 @@ class Label : public View {
  public:
   explicit Label(Size size);
   void draw(cairo_t* cr) const override;
+  bool paintsOpaque() const override;
 
   std::string text;
   Font font = Font::fontWithName("Helvetica", 17);

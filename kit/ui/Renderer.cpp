@@ -6,19 +6,14 @@
 #include <cmath>
 #include <ctime>
 #include <limits>
-#include <typeinfo>
 #include <vector>
 
 #include "kit/app/Application.h"
 #include "kit/graphics/Font.h"
-#include "kit/graphics/Image.h"
 #include "kit/graphics/TextDrawing.h"
+#include "kit/graphics/Transitions.h"
 #include "kit/ui/Animation.h"
-#include "kit/ui/Button.h"
-#include "kit/ui/ImageView.h"
-#include "kit/ui/Label.h"
 #include "kit/ui/Screen.h"
-#include "kit/ui/Transitions.h"
 #include "kit/ui/View.h"
 
 namespace kit {
@@ -83,12 +78,14 @@ enum class Look { Now, Plain };
 Picture takePicture(const View& view, double scale, Look look,
                     const std::vector<HiddenFlag>& hidden);
 
-// Draws view trees with presentation values at one moment.
-class Painter {
+// What a tree of views shows at one moment: presentation values, the transitions under way, and
+// hidden flags, some of which may be those of an earlier look (for a transition's first picture).
+class Presentation {
  public:
-  explicit Painter(double now) : now_(now) {}
+  explicit Presentation(double now) : now_(now) {}
+  double now() const { return now_; }
 
-  // Draws views named in `flags` as shown or hidden by the flag, not by what they hold now.
+  // Views named in `flags` show as shown or hidden by the flag, not by what they hold now.
   void overrideHidden(const std::vector<HiddenFlag>& flags) {
     for (const HiddenFlag& flag : flags) {
       if (!flag.alive.expired()) hiddenOverrides_.emplace_back(flag.view, flag.hidden);
@@ -102,142 +99,6 @@ class Painter {
     return view.isHidden();
   }
 
-  // Skips everything drawn before `occluder`, which covers the whole screen with opaque paint.
-  // `path` holds its ancestors.
-  void skipUnder(const View* occluder, std::vector<const View*> path) {
-    occluder_ = occluder;
-    path_ = std::move(path);
-  }
-
-  // The front-most view that covers the screen below the status bar with opaque paint, drawn
-  // without transform, alpha or transition; its ancestors go into `path`. `origin` is the screen
-  // position of `view`'s top-left corner.
-  const View* findOccluder(const View& view, Point origin, std::vector<const View*>& path) const {
-    const View* found = nullptr;
-    for (const View* child : view.subviews()) {
-      if (!isShown(*child) || activeTransition(*child) || child->presentationAlpha() < 1 ||
-          !child->presentationTransform().isIdentity()) {
-        continue;
-      }
-      Point center = child->presentationCenter();
-      Size size = child->bounds().size;
-      Point childOrigin{origin.x + center.x - size.width / 2,
-                        origin.y + center.y - size.height / 2};
-      std::vector<const View*> childPath;
-      // What a clipping view holds covers at most the view itself.
-      const View* inside =
-          child->clipsToBounds ? nullptr : findOccluder(*child, childOrigin, childPath);
-      if (inside) {
-        found = inside;
-        path = {&view};
-        path.insert(path.end(), childPath.begin(), childPath.end());
-      } else if (paintsOpaque(*child) && coversScreen(childOrigin, size)) {
-        found = child;
-        path = {&view};
-      }
-    }
-    return found;
-  }
-
-  // See drawnArea.
-  Rect areaOf(const View& view, const Rect* part) const {
-    Application* app = Application::shared();
-    if (!app) return {};
-    const Screen& screen = app->screen();
-    std::vector<const View*> chain;
-    const View* v = &view;
-    for (; v && v != &screen; v = v->superview()) chain.push_back(v);
-    if (!v || screen.isHidden()) return {};
-    cairo_matrix_t toScreen;
-    cairo_matrix_init_identity(&toScreen);
-    for (const View* link : chain) {
-      if (!isShown(*link)) return {};
-      cairo_matrix_t m = placement(*link);
-      cairo_matrix_multiply(&toScreen, &toScreen, &m);
-    }
-    Box box;
-    if (part) {
-      for (double x : {part->minX(), part->maxX()}) {
-        for (double y : {part->minY(), part->maxY()}) {
-          double sx = x, sy = y;
-          cairo_matrix_transform_point(&toScreen, &sx, &sy);
-          box.add(sx, sy);
-        }
-      }
-    } else {
-      addExtents(view, toScreen, box);
-    }
-    if (box.empty()) return {};
-    constexpr double kMargin = 2;
-    double x0 = std::floor(box.x0) - kMargin, y0 = std::floor(box.y0) - kMargin;
-    return {{x0, y0}, {std::ceil(box.x1) + kMargin - x0, std::ceil(box.y1) + kMargin - y0}};
-  }
-
-  // Draws `view` placed in its superview's coordinates: presentation centre, transform and alpha.
-  void drawPlaced(cairo_t* cr, const View& view) const {
-    if (!isShown(view)) return;
-    double alpha = std::min(view.presentationAlpha(), 1.0);
-    cairo_save(cr);
-    cairo_matrix_t m = placement(view);
-    cairo_transform(cr, &m);
-    if (alpha < 1) {
-      // The group covers only what the subtree draws, not the whole target.
-      cairo_matrix_t toDevice;
-      cairo_get_matrix(cr, &toDevice);
-      Box box;
-      addExtents(view, toDevice, box);
-      if (!box.empty()) {
-        cairo_identity_matrix(cr);
-        cairo_rectangle(cr, std::floor(box.x0), std::floor(box.y0),
-                        std::ceil(box.x1) - std::floor(box.x0),
-                        std::ceil(box.y1) - std::floor(box.y0));
-        cairo_clip(cr);
-        cairo_set_matrix(cr, &toDevice);
-        cairo_push_group(cr);
-        drawBody(cr, view);
-        cairo_pop_group_to_source(cr);
-        cairo_paint_with_alpha(cr, alpha);
-      }
-    } else {
-      drawBody(cr, view);
-    }
-    cairo_restore(cr);
-  }
-
-  // Draws the view's look at the origin of the current user space: its transition while one runs,
-  // otherwise its content and its children.
-  void drawBody(cairo_t* cr, const View& view) const {
-    if (TransitionState* transition = activeTransition(view)) {
-      drawTransitionOf(cr, view, *transition);
-    } else {
-      drawPlain(cr, view);
-    }
-  }
-
-  void drawPlain(cairo_t* cr, const View& view) const {
-    const std::vector<View*>& children = view.subviews();
-    auto first = children.begin();
-    if (std::find(path_.begin(), path_.end(), &view) != path_.end()) {
-      // An ancestor of the occluder: neither its content nor the children below the occluder's
-      // branch can show.
-      first = std::find_if(children.begin(), children.end(), [this](const View* child) {
-        return child == occluder_ || std::find(path_.begin(), path_.end(), child) != path_.end();
-      });
-    } else if (intersectsClip(cr, view.bounds().size)) {
-      cairo_save(cr);
-      view.draw(cr);
-      cairo_restore(cr);
-    }
-    if (view.clipsToBounds) {
-      cairo_save(cr);
-      cairo_rectangle(cr, 0, 0, view.bounds().size.width, view.bounds().size.height);
-      cairo_clip(cr);
-    }
-    for (auto it = first; it != children.end(); ++it) drawPlaced(cr, **it);
-    if (view.clipsToBounds) cairo_restore(cr);
-  }
-
- private:
   TransitionState* activeTransition(const View& view) const {
     ViewAnimations* animations = view.animations();
     if (!animations || !animations->transition) return nullptr;
@@ -294,10 +155,169 @@ class Painter {
     }
   }
 
-  static bool intersectsClip(cairo_t* cr, Size size) {
-    double x0, y0, x1, y1;
-    cairo_clip_extents(cr, &x0, &y0, &x1, &y1);
-    return x0 < size.width && y0 < size.height && x1 > 0 && y1 > 0;
+ private:
+  double now_;
+  std::vector<std::pair<const View*, bool>> hiddenOverrides_;
+};
+
+bool coversScreen(Point origin, Size size) {
+  constexpr double e = 1e-9;
+  return origin.x <= e && origin.y <= kStatusBarHeight + e &&
+         origin.x + size.width >= kScreenWidth - e && origin.y + size.height >= kScreenHeight - e;
+}
+
+// The front-most view that covers the screen below the status bar with opaque paint, drawn
+// without transform, alpha or transition; its ancestors go into `path`. `origin` is the screen
+// position of `view`'s top-left corner.
+const View* findOccluder(const Presentation& shown, const View& view, Point origin,
+                         std::vector<const View*>& path) {
+  const View* found = nullptr;
+  for (const View* child : view.subviews()) {
+    if (!shown.isShown(*child) || shown.activeTransition(*child) ||
+        child->presentationAlpha() < 1 || !child->presentationTransform().isIdentity()) {
+      continue;
+    }
+    Point center = child->presentationCenter();
+    Size size = child->bounds().size;
+    Point childOrigin{origin.x + center.x - size.width / 2, origin.y + center.y - size.height / 2};
+    std::vector<const View*> childPath;
+    // What a clipping view holds covers at most the view itself.
+    const View* inside =
+        child->clipsToBounds ? nullptr : findOccluder(shown, *child, childOrigin, childPath);
+    if (inside) {
+      found = inside;
+      path = {&view};
+      path.insert(path.end(), childPath.begin(), childPath.end());
+    } else if (child->paintsOpaque() && coversScreen(childOrigin, size)) {
+      found = child;
+      path = {&view};
+    }
+  }
+  return found;
+}
+
+// The tree's root, and the placement of `view` in it; false when the view does not show.
+bool placeInRoot(const Presentation& shown, const View& view, const View*& root,
+                 cairo_matrix_t& toRoot) {
+  cairo_matrix_init_identity(&toRoot);
+  const View* v = &view;
+  for (; v->superview(); v = v->superview()) {
+    if (!shown.isShown(*v)) return false;
+    cairo_matrix_t m = Presentation::placement(*v);
+    cairo_matrix_multiply(&toRoot, &toRoot, &m);
+  }
+  root = v;
+  return !root->isHidden();
+}
+
+// See drawnArea.
+Rect areaOf(const Presentation& shown, const View& view, const Rect* part) {
+  const View* root = nullptr;
+  cairo_matrix_t toScreen;
+  if (!placeInRoot(shown, view, root, toScreen) || !dynamic_cast<const Screen*>(root)) return {};
+  Box box;
+  if (part) {
+    for (double x : {part->minX(), part->maxX()}) {
+      for (double y : {part->minY(), part->maxY()}) {
+        double sx = x, sy = y;
+        cairo_matrix_transform_point(&toScreen, &sx, &sy);
+        box.add(sx, sy);
+      }
+    }
+  } else {
+    shown.addExtents(view, toScreen, box);
+  }
+  if (box.empty()) return {};
+  constexpr double kMargin = 2;
+  double x0 = std::floor(box.x0) - kMargin, y0 = std::floor(box.y0) - kMargin;
+  return {{x0, y0}, {std::ceil(box.x1) + kMargin - x0, std::ceil(box.y1) + kMargin - y0}};
+}
+
+bool intersectsClip(cairo_t* cr, Size size) {
+  double x0, y0, x1, y1;
+  cairo_clip_extents(cr, &x0, &y0, &x1, &y1);
+  return x0 < size.width && y0 < size.height && x1 > 0 && y1 > 0;
+}
+
+// Draws view trees as they show at one moment.
+class Painter {
+ public:
+  explicit Painter(double now) : shown_(now) {}
+  Presentation& shown() { return shown_; }
+
+  // Skips everything drawn before `occluder`, which covers the whole screen with opaque paint.
+  // `path` holds its ancestors.
+  void skipUnder(const View* occluder, std::vector<const View*> path) {
+    occluder_ = occluder;
+    path_ = std::move(path);
+  }
+
+  // Draws `view` placed in its superview's coordinates: presentation centre, transform and alpha.
+  void drawPlaced(cairo_t* cr, const View& view) const {
+    if (!shown_.isShown(view)) return;
+    double alpha = std::min(view.presentationAlpha(), 1.0);
+    cairo_save(cr);
+    cairo_matrix_t m = Presentation::placement(view);
+    cairo_transform(cr, &m);
+    if (alpha < 1) {
+      drawTranslucent(cr, view, alpha);
+    } else {
+      drawBody(cr, view);
+    }
+    cairo_restore(cr);
+  }
+
+  // Draws the view's look at the origin of the current user space: its transition while one runs,
+  // otherwise its content and its children.
+  void drawBody(cairo_t* cr, const View& view) const {
+    if (TransitionState* transition = shown_.activeTransition(view)) {
+      drawTransitionOf(cr, view, *transition);
+    } else {
+      drawPlain(cr, view);
+    }
+  }
+
+  void drawPlain(cairo_t* cr, const View& view) const {
+    const std::vector<View*>& children = view.subviews();
+    auto first = children.begin();
+    if (std::find(path_.begin(), path_.end(), &view) != path_.end()) {
+      // An ancestor of the occluder: neither its content nor the children below the occluder's
+      // branch can show.
+      first = std::find_if(children.begin(), children.end(), [this](const View* child) {
+        return child == occluder_ || std::find(path_.begin(), path_.end(), child) != path_.end();
+      });
+    } else if (intersectsClip(cr, view.bounds().size)) {
+      cairo_save(cr);
+      view.draw(cr);
+      cairo_restore(cr);
+    }
+    if (view.clipsToBounds) {
+      cairo_save(cr);
+      cairo_rectangle(cr, 0, 0, view.bounds().size.width, view.bounds().size.height);
+      cairo_clip(cr);
+    }
+    for (auto it = first; it != children.end(); ++it) drawPlaced(cr, **it);
+    if (view.clipsToBounds) cairo_restore(cr);
+  }
+
+ private:
+  // The subtree drawn into a group that covers only what it draws, not the whole target, then
+  // painted with `alpha`.
+  void drawTranslucent(cairo_t* cr, const View& view, double alpha) const {
+    cairo_matrix_t toDevice;
+    cairo_get_matrix(cr, &toDevice);
+    Box box;
+    shown_.addExtents(view, toDevice, box);
+    if (box.empty()) return;
+    cairo_identity_matrix(cr);
+    cairo_rectangle(cr, std::floor(box.x0), std::floor(box.y0),
+                    std::ceil(box.x1) - std::floor(box.x0), std::ceil(box.y1) - std::floor(box.y0));
+    cairo_clip(cr);
+    cairo_set_matrix(cr, &toDevice);
+    cairo_push_group(cr);
+    drawBody(cr, view);
+    cairo_pop_group_to_source(cr);
+    cairo_paint_with_alpha(cr, alpha);
   }
 
   // Each picture is taken the first time it is needed, at the pixel density it lands on.
@@ -308,7 +328,7 @@ class Painter {
       transition.hiddenBefore.clear();
     }
     TransitionPicture before{transition.before.surface.get(), transition.before.scale};
-    if (now_ < transition.block->startTime()) {
+    if (shown_.now() < transition.block->startTime()) {
       paintPicture(cr, before);
       return;
     }
@@ -318,31 +338,10 @@ class Painter {
     }
     TransitionPicture after{transition.after.surface.get(), transition.after.scale};
     drawTransition(cr, transition.kind, view.bounds().size, before, after,
-                   blockProgress(*transition.block, now_));
+                   blockProgress(*transition.block, shown_.now()));
   }
 
-  // Views whose content is their background colour, or a picture without transparency filling
-  // them, painted over their whole bounds.
-  static bool paintsOpaque(const View& view) {
-    const std::type_info& type = typeid(view);
-    bool drawsBackground = type == typeid(View) || type == typeid(ImageView) ||
-                           type == typeid(Label) || type == typeid(Button);
-    if (!drawsBackground) return false;
-    if (view.backgroundColor.a >= 1) return true;
-    if (type != typeid(ImageView)) return false;
-    const Image* image = static_cast<const ImageView&>(view).image();
-    return image && image->surface() &&
-           cairo_image_surface_get_format(image->surface()) == CAIRO_FORMAT_RGB24;
-  }
-
-  static bool coversScreen(Point origin, Size size) {
-    constexpr double e = 1e-9;
-    return origin.x <= e && origin.y <= kStatusBarHeight + e &&
-           origin.x + size.width >= kScreenWidth - e && origin.y + size.height >= kScreenHeight - e;
-  }
-
-  double now_;
-  std::vector<std::pair<const View*, bool>> hiddenOverrides_;
+  Presentation shown_;
   const View* occluder_ = nullptr;
   std::vector<const View*> path_;
 };
@@ -353,8 +352,8 @@ Picture takePicture(const View& view, double scale, Look look,
                     const std::vector<HiddenFlag>& hidden) {
   Picture picture{createSurface(view.bounds().size, scale), scale};
   Painter painter(currentTime());
-  painter.overrideHidden(hidden);
-  if (!painter.isHidden(view)) {
+  painter.shown().overrideHidden(hidden);
+  if (!painter.shown().isHidden(view)) {
     cairo_t* cr = cairo_create(picture.surface.get());
     cairo_scale(cr, scale, scale);
     if (look == Look::Now) {
@@ -368,14 +367,34 @@ Picture takePicture(const View& view, double scale, Look look,
   return picture;
 }
 
+// Clips `cr` to the device pixels of `damage` (screen points, rounded outwards) and returns them;
+// `statusBar` tells whether any reaches the status bar.
+std::vector<Rect> clipToDamage(cairo_t* cr, const std::vector<Rect>& damage, double scale,
+                               int width, int height, bool& statusBar) {
+  std::vector<Rect> drawn;
+  statusBar = false;
+  for (const Rect& r : damage) {
+    int x0 = std::max(0, static_cast<int>(std::floor(r.minX() * scale)));
+    int y0 = std::max(0, static_cast<int>(std::floor(r.minY() * scale)));
+    int x1 = std::min(width, static_cast<int>(std::ceil(r.maxX() * scale)));
+    int y1 = std::min(height, static_cast<int>(std::ceil(r.maxY() * scale)));
+    if (x1 <= x0 || y1 <= y0) continue;
+    drawn.push_back({{double(x0), double(y0)}, {double(x1 - x0), double(y1 - y0)}});
+    cairo_rectangle(cr, x0, y0, x1 - x0, y1 - y0);
+    statusBar = statusBar || r.minY() < kStatusBarHeight;
+  }
+  if (!drawn.empty()) cairo_clip(cr);
+  return drawn;
+}
+
 }  // namespace
 
 Rect drawnArea(const View& view) {
-  return Painter(currentTime()).areaOf(view, nullptr);
+  return areaOf(Presentation(currentTime()), view, nullptr);
 }
 
 Rect drawnArea(const View& view, Rect part) {
-  return Painter(currentTime()).areaOf(view, &part);
+  return areaOf(Presentation(currentTime()), view, &part);
 }
 
 void SurfaceDeleter::operator()(cairo_surface_t* surface) const {
@@ -406,29 +425,19 @@ std::vector<Rect> Renderer::renderScreen(const Screen& screen, const std::vector
   const int width = pixelWidth(), height = pixelHeight();
   bool statusBar = true;
   if (damage) {
-    // Only the damaged pixels, rounded outwards, are drawn; the rest keeps the last frame.
-    statusBar = false;
-    for (const Rect& r : *damage) {
-      int x0 = std::max(0, static_cast<int>(std::floor(r.minX() * scale_)));
-      int y0 = std::max(0, static_cast<int>(std::floor(r.minY() * scale_)));
-      int x1 = std::min(width, static_cast<int>(std::ceil(r.maxX() * scale_)));
-      int y1 = std::min(height, static_cast<int>(std::ceil(r.maxY() * scale_)));
-      if (x1 <= x0 || y1 <= y0) continue;
-      drawn.push_back({{double(x0), double(y0)}, {double(x1 - x0), double(y1 - y0)}});
-      cairo_rectangle(cr, x0, y0, x1 - x0, y1 - y0);
-      statusBar = statusBar || r.minY() < kStatusBarHeight;
-    }
+    // Only the damaged pixels are drawn; the rest keeps the last frame.
+    drawn = clipToDamage(cr, *damage, scale_, width, height, statusBar);
     if (drawn.empty()) {
       cairo_destroy(cr);
       return drawn;
     }
-    cairo_clip(cr);
   } else {
     drawn.push_back({{0, 0}, {double(width), double(height)}});
   }
   Painter painter(currentTime());
   std::vector<const View*> path;
-  const View* occluder = screen.isHidden() ? nullptr : painter.findOccluder(screen, {0, 0}, path);
+  const View* occluder =
+      screen.isHidden() ? nullptr : findOccluder(painter.shown(), screen, {0, 0}, path);
   // With the status bar's edge between device pixels, its row is not covered by either alone.
   double barEdge = kStatusBarHeight * scale_;
   if (occluder && barEdge == std::floor(barEdge)) {

@@ -3,6 +3,7 @@
 #include <cairo.h>
 
 #include <algorithm>
+#include <typeinfo>
 
 #include "kit/app/Application.h"
 #include "kit/ui/Animation.h"
@@ -249,6 +250,10 @@ void View::draw(cairo_t* cr) const {
                         backgroundColor.a);
   cairo_rectangle(cr, 0, 0, size_.width, size_.height);
   cairo_fill(cr);
+}
+
+bool View::paintsOpaque() const {
+  return typeid(*this) == typeid(View) && backgroundColor.a >= 1;
 }
 
 ViewAnimations& View::ensureAnimations() {

@@ -7,6 +7,7 @@
 
 #include "kit/base/Color.h"
 #include "kit/base/Geometry.h"
+#include "kit/graphics/Transitions.h"
 #include "kit/ui/Responder.h"
 
 typedef struct _cairo cairo_t;
@@ -15,14 +16,6 @@ namespace kit {
 
 class ViewController;
 struct ViewAnimations;  // per-view animation state, owned by the view, defined in Animation.cpp
-
-enum class AnimationTransition {
-  None = 0,
-  FlipFromLeft = 1,
-  FlipFromRight = 2,
-  CurlUp = 3,
-  CurlDown = 4
-};
 
 // The signature of a did-stop callback: animation identifier, finished flag, context.
 using AnimationDidStop = std::function<void(Object* delegate, const std::string& animationID,
@@ -93,6 +86,10 @@ class View : public Responder {
   // Content drawn under the children, in this view's coordinates, with alpha and transform already
   // applied. The default fills the background colour.
   virtual void draw(cairo_t* cr) const;
+  // True when draw() covers the whole bounds with opaque paint, so that what lies under the view
+  // need not be drawn. Each kind answers for itself only: a subclass that draws differently is
+  // not taken to cover anything unless it says so.
+  virtual bool paintsOpaque() const;
   // Asks for the view's content (or its `rect`, in its coordinates) to be drawn again in the next
   // frame. Views whose look follows plain fields rely on the touch that changed them instead.
   void setNeedsDisplay();

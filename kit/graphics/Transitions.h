@@ -1,14 +1,21 @@
 #pragma once
 
-// Internal to the kit: the drawn transitions that reveal a view's new look.
+// The drawn transitions that reveal a view's new look.
 
 #include "kit/base/Geometry.h"
-#include "kit/ui/View.h"
 
 typedef struct _cairo cairo_t;
 typedef struct _cairo_surface cairo_surface_t;
 
 namespace kit {
+
+enum class AnimationTransition {
+  None = 0,
+  FlipFromLeft = 1,
+  FlipFromRight = 2,
+  CurlUp = 3,
+  CurlDown = 4
+};
 
 // A picture to draw from: a surface of the view's size times `scale`; a null surface shows nothing.
 struct TransitionPicture {

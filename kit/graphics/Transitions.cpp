@@ -1,4 +1,4 @@
-#include "kit/ui/Transitions.h"
+#include "kit/graphics/Transitions.h"
 
 #include <cairo.h>
 
@@ -86,184 +86,244 @@ struct FlipTarget {
   double scaleX, scaleY;    // pixels per point
 };
 
-void rasterizeFlip(const FlipTarget& t, Size size, TransitionPicture picture, double angle,
-                   double nearSide, double shade) {
-  double w = size.width, h = size.height;
-  double cosine = std::cos(angle), sine = std::sin(angle);
-  double camera = kFlipCameraDistance * w;
-  double cx = w / 2, cy = h / 2;
-  // The view's rectangle, filled black where the card does not cover it.
-  int viewLeft = std::max(t.x0, static_cast<int>(std::lround(t.originX)));
-  int viewRight = std::min(t.x1, static_cast<int>(std::lround(t.originX + w * t.scaleX)));
-  int viewTop = std::max(t.y0, static_cast<int>(std::lround(t.originY)));
-  int viewBottom = std::min(t.y1, static_cast<int>(std::lround(t.originY + h * t.scaleY)));
-  viewRight = std::max(viewLeft, viewRight);
-  viewBottom = std::max(viewTop, viewBottom);
+// Per column of the card: the picture's column, its row as a linear function of the device row
+// (16.16 fixed point), its top and bottom edges, and the part of the column's width it covers.
+struct FlipColumn {
+  const uint32_t* source;
+  int64_t rowAt0;
+  int64_t rowStep;
+  float top, bottom;
+  uint32_t coverage;
+};
 
-  bool card = picture.surface && cosine >= 1e-3;
-  int pictureWidth = 0, pictureHeight = 0, pictureStride = 0;
-  const uint8_t* picturePixels = nullptr;
-  double cardLeft = 0, cardRight = 0;
-  if (card) {
-    pictureWidth = cairo_image_surface_get_width(picture.surface);
-    pictureHeight = cairo_image_surface_get_height(picture.surface);
-    pictureStride = cairo_image_surface_get_stride(picture.surface);
-    picturePixels = cairo_image_surface_get_data(picture.surface);
-    auto project = [&](double u) {
-      return cx + u * cosine * camera / (camera - nearSide * u * sine);
-    };
-    cardLeft = t.originX + project(-w / 2) * t.scaleX;
-    cardRight = t.originX + project(w / 2) * t.scaleX;
-  }
-  int columnFirst = card ? std::max(t.x0, static_cast<int>(std::floor(cardLeft))) : 0;
-  int columnEnd = card ? std::min(t.x1, static_cast<int>(std::ceil(cardRight))) : 0;
-  if (columnEnd <= columnFirst) card = false;
-  if (!card) columnFirst = columnEnd = viewLeft;
-  const int columnCount = columnEnd - columnFirst;
+// Reused from frame to frame: per column, the column itself; the rows where the card covers it
+// whole and the picture's row needs no clamping (first row, then end row), so that the common
+// pixel is a plain lookup; and that lookup (row at 0, step, picture column).
+thread_local std::vector<FlipColumn> flipColumns;
+thread_local std::vector<int32_t> flipWholeRows;
+thread_local std::vector<int32_t> flipLookups;
 
-  // Per column of the card: the picture's column, its row as a linear function of the device
-  // row (16.16 fixed point), its top and bottom edges, and the part of the column's width it
-  // covers; and the rows where the card covers the column whole and the picture's row needs no
-  // clamping, so that the common pixel is a plain lookup.
-  struct Column {
-    const uint32_t* source;
-    int64_t rowAt0;
-    int64_t rowStep;
-    float top, bottom;
-    uint32_t coverage;
-  };
-  static thread_local std::vector<Column> columnStore;
-  static thread_local std::vector<int32_t> wholeStore;   // per column: first row, then end row
-  static thread_local std::vector<int32_t> lookupStore;  // per column: row at 0, step, offset
-  const size_t rowWords = static_cast<size_t>(pictureStride / 4);
-  const int lastRow = pictureHeight - 1;
-  int cardTop = viewTop, cardBottom = viewBottom;
-  // The columns that are covered whole across their width and lie in the view: one run.
-  int runLimitFirst = -1, runLimitEnd = 0;
-  if (card) {
-    size_t n = static_cast<size_t>(columnCount);
-    columnStore.resize(n);
-    wholeStore.resize(2 * n);
-    lookupStore.resize(3 * n);
-    double topMost = 1e9, bottomMost = -1e9;
-    const int64_t rowBound = std::max(std::abs(t.y0), std::abs(t.y1));
-    for (int x = columnFirst; x < columnEnd; ++x) {
-      size_t i = static_cast<size_t>(x - columnFirst);
-      double center = ((x + 0.5) - t.originX) / t.scaleX - cx;
-      double u = center * camera / (cosine * camera + nearSide * center * sine);
-      double k = camera / (camera - nearSide * u * sine);
-      int sourceX = std::clamp(static_cast<int>((u + cx) * picture.scale), 0, pictureWidth - 1);
-      // The picture's row under the centre of device row y:
-      // scale * (cy + ((y + 0.5 - originY) / scaleY - cy) / k).
-      double step = picture.scale / (t.scaleY * k);
-      double at0 = picture.scale * (cy - cy / k) + (0.5 - t.originY) * step;
-      double top = t.originY + (cy - cy * k) * t.scaleY;
-      double bottom = t.originY + (cy + cy * k) * t.scaleY;
-      double covered = std::min<double>(x + 1, cardRight) - std::max<double>(x, cardLeft);
-      Column& c = columnStore[i];
-      c = {reinterpret_cast<const uint32_t*>(picturePixels) + sourceX,
-           std::llround(at0 * 65536),
-           std::llround(step * 65536),
-           static_cast<float>(top),
-           static_cast<float>(bottom),
-           static_cast<uint32_t>(std::lround(std::clamp(covered, 0.0, 1.0) * 256))};
-      auto sourceRow = [&c](int y) { return (c.rowAt0 + c.rowStep * y) >> 16; };
-      int wholeTop = std::max(static_cast<int>(std::ceil(top)), viewTop);
-      int wholeBottom = std::min(static_cast<int>(std::floor(bottom)), viewBottom);
-      while (wholeTop < wholeBottom && sourceRow(wholeTop) < 0) ++wholeTop;
-      while (wholeTop < wholeBottom && sourceRow(wholeBottom - 1) > lastRow) --wholeBottom;
-      // Beyond this the 32-bit lookup below could overflow; such columns take the careful way.
-      constexpr int64_t kLimit = int64_t{1} << 30;
-      if (std::abs(c.rowAt0) >= kLimit || std::abs(c.rowStep) * rowBound >= kLimit) {
-        wholeTop = wholeBottom = 0;
-      }
-      if (c.coverage == 256 && x >= viewLeft && x < viewRight) {
-        if (runLimitFirst < 0) runLimitFirst = static_cast<int>(i);
-        runLimitEnd = static_cast<int>(i) + 1;
-      }
-      wholeStore[2 * i] = wholeTop;
-      wholeStore[2 * i + 1] = std::max(wholeTop, wholeBottom);
-      lookupStore[3 * i] = static_cast<int32_t>(c.rowAt0);
-      lookupStore[3 * i + 1] = static_cast<int32_t>(c.rowStep);
-      lookupStore[3 * i + 2] = sourceX;
-      topMost = std::min(topMost, top);
-      bottomMost = std::max(bottomMost, bottom);
+// One flip frame into a target, in steps: where the view and the card land, each column of the
+// card measured, the rows covered whole narrowed to one run a row, then the rows drawn.
+class FlipRaster {
+ public:
+  FlipRaster(const FlipTarget& t, Size size, TransitionPicture picture, double angle,
+             double nearSide, double shade)
+      : t_(t),
+        picture_(picture),
+        w_(size.width),
+        h_(size.height),
+        cosine_(std::cos(angle)),
+        sine_(std::sin(angle)),
+        camera_(kFlipCameraDistance * size.width),
+        nearSide_(nearSide),
+        shade256_(static_cast<uint32_t>(std::lround((1 - shade) * 256))) {}
+
+  void draw() {
+    placeView();
+    placeCard();
+    if (card_) {
+      measureColumns();
+      narrowWholeRows();
     }
-    cardTop = std::min(cardTop, std::max(t.y0, static_cast<int>(std::floor(topMost))));
-    cardBottom = std::max(cardBottom, std::min(t.y1, static_cast<int>(std::ceil(bottomMost))));
+    int rowFirst = std::min(viewTop_, cardTop_), rowEnd = std::max(viewBottom_, cardBottom_);
+    for (int y = rowFirst; y < rowEnd; ++y) drawRow(y);
   }
-  const Column* __restrict columns = columnStore.data();
-  const int32_t* __restrict lookups = lookupStore.data();
-  const uint32_t* __restrict source = reinterpret_cast<const uint32_t*>(picturePixels);
-  const int rowWords32 = static_cast<int>(rowWords);
+
+ private:
+  // The view's rectangle in pixels, within the clip.
+  void placeView() {
+    viewLeft_ = std::max(t_.x0, static_cast<int>(std::lround(t_.originX)));
+    viewRight_ = std::min(t_.x1, static_cast<int>(std::lround(t_.originX + w_ * t_.scaleX)));
+    viewTop_ = std::max(t_.y0, static_cast<int>(std::lround(t_.originY)));
+    viewBottom_ = std::min(t_.y1, static_cast<int>(std::lround(t_.originY + h_ * t_.scaleY)));
+    viewRight_ = std::max(viewLeft_, viewRight_);
+    viewBottom_ = std::max(viewTop_, viewBottom_);
+    cardTop_ = viewTop_;
+    cardBottom_ = viewBottom_;
+  }
+
+  // The card's left and right edges and the device columns it may touch; no card when it is
+  // edge-on, has no picture or lies outside the clip.
+  void placeCard() {
+    card_ = picture_.surface && cosine_ >= 1e-3;
+    if (card_) {
+      pictureWidth_ = cairo_image_surface_get_width(picture_.surface);
+      pictureHeight_ = cairo_image_surface_get_height(picture_.surface);
+      rowWords_ = static_cast<size_t>(cairo_image_surface_get_stride(picture_.surface) / 4);
+      pixels_ = reinterpret_cast<const uint32_t*>(cairo_image_surface_get_data(picture_.surface));
+      double cx = w_ / 2;
+      auto project = [&](double u) {
+        return cx + u * cosine_ * camera_ / (camera_ - nearSide_ * u * sine_);
+      };
+      cardLeft_ = t_.originX + project(-w_ / 2) * t_.scaleX;
+      cardRight_ = t_.originX + project(w_ / 2) * t_.scaleX;
+    }
+    columnFirst_ = card_ ? std::max(t_.x0, static_cast<int>(std::floor(cardLeft_))) : 0;
+    columnEnd_ = card_ ? std::min(t_.x1, static_cast<int>(std::ceil(cardRight_))) : 0;
+    if (columnEnd_ <= columnFirst_) card_ = false;
+    if (!card_) columnFirst_ = columnEnd_ = viewLeft_;
+    columnCount_ = columnEnd_ - columnFirst_;
+  }
+
+  // Every column of the card, the rows it covers, and the one run of columns covered whole
+  // across their width inside the view.
+  void measureColumns() {
+    size_t n = static_cast<size_t>(columnCount_);
+    flipColumns.resize(n);
+    flipWholeRows.resize(2 * n);
+    flipLookups.resize(3 * n);
+    double topMost = 1e9, bottomMost = -1e9;
+    for (int x = columnFirst_; x < columnEnd_; ++x) {
+      size_t i = static_cast<size_t>(x - columnFirst_);
+      measureColumn(x, i);
+      if (flipColumns[i].coverage == 256 && x >= viewLeft_ && x < viewRight_) {
+        if (runLimitFirst_ < 0) runLimitFirst_ = static_cast<int>(i);
+        runLimitEnd_ = static_cast<int>(i) + 1;
+      }
+      topMost = std::min(topMost, static_cast<double>(flipColumns[i].top));
+      bottomMost = std::max(bottomMost, static_cast<double>(flipColumns[i].bottom));
+    }
+    cardTop_ = std::min(cardTop_, std::max(t_.y0, static_cast<int>(std::floor(topMost))));
+    cardBottom_ = std::max(cardBottom_, std::min(t_.y1, static_cast<int>(std::ceil(bottomMost))));
+  }
+
+  // Device column `x`, the card's column `i`: where it samples the picture and the rows it
+  // covers whole.
+  void measureColumn(int x, size_t i) {
+    double cx = w_ / 2, cy = h_ / 2;
+    double center = ((x + 0.5) - t_.originX) / t_.scaleX - cx;
+    double u = center * camera_ / (cosine_ * camera_ + nearSide_ * center * sine_);
+    double k = camera_ / (camera_ - nearSide_ * u * sine_);
+    int sourceX = std::clamp(static_cast<int>((u + cx) * picture_.scale), 0, pictureWidth_ - 1);
+    // The picture's row under the centre of device row y:
+    // scale * (cy + ((y + 0.5 - originY) / scaleY - cy) / k).
+    double step = picture_.scale / (t_.scaleY * k);
+    double at0 = picture_.scale * (cy - cy / k) + (0.5 - t_.originY) * step;
+    double top = t_.originY + (cy - cy * k) * t_.scaleY;
+    double bottom = t_.originY + (cy + cy * k) * t_.scaleY;
+    double covered = std::min<double>(x + 1, cardRight_) - std::max<double>(x, cardLeft_);
+    FlipColumn& c = flipColumns[i];
+    c = {pixels_ + sourceX,
+         std::llround(at0 * 65536),
+         std::llround(step * 65536),
+         static_cast<float>(top),
+         static_cast<float>(bottom),
+         static_cast<uint32_t>(std::lround(std::clamp(covered, 0.0, 1.0) * 256))};
+    const int lastRow = pictureHeight_ - 1;
+    auto sourceRow = [&c](int y) { return (c.rowAt0 + c.rowStep * y) >> 16; };
+    int wholeTop = std::max(static_cast<int>(std::ceil(top)), viewTop_);
+    int wholeBottom = std::min(static_cast<int>(std::floor(bottom)), viewBottom_);
+    while (wholeTop < wholeBottom && sourceRow(wholeTop) < 0) ++wholeTop;
+    while (wholeTop < wholeBottom && sourceRow(wholeBottom - 1) > lastRow) --wholeBottom;
+    // Beyond this the 32-bit lookup of drawRow could overflow; such columns take the careful way.
+    constexpr int64_t kLimit = int64_t{1} << 30;
+    const int64_t rowBound = std::max(std::abs(t_.y0), std::abs(t_.y1));
+    if (std::abs(c.rowAt0) >= kLimit || std::abs(c.rowStep) * rowBound >= kLimit) {
+      wholeTop = wholeBottom = 0;
+    }
+    flipWholeRows[2 * i] = wholeTop;
+    flipWholeRows[2 * i + 1] = std::max(wholeTop, wholeBottom);
+    flipLookups[3 * i] = static_cast<int32_t>(c.rowAt0);
+    flipLookups[3 * i + 1] = static_cast<int32_t>(c.rowStep);
+    flipLookups[3 * i + 2] = sourceX;
+  }
+
+  // The column `i` places from the card's near edge.
+  int fromNear(int i) const { return nearSide_ > 0 ? columnCount_ - 1 - i : i; }
 
   // The card's near edge is its tallest column. Going from there towards the far edge, the rows
   // covered whole only shrink, up to rounding; narrowed to that, the columns covered whole in a
   // row are one run that starts at the near edge.
-  bool nearRight = nearSide > 0;
-  auto fromNear = [=](int i) { return nearRight ? columnCount - 1 - i : i; };
-  {
-    int32_t* whole = wholeStore.data();
-    for (int i = 1; i < columnCount; ++i) {
+  void narrowWholeRows() {
+    int32_t* whole = flipWholeRows.data();
+    for (int i = 1; i < columnCount_; ++i) {
       int here = fromNear(i), nearer = fromNear(i - 1);
       whole[2 * here] = std::max(whole[2 * here], whole[2 * nearer]);
       whole[2 * here + 1] =
           std::max(whole[2 * here], std::min(whole[2 * here + 1], whole[2 * nearer + 1]));
     }
   }
-  const int32_t* whole = wholeStore.data();
-  auto coversWhole = [whole](int i, int y) { return whole[2 * i] <= y && y < whole[2 * i + 1]; };
 
-  uint32_t shade256 = static_cast<uint32_t>(std::lround((1 - shade) * 256));
   // One pixel of the card that may be partly covered, outside the view or beyond the picture.
-  auto edgePixel = [&](uint32_t* row, int x, int y) {
-    const Column& c = columns[x - columnFirst];
-    bool inViewHere = y >= viewTop && y < viewBottom && x >= viewLeft && x < viewRight;
+  void edgePixel(uint32_t* row, int x, int y) const {
+    const FlipColumn& c = flipColumns[static_cast<size_t>(x - columnFirst_)];
+    bool inViewHere = y >= viewTop_ && y < viewBottom_ && x >= viewLeft_ && x < viewRight_;
     float covered =
         std::min(static_cast<float>(y + 1), c.bottom) - std::max(static_cast<float>(y), c.top);
     if (covered <= 0) {
       if (inViewHere) row[x] = 0xff000000u;
       return;
     }
-    int sourceY =
-        static_cast<int>(std::clamp<int64_t>((c.rowAt0 + c.rowStep * y) >> 16, 0, lastRow));
-    uint32_t sample = darkened(c.source[static_cast<size_t>(sourceY) * rowWords], shade256);
+    int sourceY = static_cast<int>(
+        std::clamp<int64_t>((c.rowAt0 + c.rowStep * y) >> 16, 0, pictureHeight_ - 1));
+    uint32_t sample = darkened(c.source[static_cast<size_t>(sourceY) * rowWords_], shade256_);
     uint32_t coverage =
         static_cast<uint32_t>(std::min(covered, 1.0f) * static_cast<float>(c.coverage));
     row[x] = over(sample, inViewHere ? 0xff000000u : row[x], coverage);
-  };
+  }
 
-  int rowFirst = std::min(viewTop, cardTop), rowEnd = std::max(viewBottom, cardBottom);
-  for (int y = rowFirst; y < rowEnd; ++y) {
+  // Row `y`: black beside the card inside the view, the card's edge pixels with care, and the
+  // run covered whole as a plain lookup, shaded.
+  void drawRow(int y) const {
     uint32_t* __restrict row =
-        reinterpret_cast<uint32_t*>(t.pixels + static_cast<size_t>(y) * t.stride);
-    if (y >= viewTop && y < viewBottom) {
-      // The view's rectangle beside the card.
-      std::fill(row + viewLeft, row + std::clamp(columnFirst, viewLeft, viewRight), 0xff000000u);
-      std::fill(row + std::clamp(columnEnd, viewLeft, viewRight), row + viewRight, 0xff000000u);
+        reinterpret_cast<uint32_t*>(t_.pixels + static_cast<size_t>(y) * t_.stride);
+    if (y >= viewTop_ && y < viewBottom_) {
+      std::fill(row + viewLeft_, row + std::clamp(columnFirst_, viewLeft_, viewRight_),
+                0xff000000u);
+      std::fill(row + std::clamp(columnEnd_, viewLeft_, viewRight_), row + viewRight_, 0xff000000u);
     }
-    if (!card) continue;
+    if (!card_) return;
     // The run covered whole: how many columns from the near edge, by bisection.
-    int lo = 0, hi = columnCount;
+    const int32_t* whole = flipWholeRows.data();
+    int lo = 0, hi = columnCount_;
     while (lo < hi) {
       int mid = (lo + hi) / 2;
-      if (coversWhole(fromNear(mid), y))
+      int i = fromNear(mid);
+      if (whole[2 * i] <= y && y < whole[2 * i + 1])
         lo = mid + 1;
       else
         hi = mid;
     }
-    int runFirst = std::max(nearRight ? columnCount - lo : 0, runLimitFirst);
-    int runEnd = std::max(runFirst, std::min(nearRight ? columnCount : lo, runLimitEnd));
-    for (int i = 0; i < runFirst; ++i) edgePixel(row, columnFirst + i, y);
-    for (int i = runEnd; i < columnCount; ++i) edgePixel(row, columnFirst + i, y);
-    uint32_t* __restrict out = row + columnFirst;
+    bool nearRight = nearSide_ > 0;
+    int runFirst = std::max(nearRight ? columnCount_ - lo : 0, runLimitFirst_);
+    int runEnd = std::max(runFirst, std::min(nearRight ? columnCount_ : lo, runLimitEnd_));
+    for (int i = 0; i < runFirst; ++i) edgePixel(row, columnFirst_ + i, y);
+    for (int i = runEnd; i < columnCount_; ++i) edgePixel(row, columnFirst_ + i, y);
+    const int32_t* __restrict lookups = flipLookups.data();
+    const uint32_t* __restrict source = pixels_;
+    const int rowWords32 = static_cast<int>(rowWords_);
+    uint32_t* __restrict out = row + columnFirst_;
     for (int i = runFirst; i < runEnd; ++i) {
       const int32_t* l = lookups + 3 * i;
       int sourceY = (l[0] + l[1] * y) >> 16;
       out[i] = source[sourceY * rowWords32 + l[2]];
     }
-    shadeOverBlack(out + runFirst, runEnd - runFirst, shade256);
+    shadeOverBlack(out + runFirst, runEnd - runFirst, shade256_);
   }
+
+  const FlipTarget& t_;
+  const TransitionPicture picture_;
+  const double w_, h_;
+  const double cosine_, sine_;
+  const double camera_;
+  const double nearSide_;
+  const uint32_t shade256_;
+  int viewLeft_ = 0, viewRight_ = 0, viewTop_ = 0, viewBottom_ = 0;
+  bool card_ = false;
+  int pictureWidth_ = 0, pictureHeight_ = 0;
+  size_t rowWords_ = 0;
+  const uint32_t* pixels_ = nullptr;
+  double cardLeft_ = 0, cardRight_ = 0;
+  int columnFirst_ = 0, columnEnd_ = 0, columnCount_ = 0;
+  int cardTop_ = 0, cardBottom_ = 0;
+  // The columns that are covered whole across their width and lie in the view: one run.
+  int runLimitFirst_ = -1, runLimitEnd_ = 0;
+};
+
+void rasterizeFlip(const FlipTarget& t, Size size, TransitionPicture picture, double angle,
+                   double nearSide, double shade) {
+  FlipRaster(t, size, picture, angle, nearSide, shade).draw();
 }
 
 // The flip drawn into the target of `cr` when that is an image surface seen without rotation;
@@ -355,6 +415,41 @@ void fillVerticalGradient(cairo_t* cr, double x, double width, double fromY, dou
   cairo_pattern_destroy(gradient);
 }
 
+// The back of the peeled part, `back` high above the fold: the old picture mirrored at the fold,
+// pale and see-through, shaded like a roll: darker at the fold and at its far edge, brightest in
+// between. Each layer goes straight onto the screen, weighted, rather than through a group of its
+// own.
+void drawCurlBack(cairo_t* cr, double w, double h, TransitionPicture before, double fold,
+                  double back, bool flipped) {
+  if (back <= 0) return;
+  constexpr double kBackOpacity = 0.9;
+  cairo_save(cr);
+  cairo_rectangle(cr, 0, fold - back, w, back);
+  cairo_clip(cr);
+  cairo_save(cr);
+  cairo_translate(cr, 0, 2 * fold);
+  cairo_scale(cr, 1, -1);
+  if (before.surface) {
+    if (flipped) {
+      cairo_translate(cr, 0, h);
+      cairo_scale(cr, 1, -1);
+    }
+    setPictureSource(cr, before);
+    cairo_paint_with_alpha(cr, kBackOpacity);
+  }
+  cairo_restore(cr);
+  cairo_set_source_rgba(cr, 1, 1, 1, 0.6 * kBackOpacity);
+  cairo_paint(cr);
+  cairo_pattern_t* roll = cairo_pattern_create_linear(0, fold, 0, fold - back);
+  cairo_pattern_add_color_stop_rgba(roll, 0, 0, 0, 0, 0.3 * kBackOpacity);
+  cairo_pattern_add_color_stop_rgba(roll, 0.35, 1, 1, 1, 0.25 * kBackOpacity);
+  cairo_pattern_add_color_stop_rgba(roll, 1, 0, 0, 0, 0.15 * kBackOpacity);
+  cairo_set_source(cr, roll);
+  cairo_paint(cr);
+  cairo_pattern_destroy(roll);
+  cairo_restore(cr);
+}
+
 // Curl up in the current user space; a curl down runs in a space flipped upside down, where
 // `flipped` turns the pictures back the right way up.
 void drawCurl(cairo_t* cr, Size size, TransitionPicture before, TransitionPicture after,
@@ -397,37 +492,7 @@ void drawCurl(cairo_t* cr, Size size, TransitionPicture before, TransitionPictur
   fillVerticalGradient(cr, 0, w, fold - back, fold - back - shadow, 0, 0, 0, 0.35, 0);
   cairo_restore(cr);
 
-  // The back of the peeled part: the old picture mirrored at the fold, pale and see-through,
-  // shaded like a roll: darker at the fold and at its far edge, brightest in between. Each layer
-  // goes straight onto the screen, weighted, rather than through a group of its own.
-  if (back > 0) {
-    constexpr double kBackOpacity = 0.9;
-    cairo_save(cr);
-    cairo_rectangle(cr, 0, fold - back, w, back);
-    cairo_clip(cr);
-    cairo_save(cr);
-    cairo_translate(cr, 0, 2 * fold);
-    cairo_scale(cr, 1, -1);
-    if (before.surface) {
-      if (flipped) {
-        cairo_translate(cr, 0, h);
-        cairo_scale(cr, 1, -1);
-      }
-      setPictureSource(cr, before);
-      cairo_paint_with_alpha(cr, kBackOpacity);
-    }
-    cairo_restore(cr);
-    cairo_set_source_rgba(cr, 1, 1, 1, 0.6 * kBackOpacity);
-    cairo_paint(cr);
-    cairo_pattern_t* roll = cairo_pattern_create_linear(0, fold, 0, fold - back);
-    cairo_pattern_add_color_stop_rgba(roll, 0, 0, 0, 0, 0.3 * kBackOpacity);
-    cairo_pattern_add_color_stop_rgba(roll, 0.35, 1, 1, 1, 0.25 * kBackOpacity);
-    cairo_pattern_add_color_stop_rgba(roll, 1, 0, 0, 0, 0.15 * kBackOpacity);
-    cairo_set_source(cr, roll);
-    cairo_paint(cr);
-    cairo_pattern_destroy(roll);
-    cairo_restore(cr);
-  }
+  drawCurlBack(cr, w, h, before, fold, back, flipped);
   cairo_restore(cr);
 }
 
