@@ -1,6 +1,30 @@
 #include "app/KioskSettings.h"
 
+#include <glib.h>
+
 #include "kit/base/Settings.h"
+#include "kit/mail/MailMessage.h"
+
+namespace {
+
+std::string addressFault(const std::string& value) {
+  if (value.empty() || kit::isWellFormedAddress(value)) return "";
+  return "not a mail address";
+}
+
+std::string recipientsFault(const std::string& value) {
+  if (value.empty() || kit::canSendTo(value, "")) return "";
+  return "not a list of mail addresses";
+}
+
+std::string programFault(const std::string& value) {
+  if (value.empty()) return "";
+  gchar* found = g_find_program_in_path(value.c_str());
+  g_free(found);
+  return found ? "" : "no program there";
+}
+
+}  // namespace
 
 std::vector<std::string> kioskSettingsFiles() {
   return kit::settingsFiles("tolvik", "kiosk.conf");
@@ -10,7 +34,11 @@ KioskSettings loadKioskSettings(const std::vector<std::string>& files) {
   kit::Settings keys(files);
   KioskSettings settings;
   settings.kioskMode = keys.boolean("Kiosk", "KioskMode", settings.kioskMode);
-  settings.mail.sender = keys.text("Mail", "Sender", settings.mail.sender);
-  settings.mail.sendmail = keys.text("Mail", "Sendmail", settings.mail.sendmail);
+  kit::MailSettings& mail = settings.mail;
+  mail.sender = keys.text("Mail", "Sender", mail.sender, addressFault);
+  mail.sendmail = keys.text("Mail", "Sendmail", mail.sendmail, programFault);
+  mail.recipients = kit::parseAddressList(keys.text("Mail", "Recipient", "", recipientsFault));
+  mail.retryMinutes = keys.integer("Mail", "RetryMinutes", mail.retryMinutes, 0);
+  keys.logUnknownKeys();
   return settings;
 }

@@ -10,6 +10,11 @@
 //   [Kiosk] KioskMode=true|false     kiosk mode (default false)
 //   [Mail]  Sender=address           the From address (default empty: the transport's own)
 //   [Mail]  Sendmail=program         the transport (default sendmail on PATH, else /usr/sbin)
+//   [Mail]  Recipient=addresses      who an export goes to unless staff type otherwise
+//   [Mail]  RetryMinutes=N           messages waiting in the outbox are tried again every N
+//                                    minutes (default 0: only when staff ask)
+// A value the kiosk cannot use is logged, naming the setting, and passed over; so is a key it
+// does not know.
 struct KioskSettings {
   bool kioskMode = false;
   kit::MailSettings mail;

@@ -16,21 +16,37 @@ TEST(KioskSettings, UserFileOverridesTheSystemsKeyByKey) {
     bool kioskMode;
     const char* sender;
     const char* sendmail;
+    const char* recipients;  // joined by spaces
+    int retryMinutes;
     const char* logged;  // expected in the log, or ""
   };
   const Case cases[] = {
-      {nullptr, nullptr, false, "", "", ""},
-      {"[Kiosk]\nKioskMode=true\n", nullptr, true, "", "", ""},
-      {"[Kiosk]\nKioskMode=true\n", "[Kiosk]\nKioskMode=false\n", false, "", "", ""},
+      {nullptr, nullptr, false, "", "", "", 0, ""},
+      {"[Kiosk]\nKioskMode=true\n", nullptr, true, "", "", "", 0, ""},
+      {"[Kiosk]\nKioskMode=true\n", "[Kiosk]\nKioskMode=false\n", false, "", "", "", 0, ""},
       {"[Mail]\nSender=kiosk@example.com\nSendmail=/usr/bin/msmtp\n",
-       "# staff's own\n[Mail]\nSendmail=/opt/msmtp\n", false, "kiosk@example.com", "/opt/msmtp",
-       ""},
-      {"[Mail]\nSender=kiosk@example.com\n", "[Mail]\nSender=\n", false, "", "", ""},
+       "# staff's own\n[Mail]\nSendmail=/bin/cat\nRecipient=a@b.se, c@d.se\nRetryMinutes=5\n",
+       false, "kiosk@example.com", "/bin/cat", "a@b.se c@d.se", 5, ""},
+      {"[Mail]\nSender=kiosk@example.com\n", "[Mail]\nSender=\n", false, "", "", "", 0, ""},
       // A value that is not a boolean falls through to the system's.
-      {"[Kiosk]\nKioskMode=true\n", "[Kiosk]\nKioskMode=maybe\n", true, "", "",
+      {"[Kiosk]\nKioskMode=true\n", "[Kiosk]\nKioskMode=maybe\n", true, "", "", "", 0,
        "[Kiosk] KioskMode must be true or false"},
+      // Mail settings are checked as the kiosk starts; a bad one names itself and is passed over.
+      {"[Mail]\nSender=kiosk@example.com\n", "[Mail]\nSender=kiosk@@example.com\n", false,
+       "kiosk@example.com", "", "", 0, "[Mail] Sender=kiosk@@example.com passed over"},
+      {nullptr, "[Mail]\nSendmail=/usr/bin/msmpt\n", false, "", "", "", 0,
+       "[Mail] Sendmail=/usr/bin/msmpt passed over: no program there"},
+      {nullptr, "[Mail]\nRecipient=office@example.com tom\n", false, "", "", "", 0,
+       "[Mail] Recipient=office@example.com tom passed over"},
+      {nullptr, "[Mail]\nRetryMinutes=-2\n", false, "", "", "", 0,
+       "[Mail] RetryMinutes must be a whole number of at least 0"},
+      // Bytes that are not UTF-8, and a key the kiosk does not know, are named too.
+      {"[Mail]\nSender=kiosk@example.com\n", "[Mail]\nSender=k\xffiosk@example.com\n", false,
+       "kiosk@example.com", "", "", 0, "[Mail] Sender passed over"},
+      {nullptr, "[Mail]\nSendr=kiosk@example.com\n", false, "", "", "", 0,
+       "unknown key [Mail] Sendr"},
       // A file that is not a key file is left out whole.
-      {"[Kiosk]\nKioskMode=true\n", "KioskMode=false\n", true, "", "", "left out"},
+      {"[Kiosk]\nKioskMode=true\n", "KioskMode=false\n", true, "", "", "", 0, "left out"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.system ? c.system : "-") + " | " + (c.user ? c.user : "-"));
@@ -44,8 +60,14 @@ TEST(KioskSettings, UserFileOverridesTheSystemsKeyByKey) {
     EXPECT_EQ(settings.kioskMode, c.kioskMode);
     EXPECT_EQ(settings.mail.sender, c.sender);
     EXPECT_EQ(settings.mail.sendmail, c.sendmail);
+    std::string recipients;
+    for (const std::string& r : settings.mail.recipients)
+      recipients += (recipients.empty() ? "" : " ") + r;
+    EXPECT_EQ(recipients, c.recipients);
+    EXPECT_EQ(settings.mail.retryMinutes, c.retryMinutes);
     if (*c.logged) {
       EXPECT_NE(logged.find(c.logged), std::string::npos) << logged;
+      EXPECT_EQ(testing_support::countOf(logged, "\n"), 1) << "one line: " << logged;
     } else {
       EXPECT_EQ(logged, "");
     }

@@ -2,10 +2,16 @@
 // server on loopback (msmtp as sendmail), and the composer driven by taps and typing.
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/mount.h>
+#include <unistd.h>
 
 #include <filesystem>
+#include <thread>
 
 #include "kit/backends/headless/Headless.h"
+#include "kit/base/Clock.h"
+#include "kit/base/Utf8.h"
 #include "kit/mail/MailComposeViewController.h"
 #include "kit/mail/MailMessage.h"
 #include "kit/mail/MailTransport.h"
@@ -22,6 +28,19 @@ using testing_support::SmtpServer;
 using testing_support::TempHome;
 
 namespace {
+
+MailSettings through(const std::string& sendmail, double timeout = 120) {
+  MailSettings settings;
+  settings.sendmail = sendmail;
+  settings.timeout = timeout;
+  return settings;
+}
+
+bool isZombie(pid_t pid) {
+  std::string stat = testing_support::readAll("/proc/" + std::to_string(pid) + "/stat");
+  size_t close = stat.rfind(')');
+  return close != std::string::npos && stat.compare(close, 4, ") Z ") == 0;
+}
 
 TEST(MailMessage, AddressesAreCheckedOneByOne) {
   struct Case {
@@ -124,24 +143,69 @@ TEST(MailTransport, SendmailDeliversOrSaysWhyNot) {
   };
   std::string large(4 << 20, 'x');
   for (const Case& c : failures) {
-    MailDelivery failed = deliverWithSendmail(large, {"", c.program});
+    MailDelivery failed = deliverWithSendmail(large, through(c.program));
     EXPECT_FALSE(failed.sent) << c.program;
     EXPECT_NE(failed.error.find(c.error), std::string::npos) << failed.error;
   }
-  // A transport that hangs is stopped.
-  std::string hanging = home.path() + "/hanging-sendmail";
-  testing_support::writeAll(hanging, "#!/bin/sh\nexec sleep 30\n");
-  std::filesystem::permissions(hanging, std::filesystem::perms::owner_all);
-  MailDelivery stopped = deliverWithSendmail(raw, {"", hanging, 0.3});
-  EXPECT_FALSE(stopped.sent);
-  EXPECT_NE(stopped.error.find("did not finish within 0.3 seconds"), std::string::npos)
-      << stopped.error;
+
+  // Stand-in transports, each leaving a child behind that writes its process id to a file.
+  struct StandIn {
+    const char* name;
+    const char* script;
+    double timeout;
+    double cancelAfter;  // seconds; 0: never
+    bool sent;
+    const char* error;  // part of the reported error
+  } standIns[] = {
+      // Takes the mail and exits 0, its child holding the error output open: the exit decides.
+      {"lingering child", "cat >/dev/null; sleep 30 & echo $! >child; exit 0", 10, 0, true, ""},
+      // Hangs: the timeout, or staff's cancel, ends it with its child.
+      {"hangs", "sleep 30 & echo $! >child; wait", 0.3, 0, false,
+       "did not finish within 0.3 seconds"},
+      {"cancelled", "sleep 30 & echo $! >child; wait", 10, 0.2, false, "cancelled"},
+      // Error output that is not UTF-8, and one long line: a few lines of valid text.
+      {"bad bytes", "echo $$ >child; printf 'bad \\377\\376 bytes\\n\\n\\tsecond\\n' >&2; exit 1",
+       10, 0, false, "bad \ufffd\ufffd bytes\nsecond"},
+      {"2 MB line", "echo $$ >child; head -c 2000000 /dev/zero | tr '\\0' x >&2; exit 1", 10, 0,
+       false, "xxx\u2026"},
+  };
+  std::string script = home.path() + "/stand-in-sendmail";
+  std::string child = home.path() + "/child";
+  for (const StandIn& s : standIns) {
+    SCOPED_TRACE(s.name);
+    testing_support::writeAll(script, "#!/bin/sh\ncd " + home.path() + "\n" + s.script + "\n");
+    std::filesystem::permissions(script, std::filesystem::perms::owner_all);
+    SendCancellation cancellation;
+    std::thread canceller([&] {
+      if (s.cancelAfter > 0) {
+        usleep(static_cast<useconds_t>(s.cancelAfter * 1e6));
+        cancellation.cancel();
+      }
+    });
+    SteadyClock clock;
+    double start = clock.now();
+    MailDelivery delivery = deliverWithSendmail(raw, through(script, s.timeout), &cancellation);
+    canceller.join();
+    EXPECT_LT(clock.now() - start, 5) << "never waits for the child";
+    EXPECT_EQ(delivery.sent, s.sent) << delivery.error;
+    EXPECT_EQ(delivery.cancelled, s.cancelAfter > 0);
+    EXPECT_NE(delivery.error.find(s.error), std::string::npos) << delivery.error;
+    EXPECT_TRUE(utf8::isValid(delivery.error));
+    EXPECT_LT(delivery.error.size(), 600u);
+    pid_t left = std::atoi(testing_support::readAll(child).c_str());
+    ASSERT_GT(left, 0);
+    if (!s.sent) {
+      // Ended with the transport: gone, or a zombie waiting for its new parent.
+      for (int i = 0; i < 100 && kill(left, 0) == 0 && !isZombie(left); ++i) usleep(20000);
+      EXPECT_TRUE(kill(left, 0) != 0 || isZombie(left)) << "the transport's child lives on";
+    }
+    kill(left, SIGKILL);
+  }
 
   server.stop();
-  MailDelivery refused = deliverWithSendmail(raw, {"", "/usr/bin/msmtp"});
+  MailDelivery refused = deliverWithSendmail(raw, through("/usr/bin/msmtp"));
   EXPECT_FALSE(refused.sent);
-  EXPECT_NE(refused.error.find("msmtp"), std::string::npos) << "its own first line";
-  EXPECT_EQ(refused.error.find('\n'), std::string::npos);
+  EXPECT_EQ(refused.error.rfind("msmtp: cannot connect to 127.0.0.1", 0), 0u) << "its own words";
 }
 
 // A screen that presents the composer and writes down how it finished.
@@ -287,6 +351,27 @@ TEST_F(ComposerTest, CancelDeletesSavesOrGoesBackToEditing) {
                                                      MailComposeResult::Cancelled}));
   h.wait(0.5);
   EXPECT_TRUE(server.messages().empty());
+
+  // A third, with a Documents folder that cannot be written (read-only even for root): the alert
+  // names the folder that could not be made, and the composer stays for another choice.
+  std::string documents = home.documents();
+  std::filesystem::remove_all(documents + "/Drafts");
+  bool mounted = geteuid() == 0 && mount("tmpfs", documents.c_str(), "tmpfs", MS_RDONLY, "") == 0;
+  if (!mounted)
+    std::filesystem::permissions(
+        documents, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+  SetUp();
+  tapBarItem(0);
+  h.tap(kSaveDraft.x, kSaveDraft.y);
+  AlertView* alert = AlertView::visibleAlert();
+  ASSERT_NE(alert, nullptr);
+  EXPECT_EQ(alert->title, "Draft Not Saved");
+  EXPECT_NE(alert->message.find("cannot create folder " + documents + "/Drafts: "),
+            std::string::npos)
+      << alert->message;
+  EXPECT_EQ(results.size(), 2u);
+  if (mounted) umount2(documents.c_str(), MNT_DETACH);
+  std::filesystem::permissions(documents, std::filesystem::perms::owner_all);
 }
 
 }  // namespace

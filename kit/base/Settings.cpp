@@ -38,6 +38,7 @@ Settings::Settings(Settings&&) noexcept = default;
 Settings& Settings::operator=(Settings&&) noexcept = default;
 
 bool Settings::boolean(const char* group, const char* key, bool fallback) const {
+  asked_.insert({group, key});
   for (auto file = files_->loaded.rbegin(); file != files_->loaded.rend(); ++file) {
     if (!g_key_file_has_key(file->keys, group, key, nullptr)) continue;
     GError* error = nullptr;
@@ -50,15 +51,57 @@ bool Settings::boolean(const char* group, const char* key, bool fallback) const 
   return fallback;
 }
 
-std::string Settings::text(const char* group, const char* key, const std::string& fallback) const {
+int Settings::integer(const char* group, const char* key, int fallback, int minimum) const {
+  asked_.insert({group, key});
   for (auto file = files_->loaded.rbegin(); file != files_->loaded.rend(); ++file) {
-    gchar* value = g_key_file_get_string(file->keys, group, key, nullptr);
-    if (!value) continue;
-    std::string result = value;
-    g_free(value);
-    return result;
+    if (!g_key_file_has_key(file->keys, group, key, nullptr)) continue;
+    GError* error = nullptr;
+    int value = g_key_file_get_integer(file->keys, group, key, &error);
+    if (!error && value >= minimum) return value;
+    log("Settings file %s: [%s] %s must be a whole number of at least %d: %s", file->path.c_str(),
+        group, key, minimum, error ? error->message : "too small");
+    g_clear_error(&error);
   }
   return fallback;
+}
+
+std::string Settings::text(const char* group, const char* key, const std::string& fallback,
+                           const Check& check) const {
+  asked_.insert({group, key});
+  for (auto file = files_->loaded.rbegin(); file != files_->loaded.rend(); ++file) {
+    if (!g_key_file_has_key(file->keys, group, key, nullptr)) continue;
+    GError* error = nullptr;
+    gchar* value = g_key_file_get_string(file->keys, group, key, &error);
+    if (!value) {
+      // Not valid UTF-8, or a bad escape: the value itself is not shown.
+      log("Settings file %s: [%s] %s passed over: %s", file->path.c_str(), group, key,
+          error ? error->message : "unreadable");
+      g_clear_error(&error);
+      continue;
+    }
+    std::string result = value;
+    g_free(value);
+    std::string fault = check ? check(result) : std::string();
+    if (fault.empty()) return result;
+    log("Settings file %s: [%s] %s=%s passed over: %s", file->path.c_str(), group, key,
+        result.c_str(), fault.c_str());
+  }
+  return fallback;
+}
+
+void Settings::logUnknownKeys() const {
+  for (const Files::Loaded& file : files_->loaded) {
+    gchar** groups = g_key_file_get_groups(file.keys, nullptr);
+    for (gchar** group = groups; *group; ++group) {
+      gchar** keys = g_key_file_get_keys(file.keys, *group, nullptr, nullptr);
+      for (gchar** key = keys; keys && *key; ++key) {
+        if (asked_.count({*group, *key})) continue;
+        log("Settings file %s: unknown key [%s] %s, passed over", file.path.c_str(), *group, *key);
+      }
+      g_strfreev(keys);
+    }
+    g_strfreev(groups);
+  }
 }
 
 std::vector<std::string> settingsFiles(const std::string& folder, const std::string& name) {

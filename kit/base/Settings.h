@@ -3,8 +3,12 @@
 // Settings read from GLib key files ("[Group]" headers, "Key=value" lines), several files in
 // order: a key in a later file overrides the same key in an earlier one, key by key.
 
+#include <climits>
+#include <functional>
 #include <memory>
+#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace kit {
@@ -18,13 +22,23 @@ class Settings {
   Settings& operator=(Settings&&) noexcept;
 
   // The value of `key` in `group` from the last file that has a usable one, else `fallback`. A
-  // value that is not true or false is logged and passed over.
+  // value that is not true or false, not a whole number of at least `minimum`, or not valid UTF-8
+  // is logged with its file and passed over; so is a text that `check` finds a fault with (it
+  // returns why, or "").
   bool boolean(const char* group, const char* key, bool fallback) const;
-  std::string text(const char* group, const char* key, const std::string& fallback) const;
+  int integer(const char* group, const char* key, int fallback, int minimum = INT_MIN) const;
+  using Check = std::function<std::string(const std::string& value)>;
+  std::string text(const char* group, const char* key, const std::string& fallback,
+                   const Check& check = {}) const;
+
+  // Logs every group and key in the files that none of the calls above has asked for: a typing
+  // mistake in a key would otherwise pass without a word.
+  void logUnknownKeys() const;
 
  private:
   struct Files;
   std::unique_ptr<Files> files_;
+  mutable std::set<std::pair<std::string, std::string>> asked_;
 };
 
 // A program's two settings files, in the order they apply: the system's /etc/FOLDER/NAME, then

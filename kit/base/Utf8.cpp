@@ -100,4 +100,46 @@ std::size_t byteOffset(std::string_view text, std::size_t index) {
   return text.size();
 }
 
+std::string excerpt(std::string_view bytes, std::size_t maxLines, std::size_t maxCharacters) {
+  static const char kEllipsis[] = "\u2026";
+  std::string text, line;
+  std::size_t lines = 0, characters = 0;
+  bool lineCut = false;
+  auto endLine = [&] {
+    while (!line.empty() && line.back() == ' ') line.pop_back();
+    if (line.empty()) return;
+    if (lines > 0) text += '\n';
+    text += line;
+    if (lineCut) text += kEllipsis;
+    ++lines;
+    line.clear();
+    characters = 0;
+    lineCut = false;
+  };
+  for (std::size_t i = 0; i < bytes.size();) {
+    Decoded d = decode(bytes, i);
+    i += d.length;
+    char32_t c = d.codePoint;
+    if (c == '\n' || c == '\r') {
+      endLine();
+      if (lines == maxLines) {
+        // More follows only if something other than blanks is left.
+        if (bytes.find_first_not_of(" \t\r\n", i) != std::string_view::npos) text += kEllipsis;
+        return text;
+      }
+      continue;
+    }
+    if (c == '\t') c = ' ';
+    if (isControl(c) || (c == ' ' && line.empty())) continue;
+    if (characters == maxCharacters) {
+      lineCut = true;
+      continue;
+    }
+    append(line, c);
+    ++characters;
+  }
+  if (lines < maxLines) endLine();
+  return text;
+}
+
 }  // namespace kit::utf8

@@ -37,4 +37,9 @@ std::size_t characterCount(std::string_view text);
 // The byte offset at which character `index` starts, or text.size() when there are fewer.
 std::size_t byteOffset(std::string_view text, std::size_t index);
 
+// Any bytes (another program's error output) as a short text to show: valid UTF-8, control
+// characters gone, blank lines skipped, at most `maxLines` lines of at most `maxCharacters`
+// characters each; whatever is cut ends in "…".
+std::string excerpt(std::string_view bytes, std::size_t maxLines, std::size_t maxCharacters);
+
 }  // namespace kit::utf8

@@ -3,6 +3,7 @@
 #include <cairo.h>
 #include <glib.h>
 
+#include <cerrno>
 #include <cmath>
 
 #include "kit/app/Application.h"
@@ -368,7 +369,10 @@ void MailComposeViewController::deleteDraft() {
 void MailComposeViewController::saveDraft() {
   keepEditing();
   std::string folder = documentsDirectory() + "/Drafts";
-  g_mkdir_with_parents(folder.c_str(), 0700);
+  if (g_mkdir_with_parents(folder.c_str(), 0700) != 0) {
+    draftNotSaved("cannot create folder " + folder + ": " + g_strerror(errno));
+    return;
+  }
   GDateTime* now = g_date_time_new_now_local();
   gchar* stamp = g_date_time_format(now, "%Y-%m-%d %H.%M.%S");
   g_date_time_unref(now);
@@ -378,12 +382,16 @@ void MailComposeViewController::saveDraft() {
   for (int n = 2; fileExists(path); ++n) path = stem + " " + std::to_string(n) + ".eml";
   FileStatus written = createFile(path, mimeMessage(message(), mailSettings().sender));
   if (!written) {
-    // Nothing was saved, so the draft stays open for another choice.
-    log("Draft not saved: %s", written.error.c_str());
-    AlertView::show(std::make_unique<AlertView>("Draft Not Saved", written.error, nullptr, "OK"));
+    draftNotSaved(written.error);
     return;
   }
   finish(MailComposeResult::Saved, "");
+}
+
+// Nothing was saved, so the draft stays open for another choice.
+void MailComposeViewController::draftNotSaved(const std::string& error) {
+  log("Draft not saved: %s", error.c_str());
+  AlertView::show(std::make_unique<AlertView>("Draft Not Saved", error, nullptr, "OK"));
 }
 
 void MailComposeViewController::send() {

@@ -68,6 +68,7 @@ class MailComposeViewController : public ViewController, public AlertViewDelegat
   class DraftChoices;
   void deleteDraft();
   void saveDraft();
+  void draftNotSaved(const std::string& error);
   void keepEditing();
   void didSend(bool sent, const std::string& error);
   void finish(MailComposeResult result, const std::string& error);

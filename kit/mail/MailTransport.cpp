@@ -2,10 +2,13 @@
 
 #include <gio/gio.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <mutex>
+
+#include "kit/base/Utf8.h"
 
 namespace kit {
 
@@ -14,58 +17,183 @@ namespace {
 std::mutex settingsMutex;
 MailSettings currentSettings;
 
-std::string firstLine(const char* text, size_t length) {
-  std::string all(text, length);
-  size_t start = all.find_first_not_of(" \t\r\n");
-  if (start == std::string::npos) return {};
-  size_t end = all.find_first_of("\r\n", start);
-  return all.substr(start, end == std::string::npos ? std::string::npos : end - start);
-}
+// How much of the transport's error output is kept, and how much of it is shown.
+constexpr size_t kErrorBytesKept = 64 * 1024;
+constexpr size_t kErrorLines = 3;
+constexpr size_t kErrorLineCharacters = 160;
+// After the transport exits, what it wrote to its error output is still read for this long.
+constexpr unsigned kErrorGraceMilliseconds = 200;
+const char* const kCancelled = "The send was cancelled.";
 
-// What the exchange with the transport came to.
+// The exchange with the transport, driven on a main context of the sending thread's own.
 struct Exchange {
-  bool done = false;
-  bool communicated = false;
-  GBytes* errorOutput = nullptr;
-  GError* error = nullptr;
+  GCancellable* stop = nullptr;  // ends the reading and writing once the transport has exited
+  pid_t group = 0;
+  bool writeDone = false, written = false;
+  std::string writeError;
+  bool errorDone = false;
+  std::string errorOutput;
+  bool exited = false, timedOut = false, cancelled = false, graceOver = false;
+
+  void killGroup() const {
+    if (group > 0) ::kill(-group, SIGKILL);
+  }
 };
 
-// Writes the message to the transport and collects its error output, on a main context of this
-// thread's own, so that a transport that hangs is cancelled after `timeout` seconds. Returns
-// whether the time ran out.
-bool communicate(GSubprocess* process, GBytes* input, double timeout, Exchange& exchange) {
-  GMainContext* context = g_main_context_new();
-  g_main_context_push_thread_default(context);
-  GCancellable* cancellable = g_cancellable_new();
-  g_subprocess_communicate_async(
-      process, input, cancellable,
+void readErrorOutput(GInputStream* stream, Exchange* exchange) {
+  g_input_stream_read_bytes_async(
+      stream, 4096, G_PRIORITY_DEFAULT, exchange->stop,
       [](GObject* source, GAsyncResult* result, gpointer data) {
         auto* e = static_cast<Exchange*>(data);
-        e->communicated = g_subprocess_communicate_finish(G_SUBPROCESS(source), result, nullptr,
-                                                          &e->errorOutput, &e->error);
-        e->done = true;
+        GBytes* bytes = g_input_stream_read_bytes_finish(G_INPUT_STREAM(source), result, nullptr);
+        gsize length = bytes ? g_bytes_get_size(bytes) : 0;
+        if (length == 0) {
+          e->errorDone = true;
+        } else {
+          // Read to the end all the same, so that a talkative transport never blocks on it.
+          size_t room = kErrorBytesKept - std::min(kErrorBytesKept, e->errorOutput.size());
+          e->errorOutput.append(static_cast<const char*>(g_bytes_get_data(bytes, nullptr)),
+                                std::min<size_t>(room, length));
+          readErrorOutput(G_INPUT_STREAM(source), e);
+        }
+        if (bytes) g_bytes_unref(bytes);
       },
-      &exchange);
-  GSource* timer = g_timeout_source_new(static_cast<guint>(std::max(timeout, 0.0) * 1000));
-  g_source_set_callback(
-      timer,
+      exchange);
+}
+
+void writeInput(GOutputStream* stream, const std::string& message, Exchange* exchange) {
+  g_output_stream_write_all_async(
+      stream, message.data(), message.size(), G_PRIORITY_DEFAULT, exchange->stop,
+      [](GObject* source, GAsyncResult* result, gpointer data) {
+        auto* e = static_cast<Exchange*>(data);
+        GError* error = nullptr;
+        e->written =
+            g_output_stream_write_all_finish(G_OUTPUT_STREAM(source), result, nullptr, &error);
+        if (e->written)
+          e->written = g_output_stream_close(G_OUTPUT_STREAM(source), nullptr, &error);
+        if (error) e->writeError = error->message;
+        g_clear_error(&error);
+        e->writeDone = true;
+      },
+      exchange);
+}
+
+GSource* attachTimer(GMainContext* context, unsigned milliseconds, GSourceFunc callback,
+                     gpointer data) {
+  GSource* timer = g_timeout_source_new(milliseconds);
+  g_source_set_callback(timer, callback, data, nullptr);
+  g_source_attach(timer, context);
+  return timer;
+}
+
+void forget(GSource* source) {
+  if (!source) return;
+  g_source_destroy(source);
+  g_source_unref(source);
+}
+
+// Writes the message, reads the error output and waits for the exit. Once the transport has
+// exited, the exit status alone decides; reading and writing stop after a short grace.
+void exchangeWith(GSubprocess* process, const std::string& message, double timeout,
+                  GCancellable* userCancellable, Exchange& e) {
+  GMainContext* context = g_main_context_new();
+  g_main_context_push_thread_default(context);
+  e.stop = g_cancellable_new();
+  writeInput(g_subprocess_get_stdin_pipe(process), message, &e);
+  readErrorOutput(g_subprocess_get_stderr_pipe(process), &e);
+  g_subprocess_wait_async(
+      process, nullptr,
+      [](GObject* source, GAsyncResult* result, gpointer data) {
+        g_subprocess_wait_finish(G_SUBPROCESS(source), result, nullptr);
+        static_cast<Exchange*>(data)->exited = true;
+      },
+      &e);
+  GSource* timer = attachTimer(
+      context, static_cast<unsigned>(std::max(timeout, 0.0) * 1000),
       [](gpointer data) -> gboolean {
-        g_cancellable_cancel(static_cast<GCancellable*>(data));
+        auto* e = static_cast<Exchange*>(data);
+        e->timedOut = true;
+        e->killGroup();
         return G_SOURCE_REMOVE;
       },
-      cancellable, nullptr);
-  g_source_attach(timer, context);
-  while (!exchange.done) g_main_context_iteration(context, TRUE);
-  bool timedOut = g_cancellable_is_cancelled(cancellable);
-  g_source_destroy(timer);
-  g_source_unref(timer);
-  g_object_unref(cancellable);
+      &e);
+  GSource* cancelled = nullptr;
+  if (userCancellable) {
+    cancelled = g_cancellable_source_new(userCancellable);
+    GCancellableSourceFunc onCancel = [](GCancellable*, gpointer data) -> gboolean {
+      auto* e = static_cast<Exchange*>(data);
+      e->cancelled = true;
+      e->killGroup();
+      return G_SOURCE_REMOVE;
+    };
+    g_source_set_callback(cancelled, G_SOURCE_FUNC(onCancel), &e, nullptr);
+    g_source_attach(cancelled, context);
+  }
+
+  while (!e.exited) g_main_context_iteration(context, TRUE);
+  GSource* grace = attachTimer(
+      context, kErrorGraceMilliseconds,
+      [](gpointer data) -> gboolean {
+        static_cast<Exchange*>(data)->graceOver = true;
+        return G_SOURCE_REMOVE;
+      },
+      &e);
+  while ((!e.errorDone || !e.writeDone) && !e.graceOver) g_main_context_iteration(context, TRUE);
+  g_cancellable_cancel(e.stop);
+  while (!e.errorDone || !e.writeDone) g_main_context_iteration(context, TRUE);
+
+  forget(grace);
+  forget(timer);
+  forget(cancelled);
+  g_object_unref(e.stop);
   g_main_context_pop_thread_default(context);
   g_main_context_unref(context);
-  return timedOut;
+}
+
+// What became of the message once the transport has exited.
+MailDelivery outcome(GSubprocess* process, const std::string& program, const Exchange& exchange,
+                     double timeout) {
+  MailDelivery delivery;
+  bool exited = g_subprocess_get_if_exited(process);
+  int status = exited ? g_subprocess_get_exit_status(process) : -1;
+  delivery.sent = exchange.written && exited && status == 0;
+  if (delivery.sent) return delivery;
+  delivery.cancelled = exchange.cancelled;
+  std::string said = utf8::excerpt(exchange.errorOutput, kErrorLines, kErrorLineCharacters);
+  if (exchange.cancelled) {
+    delivery.error = kCancelled;
+  } else if (exchange.timedOut) {
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%g", timeout);
+    delivery.error = program + " did not finish within " + seconds + " seconds";
+  } else if (!said.empty()) {
+    delivery.error = said;
+  } else if (exited && status != 0) {
+    delivery.error = program + " exited with status " + std::to_string(status);
+  } else if (!exited) {
+    delivery.error =
+        program + " was ended by signal " + std::to_string(g_subprocess_get_term_sig(process));
+  } else {
+    delivery.error = program + ": " + exchange.writeError;
+  }
+  return delivery;
 }
 
 }  // namespace
+
+SendCancellation::SendCancellation() : cancellable_(g_cancellable_new()) {}
+
+SendCancellation::~SendCancellation() {
+  g_object_unref(cancellable_);
+}
+
+void SendCancellation::cancel() {
+  g_cancellable_cancel(cancellable_);
+}
+
+bool SendCancellation::isCancelled() const {
+  return g_cancellable_is_cancelled(cancellable_);
+}
 
 MailSettings mailSettings() {
   std::lock_guard<std::mutex> lock(settingsMutex);
@@ -85,7 +213,9 @@ std::string sendmailProgram(const MailSettings& settings) {
   return program;
 }
 
-MailDelivery deliverWithSendmail(const std::string& message, const MailSettings& settings) {
+MailDelivery deliverWithSendmail(const std::string& message, const MailSettings& settings,
+                                 SendCancellation* cancellation) {
+  if (cancellation && cancellation->isCancelled()) return {false, true, kCancelled};
   // A transport that quits before reading its input must not kill the program with SIGPIPE: the
   // signal is held back on this thread, so the write fails instead.
   sigset_t pipeSignal, previous;
@@ -96,56 +226,25 @@ MailDelivery deliverWithSendmail(const std::string& message, const MailSettings&
   std::string program = sendmailProgram(settings);
   MailDelivery delivery;
   GError* error = nullptr;
+  GSubprocessLauncher* launcher = g_subprocess_launcher_new(static_cast<GSubprocessFlags>(
+      G_SUBPROCESS_FLAGS_STDIN_PIPE | G_SUBPROCESS_FLAGS_STDOUT_SILENCE |
+      G_SUBPROCESS_FLAGS_STDERR_PIPE));
+  // A group of its own, so that a timeout or a cancel ends its children too.
+  g_subprocess_launcher_set_child_setup(
+      launcher, [](gpointer) { setpgid(0, 0); }, nullptr, nullptr);
   GSubprocess* process =
-      g_subprocess_new(static_cast<GSubprocessFlags>(G_SUBPROCESS_FLAGS_STDIN_PIPE |
-                                                     G_SUBPROCESS_FLAGS_STDOUT_SILENCE |
-                                                     G_SUBPROCESS_FLAGS_STDERR_PIPE),
-                       &error, program.c_str(), "-t", "-oi", nullptr);
+      g_subprocess_launcher_spawn(launcher, &error, program.c_str(), "-t", "-oi", nullptr);
+  g_object_unref(launcher);
   if (!process) {
     delivery.error = program + ": " + (error ? error->message : "could not be started");
     g_clear_error(&error);
   } else {
-    GBytes* input = g_bytes_new(message.data(), message.size());
     Exchange exchange;
-    bool timedOut = communicate(process, input, settings.timeout, exchange);
-    g_bytes_unref(input);
-    if (timedOut) g_subprocess_force_exit(process);
-    bool communicated = exchange.communicated;
-    GBytes* errorOutput = exchange.errorOutput;
-    error = exchange.error;
-    std::string errorLine;
-    if (errorOutput) {
-      gsize length = 0;
-      const char* text = static_cast<const char*>(g_bytes_get_data(errorOutput, &length));
-      errorLine = firstLine(text, length);
-      g_bytes_unref(errorOutput);
-    }
-    std::string writeError;
-    if (!communicated) {
-      // The transport stopped reading its input; it is still waited for.
-      writeError = error ? error->message : "the message was not taken";
-      g_clear_error(&error);
-      g_subprocess_wait(process, nullptr, nullptr);
-    }
-    bool exited = g_subprocess_get_if_exited(process);
-    int status = exited ? g_subprocess_get_exit_status(process) : -1;
-    delivery.sent = communicated && exited && status == 0;
-    if (!delivery.sent) {
-      if (timedOut) {
-        char seconds[32];
-        std::snprintf(seconds, sizeof seconds, "%g", settings.timeout);
-        delivery.error = program + " did not finish within " + seconds + " seconds";
-      } else if (!errorLine.empty()) {
-        delivery.error = errorLine;
-      } else if (exited && status != 0) {
-        delivery.error = program + " exited with status " + std::to_string(status);
-      } else if (!exited) {
-        delivery.error =
-            program + " was ended by signal " + std::to_string(g_subprocess_get_term_sig(process));
-      } else {
-        delivery.error = program + ": " + writeError;
-      }
-    }
+    const char* identifier = g_subprocess_get_identifier(process);
+    exchange.group = identifier ? static_cast<pid_t>(std::atoi(identifier)) : 0;
+    exchangeWith(process, message, settings.timeout,
+                 cancellation ? cancellation->cancellable_ : nullptr, exchange);
+    delivery = outcome(process, program, exchange, settings.timeout);
     g_object_unref(process);
   }
 

@@ -4,6 +4,9 @@
 // (`sendmail -t -oi`, as msmtp, postfix and exim provide it).
 
 #include <string>
+#include <vector>
+
+typedef struct _GCancellable GCancellable;
 
 namespace kit {
 
@@ -14,6 +17,10 @@ struct MailSettings {
   std::string sendmail;
   // How long the transport may take before it is stopped and the send counts as failed.
   double timeout = 120;  // seconds
+  // Who an export goes to unless staff type otherwise; empty: nobody.
+  std::vector<std::string> recipients;
+  // How often messages kept to be sent later are tried again by themselves; 0: only on request.
+  int retryMinutes = 0;
 };
 
 // The settings every composer sends with; the defaults until set.
@@ -25,13 +32,34 @@ std::string sendmailProgram(const MailSettings& settings);
 
 struct MailDelivery {
   bool sent = false;
-  // Why not: the transport's first line of error output, else how it ended.
+  bool cancelled = false;  // stopped through a SendCancellation
+  // Why not: the start of the transport's error output as a short valid text, else how it ended.
   std::string error;
 };
 
-// Runs `sendmail -t -oi` with `message` on its input and waits for it (at most the settings'
-// timeout): sent when it exits with status 0. Blocks, so it belongs on a thread other than the
+// Lets another thread stop a delivery in progress: the transport and every process it started
+// are ended at once. A delivery cancelled before it starts stops as it starts.
+class SendCancellation {
+ public:
+  SendCancellation();
+  ~SendCancellation();
+  SendCancellation(const SendCancellation&) = delete;
+  SendCancellation& operator=(const SendCancellation&) = delete;
+  void cancel();
+  bool isCancelled() const;
+
+ private:
+  friend MailDelivery deliverWithSendmail(const std::string&, const MailSettings&,
+                                          SendCancellation*);
+  GCancellable* cancellable_;
+};
+
+// Runs `sendmail -t -oi` with `message` on its input, in a process group of its own, and waits
+// for it to exit: sent when it took the whole message and exited with status 0. Error output it
+// leaves open (a child of its own) is not waited for. After the settings' timeout, or when
+// cancelled, the whole process group is killed. Blocks, so it belongs on a thread other than the
 // main one.
-MailDelivery deliverWithSendmail(const std::string& message, const MailSettings& settings);
+MailDelivery deliverWithSendmail(const std::string& message, const MailSettings& settings,
+                                 SendCancellation* cancellation = nullptr);
 
 }  // namespace kit
