@@ -12,9 +12,66 @@ std::string dataFilePath() {
   return kit::documentsDirectory() + "/TolvikData.txt";
 }
 
+namespace {
+
+// A name beside the data file for bytes cut from its end, that names no file yet.
+std::string tornFilePath(const std::string& path) {
+  GDateTime* now = g_date_time_new_now_local();
+  gchar* stamp = g_date_time_format(now, "%Y-%m-%d-%H%M%S");
+  g_date_time_unref(now);
+  const std::string stem = path.substr(0, path.rfind('.')) + ".torn-" + stamp;
+  g_free(stamp);
+  std::string torn = stem;
+  for (int n = 2; kit::fileExists(torn); ++n) torn = stem + "-" + std::to_string(n);
+  return torn;
+}
+
+// Reads the file at `path` into `scan` piece by piece; returns the open file, or nullopt with the
+// error.
+std::optional<kit::FileReader> scanFile(const std::string& path, DataFileScan& scan,
+                                        std::string* error) {
+  std::optional<kit::FileReader> reader = kit::FileReader::open(path, error);
+  if (!reader) return std::nullopt;
+  kit::FileStatus read =
+      reader->read(0, UINT64_MAX, [&](std::string_view piece) { scan.add(piece); });
+  if (!read) {
+    *error = read.error;
+    return std::nullopt;
+  }
+  return reader;
+}
+
+// Cuts a torn record (or header line) off the end of the data file, once its bytes are safe in a
+// file of their own: nothing is lost, and records added later start on a line of their own.
+void cutTornTail(const std::string& path, const std::string& headerLine) {
+  std::string error;
+  DataFileScan scan;
+  std::optional<kit::FileReader> reader = scanFile(path, scan, &error);
+  if (!reader) {
+    kit::log("%s", error.c_str());
+    return;
+  }
+  const std::uint64_t wholeEnd = scan.wholeEnd(headerLine);
+  if (wholeEnd == scan.size()) return;
+  std::optional<std::string> torn = reader->bytes(wholeEnd, scan.size(), &error);
+  const std::string tornPath = tornFilePath(path);
+  kit::FileStatus status =
+      torn ? kit::createFile(tornPath, *torn) : kit::FileStatus::failure(error);
+  if (status) status = kit::cutBack(path, wholeEnd);
+  if (!status) {
+    kit::log("The torn end of the data file stays: %s", status.error.c_str());
+    return;
+  }
+  kit::log("Moved %llu bytes of a torn record from the end of the data file to %s",
+           static_cast<unsigned long long>(torn->size()), tornPath.c_str());
+}
+
+}  // namespace
+
 std::string checkDataFile(const std::vector<std::string>& questionsTextArray) {
   const std::string path = dataFilePath();
   kit::log("%s", path.c_str());
+  const std::string header = headerLine(questionsTextArray);
 
   if (kit::fileExists(path)) {
     std::string error;
@@ -26,11 +83,25 @@ std::string checkDataFile(const std::vector<std::string>& questionsTextArray) {
     if (bytes && kit::utf8::isValid(*bytes)) formData = std::move(*bytes);
     kit::log("File exists");
     kit::log("formData to start file: %s", summary.c_str());
+    if (!bytes) return formData;
+
+    cutTornTail(path, header);
+    // An empty file (a copy that failed half-way, a file emptied by hand) gets the header line
+    // a new one would have.
+    std::optional<kit::FileReader> reader = kit::FileReader::open(path);
+    if (reader && reader->size() == 0) {
+      std::optional<kit::AppendHandle> handle = kit::AppendHandle::open(path, &error);
+      kit::FileStatus status = handle ? handle->write(header) : kit::FileStatus::failure(error);
+      if (status) {
+        kit::log("Empty file given the header. header text: %s", header.c_str());
+      } else {
+        kit::log("%s", status.error.c_str());
+      }
+    }
     return formData;
   }
 
   kit::log("File not found");
-  const std::string header = headerLine(questionsTextArray);
   const kit::FileStatus status = kit::createFile(path, header);
   if (status) {
     kit::log("new file created. header text: %s", header.c_str());
@@ -61,39 +132,76 @@ kit::FileStatus writeRecord(const std::string& contents, const std::string& toFi
   return status;
 }
 
-std::size_t countResponses(std::string_view text) {
-  std::size_t records = 0;
-  bool inHeader = true;
-  bool inQuotes = false;
-  bool fieldStart = true;
-  bool recordHasText = false;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    char c = text[i];
-    if (inQuotes) {
-      // A doubled quote is a quote inside the field; a single one ends the quoting.
-      if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
-        ++i;
-      } else if (c == '"') {
-        inQuotes = false;
-      }
+void DataFileScan::add(std::string_view piece) {
+  // A header line holds a few hundred bytes: more cannot be a part of one.
+  if (inHeader_ && headerStart_.size() < 1024) {
+    headerStart_.append(piece.substr(0, 1024 - headerStart_.size()));
+  }
+  for (std::size_t i = 0; i < piece.size(); ++i) {
+    const char c = piece[i];
+    if (quoteInQuotes_) {
+      quoteInQuotes_ = false;
+      // A doubled quote is a quote inside the field; a single one ended the quoting.
+      if (c == '"') continue;
+      inQuotes_ = false;
+    }
+    if (inQuotes_) {
+      if (c == '"') quoteInQuotes_ = true;
+      if (c == '\r' || c == '\n') recordHasLineBreak_ = true;
       continue;
     }
     if (c == '\r' || c == '\n') {
-      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-      if (!inHeader && recordHasText) ++records;
-      inHeader = false;
-      recordHasText = false;
-      fieldStart = true;
+      if (c == '\n' && afterCR_) {
+        afterCR_ = false;
+        continue;
+      }
+      const std::uint64_t end = size_ + i;
+      if (inHeader_) {
+        headerFields_ = fields_;
+        completeEnd_ = end;
+        inHeader_ = false;
+      } else if (recordHasText_) {
+        ++records_;
+        completeEnd_ = end;
+      }
+      afterCR_ = c == '\r';
+      fields_ = 1;
+      fieldStart_ = true;
+      recordHasText_ = false;
+      recordHasLineBreak_ = false;
       continue;
     }
+    afterCR_ = false;
     // Only a quote that opens a field quotes it; one inside a field (as older files hold typed
     // text unquoted) is just a character.
-    if (c == '"' && fieldStart) inQuotes = true;
-    fieldStart = c == ',';
-    recordHasText = true;
+    if (c == '"' && fieldStart_) inQuotes_ = true;
+    if (c == ',') ++fields_;
+    fieldStart_ = c == ',';
+    recordHasText_ = true;
   }
-  if (!inHeader && recordHasText) ++records;
-  return records;
+  size_ += piece.size();
+}
+
+std::size_t DataFileScan::responses() const {
+  return records_ + (!inHeader_ && recordHasText_ ? 1 : 0);
+}
+
+std::uint64_t DataFileScan::wholeEnd(std::string_view headerLine) const {
+  if (inHeader_) {
+    const bool partOfHeader = size_ < headerLine.size() && size_ == headerStart_.size() &&
+                              headerLine.substr(0, headerStart_.size()) == headerStart_;
+    return partOfHeader ? 0 : size_;
+  }
+  const bool openQuote = inQuotes_ && !quoteInQuotes_;
+  const bool cutShort =
+      recordHasText_ ? openQuote || fields_ < headerFields_ : size_ > completeEnd_;
+  return cutShort && !recordHasLineBreak_ ? completeEnd_ : size_;
+}
+
+std::size_t countResponses(std::string_view text) {
+  DataFileScan scan;
+  scan.add(text);
+  return scan.responses();
 }
 
 std::string contentsSummary(std::string_view text) {
@@ -104,16 +212,15 @@ std::string contentsSummary(std::string_view text) {
 
 std::string storedResponsesSummary(const std::string& path) {
   // A file deleted while the kiosk runs holds nothing; the next response creates it again.
+  DataFileScan scan;
   std::string error;
-  std::optional<std::string> bytes =
-      kit::fileExists(path) ? kit::readFile(path, &error) : std::string();
-  if (!bytes) {
+  if (kit::fileExists(path) && !scanFile(path, scan, &error)) {
     kit::log("%s", error.c_str());
     return "The data file cannot be read.";
   }
   // Counted from the same bytes as the size, so both agree while records are being appended.
-  std::size_t responses = countResponses(*bytes);
-  gchar* size = g_format_size(bytes->size());
+  std::size_t responses = scan.responses();
+  gchar* size = g_format_size(scan.size());
   std::string summary = std::to_string(responses) +
                         (responses == 1 ? " response stored, " : " responses stored, ") + size;
   g_free(size);

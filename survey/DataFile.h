@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,10 +13,13 @@ namespace survey {
 // "<Documents>/TolvikData.txt", built afresh on every call.
 std::string dataFilePath();
 
-// The start-up check. An existing file is read whole and left untouched; its text is returned
-// (empty when the bytes are not valid UTF-8, or when anything but a regular file is there). A
-// missing file is created in one step holding only the header line, with no line end; "" is
-// returned. Each step is logged.
+// The start-up check. An existing file is read and its text returned (empty when the bytes are
+// not valid UTF-8, or when anything but a regular file is there); then, when the file ends in a
+// record or header line cut short (as a power cut in the middle of a write leaves it), the cut
+// bytes are first kept in a new file "TolvikData.torn-<date and time>" beside it, flushed to
+// disk, and the data file is cut back to its last whole record. A missing file is created in one
+// step holding only the header line, with no line end, and an empty one is given the header
+// line too; "" is returned. Each step is logged.
 std::string checkDataFile(const std::vector<std::string>& questionsTextArray);
 
 // Stores one record. An existing file gets `contents` appended durably (on disk before
@@ -26,8 +30,40 @@ std::string checkDataFile(const std::vector<std::string>& questionsTextArray);
 kit::FileStatus writeRecord(const std::string& contents, const std::string& toFile,
                             const std::vector<std::string>& questionsTextArray);
 
-// The records after the header line of a data file's text, read as CSV: a line break inside a
-// quoted field belongs to its record, and an empty line is no record.
+// A data file's text read as CSV piece by piece, keeping only what the start-up check and the
+// staff count need: a line break inside a quoted field belongs to its record, an empty line is
+// no record, and only a quote that opens a field quotes it.
+class DataFileScan {
+ public:
+  void add(std::string_view piece);
+  std::uint64_t size() const { return size_; }
+  // The records after the header line; a record still being written counts.
+  std::size_t responses() const;
+  // Where the text's last whole record ends. That is its end, unless the text ends in a record
+  // cut short (inside a quoted field, with fewer fields than the header line, or with nothing
+  // after its line break) or is a header line cut short (a part of `headerLine`); then it is
+  // where the record before it ends. A last record that holds a line break in a quoted field and
+  // yet is cut short is taken as whole: it cannot be told from later records swallowed by an
+  // open quote, which are not to be moved away.
+  std::uint64_t wholeEnd(std::string_view headerLine) const;
+
+ private:
+  std::uint64_t size_ = 0;
+  std::uint64_t completeEnd_ = 0;  // where the last record followed by a line break ends
+  std::size_t records_ = 0;
+  std::size_t headerFields_ = 0;
+  std::size_t fields_ = 1;   // in the record being read
+  std::string headerStart_;  // the text's first bytes while they can be a part of a header
+  bool inHeader_ = true;
+  bool inQuotes_ = false;
+  bool quoteInQuotes_ = false;  // a quote inside quotes: doubled, or the end of the quoting
+  bool fieldStart_ = true;
+  bool afterCR_ = false;
+  bool recordHasText_ = false;
+  bool recordHasLineBreak_ = false;
+};
+
+// The records after the header line of a data file's text, as DataFileScan counts them.
 std::size_t countResponses(std::string_view text);
 
 // A summary of data file text, or of a record (which starts with its line end), for log lines

@@ -2,7 +2,6 @@
 // sessions must leave the data file byte for byte as expected.
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <filesystem>
 
@@ -10,24 +9,7 @@
 #include "support/TestSupport.h"
 #include "survey/Tables.h"
 
-namespace {
-
-// Runs tolvik-replay on a script (of tests/scripts unless a full path) with HOME set to `home`
-// (its own settings only), in the output folder `out` (the script's name unless given); returns
-// its exit status.
-int replay(const std::string& script, const std::string& home, std::string* log,
-           std::string out = "") {
-  out = testing_support::outputDirectory(out.empty() ? script.substr(0, script.find('.')) : out);
-  std::string command = "cd '" + out + "' && HOME='" + home + "' XDG_CONFIG_HOME= '" +
-                        TOLVIK_BUILD_DIR + "/tolvik-replay' '" +
-                        (script[0] == '/' ? "" : TOLVIK_SOURCE_DIR "/tests/scripts/") + script +
-                        "' 2>replay.log";
-  int status = std::system(command.c_str());
-  *log = testing_support::readAll(out + "/replay.log");
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-}  // namespace
+using testing_support::replay;
 
 TEST(KioskReplay, TwoVisitorsSessionsProduceTheDataFileByteForByte) {
   testing_support::TempHome home;

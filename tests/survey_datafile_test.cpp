@@ -73,7 +73,7 @@ TEST(SurveyDataFile, FirstStartCreatesTheHeaderLineOnly) {
 TEST(SurveyDataFile, StartWithAFilePresentLeavesItUntouched) {
   TempHome home;
   const std::string path = survey::dataFilePath();
-  const std::string contents = "old header without the usual titles" + kAnna + "\r\n";
+  const std::string contents = "old header without the usual titles" + kAnna;
   writeAll(path, contents);
   const auto before = std::filesystem::last_write_time(path);
 
@@ -91,10 +91,7 @@ TEST(SurveyDataFile, StartWithAFilePresentLeavesItUntouched) {
   EXPECT_EQ(log.find("Anna"), std::string::npos);
   EXPECT_FALSE(logged(log, "File not found"));
 
-  // An empty file and one that is not UTF-8 give no text, and stay as they are.
-  writeAll(path, "");
-  EXPECT_EQ(survey::checkDataFile(survey::questionTexts()), "");
-  EXPECT_EQ(readAll(path), "");
+  // A file that is not UTF-8 gives no text, and stays as it is.
   const std::string latin1 = "Name\r\nJ\xF6rg,Berg,";
   writeAll(path, latin1);
   EXPECT_EQ(survey::checkDataFile(survey::questionTexts()), "");
@@ -179,6 +176,71 @@ TEST(SurveyDataFile, FailedCreationLeavesNoFileAndTheNextRecordCreatesIt) {
 
   EXPECT_TRUE(survey::writeRecord(kAnna, path, questions));
   EXPECT_EQ(readAll(path), header() + kAnna);
+}
+
+// A data file cut short at start (by a power cut in the middle of a write, a copy that failed
+// half-way), then the kiosk started again and two visitors served, through the headless runner.
+// The cut bytes are moved to a side file, so that a CSV reader finds only whole records.
+TEST(SurveyDataFile, ATornEndIsMovedAsideAtStartAndLaterRecordsStayWhole) {
+  const std::string stored = header() + kAnna + kTom + kAnna;
+  const std::string asa = "\r\n\u00c5sa,Lind,(555) 201-3344,asa@example.com,F,34,\"Hiking,Cam";
+  struct Case {
+    const char* name;
+    std::string before;
+    std::string moved;  // the bytes cut off its end
+    size_t responses;   // afterwards, with the two visitors'
+  } cases[] = {
+      {"inside a quoted field", stored + asa, asa, 5},
+      {"between fields", stored + asa.substr(0, 12), asa.substr(0, 12), 5},
+      {"after a lone CR", stored + "\r", "\r", 5},
+      {"in the header", header().substr(0, 40), header().substr(0, 40), 2},
+      {"an empty file", "", "", 2},
+      // A typed comma, stored unquoted by earlier versions, adds a column: a record cut short
+      // after as many fields as the header has cannot be told from a whole one.
+      {"cannot be told",
+       stored + "\r\nAsa,Lind,Jr,(555) 201-3344,a@b.c,F,34,\"Hiking,\",Yes,No,Yes", "", 6},
+  };
+  // The two visitors of the script, as the kiosk stores them.
+  const std::string visitors =
+      "\r\nAnna,Berg,(555) 201-3344,anna.berg@example.com,F,34,\"Hiking,Camping,\",Yes,No,Yes,"
+      "\r\nTom,Lund,(555) 876-1200,tom.lund@example.com,M,52,\"Trail Running,\",No,No,No,";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempHome home;
+    std::filesystem::create_directories(home.documents());
+    const std::string path = home.documents() + "/TolvikData.txt";
+    writeAll(path, c.before);
+    std::string log;
+    ASSERT_EQ(testing_support::replay("two_visitors.txt", home.path(), &log, "torn"), 0) << log;
+
+    std::string kept = c.before.substr(0, c.before.size() - c.moved.size());
+    EXPECT_EQ(readAll(path), (kept.empty() ? header() : kept) + visitors);
+    std::vector<std::string> torn;
+    for (auto& entry : std::filesystem::directory_iterator(home.documents())) {
+      if (entry.path().filename() != "TolvikData.txt") torn.push_back(entry.path());
+    }
+    ASSERT_EQ(torn.size(), c.moved.empty() ? 0u : 1u);
+    if (!c.moved.empty()) {
+      EXPECT_EQ(torn[0].find(home.documents() + "/TolvikData.torn-20"), 0u) << torn[0];
+      EXPECT_EQ(readAll(torn[0]), c.moved);
+      EXPECT_TRUE(logged(log, "Moved " + std::to_string(c.moved.size()) +
+                                  " bytes of a torn record from the end of the data file to " +
+                                  torn[0]))
+          << log;
+    }
+    // Every row Python's csv module reads has the header's eleven fields, and the staff screen
+    // counts the rows after the header.
+    std::string rows = testing_support::run(
+        "python3 -c 'import csv, sys; [print(len(row)) for row in csv.reader(open(sys.argv[1], "
+        "newline=\"\", encoding=\"utf-8\"))]' " +
+        path);
+    std::string expected;
+    for (size_t i = 0; i <= c.responses; ++i) expected += "11\n";
+    EXPECT_EQ(rows, expected);
+    EXPECT_EQ(survey::storedResponsesSummary(path).find(std::to_string(c.responses) +
+                                                        " responses stored"),
+              0u);
+  }
 }
 
 }  // namespace

@@ -6,8 +6,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -132,27 +134,85 @@ bool fileExists(const std::string& path) {
 }
 
 std::optional<std::string> readFile(const std::string& path, std::string* error) {
+  std::optional<FileReader> reader = FileReader::open(path, error);
+  if (!reader) return std::nullopt;
+  return reader->bytes(0, UINT64_MAX, error);
+}
+
+std::optional<FileReader> FileReader::open(const std::string& path, std::string* error) {
   bool notRegular;
   int fd = openRegular(path, O_RDONLY, &notRegular);
   if (fd < 0) {
     if (error) *error = openFailure("cannot open", path, notRegular);
     return std::nullopt;
   }
-  std::string contents;
+  return FileReader(fd, path);
+}
+
+FileReader::FileReader(FileReader&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1)), path_(std::move(other.path_)) {}
+
+FileReader& FileReader::operator=(FileReader&& other) noexcept {
+  if (this != &other) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = std::exchange(other.fd_, -1);
+    path_ = std::move(other.path_);
+  }
+  return *this;
+}
+
+FileReader::~FileReader() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+std::uint64_t FileReader::size() const {
+  struct stat st {};
+  return ::fstat(fd_, &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
+}
+
+FileStatus FileReader::read(std::uint64_t from, std::uint64_t to,
+                            const std::function<void(std::string_view)>& piece) const {
   char buffer[65536];
-  for (;;) {
-    ssize_t n = ::read(fd, buffer, sizeof buffer);
+  while (from < to) {
+    size_t wanted = static_cast<size_t>(std::min<std::uint64_t>(sizeof buffer, to - from));
+    ssize_t n = ::pread(fd_, buffer, wanted, static_cast<off_t>(from));
     if (n < 0) {
       if (errno == EINTR) continue;
-      if (error) *error = failureText("cannot read", path, errno);
-      ::close(fd);
-      return std::nullopt;
+      return FileStatus::failure(failureText("cannot read", path_, errno));
     }
     if (n == 0) break;
-    contents.append(buffer, static_cast<size_t>(n));
+    piece({buffer, static_cast<size_t>(n)});
+    from += static_cast<std::uint64_t>(n);
+  }
+  return FileStatus::success();
+}
+
+std::optional<std::string> FileReader::bytes(std::uint64_t from, std::uint64_t to,
+                                             std::string* error) const {
+  std::string contents;
+  // Room for the file as it is now, so that a large file is not copied while it is read.
+  std::uint64_t length = size();
+  if (length > from) contents.reserve(static_cast<size_t>(std::min(to, length) - from));
+  FileStatus status = read(from, to, [&](std::string_view piece) { contents.append(piece); });
+  if (!status) {
+    if (error) *error = status.error;
+    return std::nullopt;
+  }
+  return contents;
+}
+
+FileStatus cutBack(const std::string& path, std::uint64_t length) {
+  bool notRegular;
+  int fd = openRegular(path, O_WRONLY, &notRegular);
+  if (fd < 0) return FileStatus::failure(openFailure("cannot open", path, notRegular));
+  FileStatus status;
+  if (::ftruncate(fd, static_cast<off_t>(length)) < 0) {
+    status = FileStatus::failure(failureText("cannot cut back", path, errno));
+  } else if (fsyncRetrying(fd) < 0) {
+    status = FileStatus::failure(failureText("cannot flush", path, errno));
   }
   ::close(fd);
-  return contents;
+  return status;
 }
 
 FileStatus createFile(const std::string& path, std::string_view contents) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -30,6 +32,33 @@ void ignoreFileSizeSignal();
 
 // The whole file's bytes, or nullopt with the error in `error`.
 std::optional<std::string> readFile(const std::string& path, std::string* error = nullptr);
+
+// An open regular file read in pieces, so that a large file is never held whole.
+class FileReader {
+ public:
+  static std::optional<FileReader> open(const std::string& path, std::string* error = nullptr);
+  FileReader(FileReader&& other) noexcept;
+  FileReader& operator=(FileReader&& other) noexcept;
+  ~FileReader();
+
+  // The file's length now.
+  std::uint64_t size() const;
+  // Calls `piece` with the bytes from `from` up to `to` (or the end of the file, if sooner), in
+  // pieces of at most 64 KiB. Each read names its place, so several threads may read at once.
+  FileStatus read(std::uint64_t from, std::uint64_t to,
+                  const std::function<void(std::string_view)>& piece) const;
+  // The bytes from `from` up to `to` (or the end) as one string: for small parts of a file.
+  std::optional<std::string> bytes(std::uint64_t from, std::uint64_t to,
+                                   std::string* error = nullptr) const;
+
+ private:
+  FileReader(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
+  int fd_ = -1;
+  std::string path_;
+};
+
+// Cuts the file at `path` back to its first `length` bytes and flushes it to disk.
+FileStatus cutBack(const std::string& path, std::uint64_t length);
 
 // Creates the file holding `contents`, or fails when anything is at the path already. At no
 // moment of a crash is a partial file or any other name left in the folder: the bytes go into

@@ -2,6 +2,7 @@
 
 #include <cairo.h>
 #include <fcntl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -59,6 +60,17 @@ std::string run(const std::string& command) {
     pclose(pipe);
   }
   return output;
+}
+
+int replay(const std::string& script, const std::string& home, std::string* log, std::string out) {
+  out = outputDirectory(out.empty() ? script.substr(0, script.find('.')) : out);
+  std::string command = "cd '" + out + "' && HOME='" + home + "' XDG_CONFIG_HOME= '" +
+                        TOLVIK_BUILD_DIR + "/tolvik-replay' '" +
+                        (script[0] == '/' ? "" : TOLVIK_SOURCE_DIR "/tests/scripts/") + script +
+                        "' 2>replay.log";
+  int status = std::system(command.c_str());
+  *log = readAll(out + "/replay.log");
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 std::string readAll(const std::string& path) {

@@ -37,6 +37,12 @@ class TempHome {
 // Runs a shell command and returns what it printed.
 std::string run(const std::string& command);
 
+// Runs the headless runner (build/tolvik-replay) on a script (of tests/scripts unless a full path)
+// with HOME set to `home` (its own settings only), in the output folder `out` (the script's name
+// unless given); returns its exit status, with what it logged in `log`.
+int replay(const std::string& script, const std::string& home, std::string* log,
+           std::string out = "");
+
 // Whole-file helpers for assertions.
 std::string readAll(const std::string& path);
 void writeAll(const std::string& path, const std::string& contents);
