@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "kit/backends/sdl/Letterbox.h"
+#include "kit/backends/Letterbox.h"
 #include "kit/base/Clock.h"
 #include "support/KioskHarness.h"
 #include "support/TestSupport.h"
@@ -175,7 +175,7 @@ TEST(KioskProgram, WholeFormFitsABareSmallXServer) {
       << readAll(log);
 
   // Screen points through the letterbox of the whole display.
-  kit::sdl::Letterbox box = kit::sdl::Letterbox::fit(800, 600, false);
+  kit::Letterbox box = kit::Letterbox::fit(800, 600, false);
   auto tap = [&](kit::Point p) {
     kit::Point at = box.pixel(p);
     run(xdotool + "mousemove " + std::to_string(std::lround(at.x)) + " " +

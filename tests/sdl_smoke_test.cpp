@@ -8,13 +8,13 @@
 #include <string>
 
 #include "kit/app/Application.h"
-#include "kit/backends/sdl/Letterbox.h"
+#include "kit/backends/Letterbox.h"
 #include "kit/ui/Button.h"
 #include "kit/ui/ViewController.h"
 #include "kit/ui/Window.h"
 #include "support/SdlChild.h"
 
-using kit::sdl::Letterbox;
+using kit::Letterbox;
 using testing_support::mouseMoveTo;
 using testing_support::run;
 using testing_support::SdlChild;
@@ -54,11 +54,11 @@ TEST(SdlLetterbox, FitsAnyDisplayCentredAndMapsTouchesBack) {
   EXPECT_EQ(turned.screenPoint(168, 24), (kit::Point{600, 1000}));
   EXPECT_EQ(turned.pixel({600, 1000}), (kit::Point{168, 24}));
 
-  EXPECT_EQ(kit::sdl::initialWindowSize(1366, 740), (kit::Size{555, 740}));
+  EXPECT_EQ(kit::initialWindowSize(1366, 740), (kit::Size{555, 740}));
   // Full screen when asked, in kiosk mode, on a console or a small display, unless a window is
   // asked for outside kiosk mode.
   using kit::WindowMode;
-  using kit::sdl::wantsFullScreen;
+  using kit::wantsFullScreen;
   EXPECT_FALSE(wantsFullScreen(WindowMode::Automatic, false, "x11", 1920, 1200));
   EXPECT_TRUE(wantsFullScreen(WindowMode::Automatic, false, "x11", 1366, 768));
   EXPECT_TRUE(wantsFullScreen(WindowMode::Automatic, false, "KMSDRM", 3840, 2160));

@@ -196,6 +196,19 @@ void Application::touchUp(Point screenPoint, int finger) {
   touch->deliver(&Responder::touchesEnded, TouchPhase::Ended, now);
 }
 
+void Application::touchCancelled(int finger) {
+  auto it = std::find_if(touches_.begin(), touches_.end(),
+                         [finger](const auto& t) { return t->finger == finger; });
+  if (it == touches_.end()) return;
+  std::unique_ptr<TouchState> touch = std::move(*it);
+  touches_.erase(it);
+  redrawFor(touch->liveView());
+  // A touch still held back never began, for its view.
+  if (!touch->isHeldBack()) {
+    touch->deliver(&Responder::touchesCancelled, TouchPhase::Cancelled, clock_.now());
+  }
+}
+
 void Application::deliverHeldBackTouches() {
   double now = clock_.now();
   std::vector<int> due;

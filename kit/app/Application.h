@@ -56,6 +56,8 @@ class Application {
   void touchDown(Point screenPoint, int finger = 0);
   void touchMoved(Point screenPoint, int finger = 0);
   void touchUp(Point screenPoint, int finger = 0);
+  // The touch ends without effect: the system took it over (a compositor's gesture).
+  void touchCancelled(int finger);
   // Text typed on a physical keyboard (one or more characters, already composed).
   void textInput(const std::string& text);
   enum class Key { Backspace, Return, Tab, Escape };

@@ -25,9 +25,10 @@ struct WindowOptions {
   std::string withoutDisplay;
 };
 
-// Runs the program in a real window (SDL2): opens a display (Wayland, X11 or the console, never an
-// invisible one), builds the delegate, launches it and runs the event loop until the window is
-// closed or the process is told to stop. Returns the process's exit status.
+// Runs the program in a real window: a Wayland toplevel under a Wayland compositor, else an SDL2
+// window on X11 or the console (never an invisible one). Builds the delegate, launches it and runs
+// the event loop until the window is closed or the process is told to stop. Returns the process's
+// exit status: non-zero when the display went away.
 int applicationMain(const WindowOptions& options,
                     const std::function<std::unique_ptr<ApplicationDelegate>()>& makeDelegate);
 

@@ -413,6 +413,9 @@ Renderer::Renderer(double scale)
       surface_(createSurface({kScreenWidth, kScreenHeight}, scale)),
       timeText_(localTimeText) {}
 
+Renderer::Renderer(double scale, SurfaceHandle target)
+    : scale_(scale), surface_(std::move(target)), timeText_(localTimeText) {}
+
 Renderer::~Renderer() = default;
 
 void Renderer::setStatusBarTime(std::function<std::string()> timeText) {

@@ -37,6 +37,9 @@ struct Picture {
 class Renderer {
  public:
   explicit Renderer(double scale = 1);
+  // Draws into `target` instead: an ARGB32 image surface of at least the screen's pixel size, say
+  // memory that a display shows. Pixels beyond the screen's get black or keep what they hold.
+  Renderer(double scale, SurfaceHandle target);
   ~Renderer();
   Renderer(const Renderer&) = delete;
   Renderer& operator=(const Renderer&) = delete;

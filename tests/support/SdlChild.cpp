@@ -12,7 +12,7 @@
 #include <stdexcept>
 
 #include "kit/app/ApplicationMain.h"
-#include "kit/backends/sdl/Letterbox.h"
+#include "kit/backends/Letterbox.h"
 #include "kit/base/Clock.h"
 
 namespace testing_support {
@@ -31,7 +31,7 @@ std::string mouseMoveTo(const std::string& window, kit::Point screenPoint) {
   std::string shell = run("xdotool getwindowgeometry --shell " + window);
   size_t w = shell.find("WIDTH="), h = shell.find("HEIGHT=");
   if (w == std::string::npos || h == std::string::npos) return "";
-  kit::Point p = kit::sdl::Letterbox::fit(std::atoi(shell.c_str() + w + 6),
+  kit::Point p = kit::Letterbox::fit(std::atoi(shell.c_str() + w + 6),
                                           std::atoi(shell.c_str() + h + 7), false)
                      .pixel(screenPoint);
   return " mousemove --window " + window + " " + std::to_string(int(p.x)) + " " +

@@ -1,7 +1,6 @@
 #include "kit/app/ApplicationMain.h"
 
 #include <SDL.h>
-#include <sys/time.h>
 
 #include <algorithm>
 #include <cmath>
@@ -13,7 +12,8 @@
 #include <vector>
 
 #include "kit/app/Application.h"
-#include "kit/backends/sdl/Letterbox.h"
+#include "kit/backends/Letterbox.h"
+#include "kit/backends/WallClock.h"
 #include "kit/backends/sdl/WindowSetup.h"
 #include "kit/base/Clock.h"
 #include "kit/base/Log.h"
@@ -26,7 +26,6 @@ namespace kit {
 
 namespace {
 
-using sdl::Letterbox;
 
 std::optional<InterfaceOrientation> interfaceOrientation(int sdlOrientation) {
   switch (sdlOrientation) {
@@ -353,15 +352,6 @@ class SdlHost {
   std::map<SDL_FingerID, int> fingers_;
 };
 
-// Seconds until the wall clock's minute turns, when the status bar's clock must show the new time.
-double secondsToNextMinute() {
-  timeval now{};
-  gettimeofday(&now, nullptr);
-  tm local{};
-  localtime_r(&now.tv_sec, &local);
-  return 60 - local.tm_sec - now.tv_usec / 1e6 + 0.01;
-}
-
 // Frames are due one interval after the previous frame was due, not after its work ended, so that
 // a moving animation keeps the display's pace whatever each frame costs. A loop that falls more
 // than a frame behind starts counting again from now rather than rushing to catch up.
@@ -420,7 +410,7 @@ int runLoop(Application& app, SdlHost& host) {
 
 }  // namespace
 
-int applicationMain(const WindowOptions& options,
+int sdl::applicationMain(const WindowOptions& options,
                     const std::function<std::unique_ptr<ApplicationDelegate>()>& makeDelegate) {
   if (!sdl::openDisplay(options)) return 1;
   SDL_Window* window = sdl::createWindow(options);

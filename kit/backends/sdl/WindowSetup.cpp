@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "kit/backends/sdl/Letterbox.h"
+#include "kit/backends/Letterbox.h"
 #include "kit/base/Log.h"
 
 namespace kit::sdl {

@@ -18,4 +18,8 @@ bool openDisplay(const WindowOptions& options);
 // on failure.
 SDL_Window* createWindow(const WindowOptions& options);
 
+// kit::applicationMain in an SDL window.
+int applicationMain(const WindowOptions& options,
+                    const std::function<std::unique_ptr<ApplicationDelegate>()>& makeDelegate);
+
 }  // namespace kit::sdl

@@ -1,6 +1,7 @@
 #pragma once
 
-// Window geometry of the SDL backend, kept apart from SDL so that it can be checked on its own.
+// Window geometry shared by the window backends, kept apart from them so that it can be checked on
+// its own.
 
 #include <algorithm>
 #include <cmath>
@@ -9,7 +10,7 @@
 #include "kit/app/ApplicationMain.h"
 #include "kit/base/Geometry.h"
 
-namespace kit::sdl {
+namespace kit {
 
 // Where the portrait screen lies in the window's drawable pixels: scaled to fit with its aspect
 // kept, centred, black bars on the rest. Upside down, the picture is turned 180 degrees about
@@ -62,4 +63,4 @@ inline bool wantsFullScreen(WindowMode mode, bool kiosk, std::string_view videoD
   return displayWidth < kScreenWidth || displayHeight < kScreenHeight;
 }
 
-}  // namespace kit::sdl
+}  // namespace kit
