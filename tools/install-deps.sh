@@ -6,6 +6,8 @@ packages=(
   build-essential cmake pkg-config clang-format
   # drawing, text, pictures and the window
   libsdl2-dev libcairo2-dev libpango1.0-dev libgdk-pixbuf-2.0-dev librsvg2-dev
+  # the Wayland backend: the client library, the protocols and their scanner, keymaps
+  libwayland-dev wayland-protocols libxkbcommon-dev
   # "Helvetica" resolves to Nimbus Sans through fontconfig
   fonts-urw-base35 fontconfig
   # mail: GMime builds messages; msmtp is the sendmail; tests run an SMTP server on loopback
@@ -16,6 +18,8 @@ packages=(
   xvfb xauth xfonts-base xdotool
   # the Debian package: built by CPack, its service checked, its kiosk run in cage and shot by grim
   dpkg-dev file adduser systemd libpam-systemd dbus cage xwayland grim
+  # ... and given taps and keys through sway's virtual pointer and keyboard
+  sway wtype
   # the fault suite: clang with its sanitizer and libFuzzer runtimes, the symbolizer for reports,
   # a CSV reader for the record fuzz target
   clang libclang-rt-14-dev llvm-14 libcsv-dev

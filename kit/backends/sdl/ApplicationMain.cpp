@@ -26,7 +26,6 @@ namespace kit {
 
 namespace {
 
-
 std::optional<InterfaceOrientation> interfaceOrientation(int sdlOrientation) {
   switch (sdlOrientation) {
     case SDL_ORIENTATION_PORTRAIT:
@@ -410,8 +409,9 @@ int runLoop(Application& app, SdlHost& host) {
 
 }  // namespace
 
-int sdl::applicationMain(const WindowOptions& options,
-                    const std::function<std::unique_ptr<ApplicationDelegate>()>& makeDelegate) {
+int sdl::applicationMain(
+    const WindowOptions& options,
+    const std::function<std::unique_ptr<ApplicationDelegate>()>& makeDelegate) {
   if (!sdl::openDisplay(options)) return 1;
   SDL_Window* window = sdl::createWindow(options);
   if (!window) {

@@ -32,7 +32,7 @@ void outputDone(void* data, wl_output*) {
   if (d->outputsChanged) d->outputsChanged();
 }
 
-const wl_output_listener kOutputListener = {outputGeometry, outputMode,  outputDone,
+const wl_output_listener kOutputListener = {outputGeometry, outputMode, outputDone,
                                             outputScale,    outputName, outputDescription};
 
 void ping(void*, xdg_wm_base* base, uint32_t serial) {

@@ -61,8 +61,7 @@ struct SeatEvents {
     if (!s.pointerShown_) s.showPointer(true);
     if (s.buttonDown_) s.app_.touchMoved(s.pointerAt_, 0);
   }
-  static void button(void* data, wl_pointer*, uint32_t, uint32_t, uint32_t button,
-                     uint32_t state) {
+  static void button(void* data, wl_pointer*, uint32_t, uint32_t, uint32_t button, uint32_t state) {
     Seat& s = of(data);
     if (button != BTN_LEFT || !s.pointerSurface_) return;
     bool pressed = state == WL_POINTER_BUTTON_STATE_PRESSED;
@@ -106,8 +105,7 @@ struct SeatEvents {
     s.fingers_.erase(it);
     s.app_.touchUp(finger.at, finger.number);
   }
-  static void touchMotion(void* data, wl_touch*, uint32_t, int32_t id, wl_fixed_t x,
-                          wl_fixed_t y) {
+  static void touchMotion(void* data, wl_touch*, uint32_t, int32_t id, wl_fixed_t x, wl_fixed_t y) {
     Seat& s = of(data);
     auto it = s.fingers_.find(id);
     if (it == s.fingers_.end()) return;
@@ -136,10 +134,9 @@ struct SeatEvents {
     void* text = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
     close(fd);
     if (text == MAP_FAILED) return;
-    xkb_keymap* keymap = xkb_keymap_new_from_buffer(s.xkb_, static_cast<const char*>(text),
-                                                    strnlen(static_cast<const char*>(text), size),
-                                                    XKB_KEYMAP_FORMAT_TEXT_V1,
-                                                    XKB_KEYMAP_COMPILE_NO_FLAGS);
+    xkb_keymap* keymap = xkb_keymap_new_from_buffer(
+        s.xkb_, static_cast<const char*>(text), strnlen(static_cast<const char*>(text), size),
+        XKB_KEYMAP_FORMAT_TEXT_V1, XKB_KEYMAP_COMPILE_NO_FLAGS);
     munmap(text, size);
     if (!keymap) return;
     if (s.state_) xkb_state_unref(s.state_);
@@ -198,23 +195,22 @@ struct SeatEvents {
 
 namespace {
 const wl_seat_listener kSeatListener = {SeatEvents::capabilities, SeatEvents::seatName};
-const wl_pointer_listener kPointerListener = {
-    SeatEvents::enter,        SeatEvents::leave,      SeatEvents::motion,
-    SeatEvents::button,       SeatEvents::axis,       SeatEvents::pointerFrame,
-    SeatEvents::axisSource,   SeatEvents::axisStop,   SeatEvents::axisDiscrete,
-    SeatEvents::axisValue120};
-const wl_touch_listener kTouchListener = {SeatEvents::down,       SeatEvents::up,
-                                          SeatEvents::touchMotion, SeatEvents::touchFrame,
-                                          SeatEvents::cancel,     SeatEvents::shape,
-                                          SeatEvents::orientation};
+const wl_pointer_listener kPointerListener = {SeatEvents::enter,        SeatEvents::leave,
+                                              SeatEvents::motion,       SeatEvents::button,
+                                              SeatEvents::axis,         SeatEvents::pointerFrame,
+                                              SeatEvents::axisSource,   SeatEvents::axisStop,
+                                              SeatEvents::axisDiscrete, SeatEvents::axisValue120};
+const wl_touch_listener kTouchListener = {
+    SeatEvents::down,   SeatEvents::up,    SeatEvents::touchMotion, SeatEvents::touchFrame,
+    SeatEvents::cancel, SeatEvents::shape, SeatEvents::orientation};
 const wl_keyboard_listener kKeyboardListener = {
     SeatEvents::keymap, SeatEvents::keyboardEnter, SeatEvents::keyboardLeave,
     SeatEvents::key,    SeatEvents::modifiers,     SeatEvents::repeatInfo};
 const wl_data_offer_listener kOfferListener = {SeatEvents::offerType, SeatEvents::sourceActions,
                                                SeatEvents::action};
-const wl_data_device_listener kDataDeviceListener = {
-    SeatEvents::dataOffer, SeatEvents::dragEnter, SeatEvents::dragLeave,
-    SeatEvents::dragMotion, SeatEvents::drop,     SeatEvents::selection};
+const wl_data_device_listener kDataDeviceListener = {SeatEvents::dataOffer, SeatEvents::dragEnter,
+                                                     SeatEvents::dragLeave, SeatEvents::dragMotion,
+                                                     SeatEvents::drop,      SeatEvents::selection};
 }  // namespace
 
 void SeatEvents::dataOffer(void* data, wl_data_device*, wl_data_offer* offer) {
@@ -293,8 +289,8 @@ void Seat::showPointer(bool shown) {
   if (!pointer_ || !pointerSurface_) return;
   if (shown && !cursorTheme_) {
     int size = std::atoi(environment("XCURSOR_SIZE", "24"));
-    cursorTheme_ = wl_cursor_theme_load(std::getenv("XCURSOR_THEME"), size > 0 ? size : 24,
-                                        display_.shm);
+    cursorTheme_ =
+        wl_cursor_theme_load(std::getenv("XCURSOR_THEME"), size > 0 ? size : 24, display_.shm);
     if (cursorTheme_) cursorSurface_ = wl_compositor_create_surface(display_.compositor);
   }
   wl_cursor* cursor = nullptr;

@@ -39,9 +39,9 @@ std::unique_ptr<ShmBuffer> ShmBuffer::create(wl_shm* shm, int width, int height,
     }
     // Cairo's ARGB32 is XRGB8888 in memory; every pixel the renderer leaves is opaque.
     b->renderer_ = std::make_unique<Renderer>(
-        drawnAt, SurfaceHandle(cairo_image_surface_create_for_data(
-                     static_cast<unsigned char*>(b->memory_), CAIRO_FORMAT_ARGB32, width, height,
-                     stride)));
+        drawnAt,
+        SurfaceHandle(cairo_image_surface_create_for_data(
+            static_cast<unsigned char*>(b->memory_), CAIRO_FORMAT_ARGB32, width, height, stride)));
   }
   wl_shm_pool* pool = wl_shm_create_pool(shm, fd, static_cast<int32_t>(b->size_));
   b->buffer_ = wl_shm_pool_create_buffer(pool, 0, width, height, stride, WL_SHM_FORMAT_XRGB8888);

@@ -23,8 +23,7 @@ class ShmBuffer {
   // A buffer of `width` x `height` opaque pixels (XRGB8888). With `drawnAt` it is mapped and drawn
   // into by a renderer of that scale; without, it is never touched and shows black (the memory
   // starts zeroed), costing this process no memory. Null when the memory cannot be had.
-  static std::unique_ptr<ShmBuffer> create(wl_shm* shm, int width, int height,
-                                           double drawnAt = 0);
+  static std::unique_ptr<ShmBuffer> create(wl_shm* shm, int width, int height, double drawnAt = 0);
   ~ShmBuffer();
   ShmBuffer(const ShmBuffer&) = delete;
   ShmBuffer& operator=(const ShmBuffer&) = delete;

@@ -7,9 +7,9 @@
 
 #include "idle-inhibit-unstable-v1-client-protocol.h"
 #include "kit/app/Application.h"
+#include "kit/backends/wayland/Display.h"
 #include "kit/base/Log.h"
 #include "kit/ui/Renderer.h"
-#include "kit/backends/wayland/Display.h"
 #include "xdg-shell-client-protocol.h"
 
 namespace kit::wayland {
@@ -32,8 +32,8 @@ int roundUp(int value, int multiple) {
 const Output* largestOutput(const Display& display) {
   const Output* best = nullptr;
   for (const auto& o : display.outputs) {
-    if (!best || o->logicalWidth() * o->logicalHeight() >
-                     best->logicalWidth() * best->logicalHeight()) {
+    if (!best ||
+        o->logicalWidth() * o->logicalHeight() > best->logicalWidth() * best->logicalHeight()) {
       best = o.get();
     }
   }
@@ -108,8 +108,7 @@ Toplevel::Toplevel(Display& display, const WindowOptions& options)
                                 output ? output->logicalHeight() : kScreenHeight);
   if (fullScreen_) xdg_toplevel_set_fullscreen(toplevel_, nullptr);
   if (options.kiosk && display.idleInhibitManager) {
-    inhibitor_ =
-        zwp_idle_inhibit_manager_v1_create_inhibitor(display.idleInhibitManager, surface_);
+    inhibitor_ = zwp_idle_inhibit_manager_v1_create_inhibitor(display.idleInhibitManager, surface_);
   }
   bufferScale_ = outputScale();
   wl_surface_commit(surface_);
@@ -131,8 +130,8 @@ int Toplevel::outputScale() const {
   // The sharpest of the outputs the window shows on; before it shows, of all outputs.
   int scale = 1;
   for (const auto& o : display_.outputs) {
-    if (entered_.empty() || std::find(entered_.begin(), entered_.end(), o->output) !=
-                                entered_.end()) {
+    if (entered_.empty() ||
+        std::find(entered_.begin(), entered_.end(), o->output) != entered_.end()) {
       scale = std::max(scale, o->scale);
     }
   }
@@ -251,8 +250,7 @@ Toplevel::Drawn Toplevel::draw(Application& app) {
     for (const Rect& r : drawn) {
       if (display_.compositorVersion >= 4) {
         wl_surface_damage_buffer(picture_, static_cast<int32_t>(r.minX()),
-                                 static_cast<int32_t>(r.minY()),
-                                 static_cast<int32_t>(r.size.width),
+                                 static_cast<int32_t>(r.minY()), static_cast<int32_t>(r.size.width),
                                  static_cast<int32_t>(r.size.height));
       } else {
         wl_surface_damage(picture_, 0, 0, pictureWidth_, pictureHeight_);

@@ -84,8 +84,8 @@ class Toplevel {
   std::vector<wl_output*> entered_;
   // The picture in the window's buffer pixels: its corner on a whole surface coordinate.
   Letterbox box_;
-  int pictureX_ = 0, pictureY_ = 0;               // surface coordinates
-  int pictureWidth_ = 0, pictureHeight_ = 0;      // buffer pixels
+  int pictureX_ = 0, pictureY_ = 0;           // surface coordinates
+  int pictureWidth_ = 0, pictureHeight_ = 0;  // buffer pixels
   std::unique_ptr<ShmBuffer> backdrop_;
   std::vector<std::unique_ptr<ShmBuffer>> buffers_;
 };

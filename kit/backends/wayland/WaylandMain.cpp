@@ -15,12 +15,12 @@
 #include <vector>
 
 #include "kit/app/Application.h"
-#include "kit/base/Clock.h"
-#include "kit/base/Log.h"
 #include "kit/backends/WallClock.h"
 #include "kit/backends/wayland/Display.h"
 #include "kit/backends/wayland/Seat.h"
 #include "kit/backends/wayland/Toplevel.h"
+#include "kit/base/Clock.h"
+#include "kit/base/Log.h"
 #include "kit/ui/Renderer.h"
 #include "kit/ui/Screen.h"
 
@@ -93,8 +93,10 @@ class Loop {
           Toplevel::Drawn drawn = window_.draw(app_);
           if (drawn == Toplevel::Drawn::Failed) return 1;
           // Something moves that shows nowhere: it keeps a frame's pace all the same.
-          if (drawn == Toplevel::Drawn::Nothing) wake = now + kFrameInterval;
-          else if (wake <= now) wake = now + kHeldFrameTimeout;
+          if (drawn == Toplevel::Drawn::Nothing)
+            wake = now + kFrameInterval;
+          else if (wake <= now)
+            wake = now + kHeldFrameTimeout;
         }
       }
       if (!wait(wake - app_.clock().now())) return gone();
