@@ -31,9 +31,9 @@ std::string mouseMoveTo(const std::string& window, kit::Point screenPoint) {
   std::string shell = run("xdotool getwindowgeometry --shell " + window);
   size_t w = shell.find("WIDTH="), h = shell.find("HEIGHT=");
   if (w == std::string::npos || h == std::string::npos) return "";
-  kit::Point p = kit::Letterbox::fit(std::atoi(shell.c_str() + w + 6),
-                                          std::atoi(shell.c_str() + h + 7), false)
-                     .pixel(screenPoint);
+  kit::Point p =
+      kit::Letterbox::fit(std::atoi(shell.c_str() + w + 6), std::atoi(shell.c_str() + h + 7), false)
+          .pixel(screenPoint);
   return " mousemove --window " + window + " " + std::to_string(int(p.x)) + " " +
          std::to_string(int(p.y));
 }
@@ -59,6 +59,8 @@ SdlChild::SdlChild(const kit::WindowOptions& options, const MakeDelegate& makeDe
     prctl(PR_SET_PDEATHSIG, SIGKILL);
     close(fds[0]);
     reportFd = fds[1];
+    // An X window, which xdotool drives, even inside a Wayland session.
+    unsetenv("WAYLAND_DISPLAY");
     _exit(kit::applicationMain(options, makeDelegate));
   }
   close(fds[1]);
