@@ -24,11 +24,14 @@ TEST(KioskAdmin, OnlyTheExactUserNameAndPasswordSignIn) {
       {"", "", false},
       {"kiosk", "tamarind", true},
   };
+  Kiosk k;
+  AdminView* admin = k.c().admin;
+  k.openStaffScreen();
   for (const Case& t : cases) {
     SCOPED_TRACE(std::string(t.user) + "/" + t.password);
-    Kiosk k;
-    AdminView* admin = k.c().admin;
-    k.openStaffScreen();
+    admin->user->setText("");
+    admin->pass->setText("");
+    k.tapAt(StaffPoints::user);
     testing_support::StderrCapture capture;
     k.signIn(t.user, t.password);
     k.advance(1.1);

@@ -125,6 +125,10 @@ TEST(KioskExport, CancelFailureAndUnknownResultsAllDismissTheComposer) {
       kit::Point ok = alert->buttonFrame().center();
       k.tapAt(ok);
     } else {
+      // A tap beside Cancel's choices goes back to editing.
+      k.tapAt(StaffPoints::composerCancel);
+      k.tapAt({600, 700});
+      ASSERT_NE(composerOf(k), nullptr);
       k.tapAt(StaffPoints::composerCancel);
       k.tapAt(c.expected == MailComposeResult::Saved ? StaffPoints::saveDraft
                                                      : StaffPoints::deleteDraft);

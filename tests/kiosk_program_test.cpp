@@ -181,12 +181,14 @@ TEST(KioskProgram, WholeFormFitsABareSmallXServer) {
     run(xdotool + "mousemove " + std::to_string(std::lround(at.x)) + " " +
         std::to_string(std::lround(at.y)) + " click 1 sleep 0.3");
   };
-  for (auto [field, text] : {std::pair{FormPoints::firstName, "Anna"},
+  // Real key events: a letter typed by mistake goes again with Backspace.
+  for (auto [field, text] : {std::pair{FormPoints::firstName, "Annax"},
                              {FormPoints::lastName, "Berg"},
                              {FormPoints::phone, "5552013344"},
                              {FormPoints::email, "anna@example.com"}}) {
     tap(field);
     run(xdotool + "type --delay 20 '" + text + "'");
+    if (field == FormPoints::firstName) run(xdotool + "key BackSpace");
   }
   // A tap on the form puts the keyboard away; then the answers.
   tap(FormPoints::formBackground);

@@ -208,68 +208,56 @@ TEST(MailTransport, SendmailDeliversOrSaysWhyNot) {
   EXPECT_EQ(refused.error.rfind("msmtp: cannot connect to 127.0.0.1", 0), 0u) << "its own words";
 }
 
-// A screen that presents the composer and writes down how it finished.
+// The composer over a plain screen, driven by taps and typing: it writes down how it finished.
 class ComposerTest : public ::testing::Test, public MailComposeViewControllerDelegate {
  protected:
-  void SetUp() override {
-    composer = new MailComposeViewController;
+  void didFinishWithResult(MailComposeViewController*, MailComposeResult result,
+                           const std::string&) override {
+    results.push_back(result);
+    presenter.dismissModalViewControllerAnimated(true);
+  }
+  // Presents a composer with a subject, an HTML body and an attachment; it slides up.
+  MailComposeViewController* present() {
+    auto* composer = new MailComposeViewController;
     composer->mailComposeDelegate = this;
     composer->setSubject("Event data");
     composer->setMessageBody("Data file <b>attached</b>!", true);
     composer->addAttachmentData(std::string("id,name\r\n1,Åsa\r\n"), "text/csv", "Data.csv");
-    composer->navigationBar()->barStyle = BarStyle::Black;
     presenter.presentModalViewController(std::unique_ptr<MailComposeViewController>(composer),
                                          true);
     h.wait(0.5);
+    return composer;
   }
-  void didFinishWithResult(MailComposeViewController* controller, MailComposeResult result,
-                           const std::string& error) override {
-    EXPECT_EQ(controller, composer);
-    results.push_back(result);
-    lastError = error;
-    presenter.dismissModalViewControllerAnimated(true);
-  }
-  void tapBarItem(size_t index) {
+  void tapBarItem(MailComposeViewController* composer, size_t index) {
     NavigationBar* bar = composer->navigationBar();
     Point p = bar->convertToAncestor(bar->frameOfItem(index).center(), nullptr);
     h.tap(p.x, p.y);
   }
-  void tapKey(const std::string& label) {
-    Point p = Keyboard::frameOfKey(label).center();
-    h.tap(p.x, p.y);
-  }
-  bool sendEnabled() { return composer->navigationBar()->items().back()->enabled; }
-  std::string shot(const std::string& name) {
-    std::string path = testing_support::outputDirectory() + "/composer-" + name + ".png";
-    EXPECT_TRUE(h.shot(path));
-    return path;
+  bool sendEnabled(MailComposeViewController* composer) {
+    return composer->navigationBar()->items().back()->enabled;
   }
 
   TempHome home;
   SmtpServer server;
   Headless h;
   ViewController presenter;
-  MailComposeViewController* composer = nullptr;
   std::vector<MailComposeResult> results;
-  std::string lastError;
 };
 
-// Points of the Cancel choices, in screen points.
-constexpr Point kDeleteDraft{138, 94};
-constexpr Point kSaveDraft{138, 146};
-
-TEST_F(ComposerTest, TypedRecipientThenSendDeliversTheMessageOnce) {
+TEST_F(ComposerTest, TypedRecipientAndBodyThenSendDeliversTheMessageOnce) {
+  MailComposeViewController* composer = present();
   Keyboard* keyboard = Keyboard::existing();
   ASSERT_TRUE(keyboard && keyboard->isShowing());
   EXPECT_EQ(keyboard->keyboardType(), KeyboardType::EmailAddress) << "To: has the keyboard";
   EXPECT_EQ(composer->navigationBar()->title(), "Event data");
-  EXPECT_FALSE(sendEnabled());
+  EXPECT_FALSE(sendEnabled(composer));
   h.type("anna@example");
-  EXPECT_FALSE(sendEnabled());
-  tapKey(".");
+  EXPECT_FALSE(sendEnabled(composer));
+  Point dot = Keyboard::frameOfKey(".").center();
+  h.tap(dot.x, dot.y);
   h.type("com");
-  EXPECT_TRUE(sendEnabled());
-  shot("keyboard");
+  EXPECT_TRUE(sendEnabled(composer));
+  h.shot(testing_support::outputDirectory() + "/composer-keyboard.png");
 
   // The body: a new line typed at its end, a long paste that scrolls it.
   h.tap(384, 400);
@@ -289,10 +277,10 @@ TEST_F(ComposerTest, TypedRecipientThenSendDeliversTheMessageOnce) {
   EXPECT_EQ(body->text().substr(caret - 1, 6), "\nLine ");
   EXPECT_EQ(composer->message().body.find("Data file attached!<br>\nKind regards"), 0u);
 
-  tapBarItem(2);
+  tapBarItem(composer, 2);
   EXPECT_TRUE(composer->isSending());
   EXPECT_EQ(composer->navigationBar()->title(), "Sending\u2026");
-  shot("sending");
+  h.shot(testing_support::outputDirectory() + "/composer-sending.png");
   h.wait(1);
   EXPECT_EQ(results, std::vector<MailComposeResult>{MailComposeResult::Sent});
   ASSERT_EQ(server.messages().size(), 1u);
@@ -304,72 +292,23 @@ TEST_F(ComposerTest, TypedRecipientThenSendDeliversTheMessageOnce) {
   EXPECT_EQ(presenter.modalViewController(), nullptr);
 }
 
-TEST_F(ComposerTest, AFailedSendIsShownThenReportedAsFailed) {
-  server.stop();
-  h.type("anna@example.com");
-  tapBarItem(2);
-  h.wait(0.5);
-  AlertView* alert = AlertView::visibleAlert();
-  ASSERT_NE(alert, nullptr);
-  EXPECT_EQ(alert->title, "Message Not Sent");
-  EXPECT_NE(alert->message.find("cannot connect to 127.0.0.1"), std::string::npos) << "msmtp's";
-  EXPECT_TRUE(results.empty()) << "not before the alert is read";
-  shot("not-sent");
-  Point ok = alert->buttonFrame().center();
-  h.tap(ok.x, ok.y);
-  h.wait(0.5);
-  EXPECT_EQ(results, std::vector<MailComposeResult>{MailComposeResult::Failed});
-  EXPECT_NE(lastError.find("cannot connect"), std::string::npos);
-}
-
-TEST_F(ComposerTest, CancelDeletesSavesOrGoesBackToEditing) {
-  h.type("anna@example.com");
-  tapBarItem(0);
-  shot("cancel-choices");
-  h.tap(600, 700);  // beside the choices: back to editing
-  EXPECT_TRUE(results.empty());
-  tapBarItem(0);
-  h.tap(kSaveDraft.x, kSaveDraft.y);
-  EXPECT_EQ(results, std::vector<MailComposeResult>{MailComposeResult::Saved});
-  h.wait(0.5);
-  std::vector<std::filesystem::path> drafts;
-  for (const auto& entry : std::filesystem::directory_iterator(home.documents() + "/Drafts")) {
-    drafts.push_back(entry.path());
-  }
-  ASSERT_EQ(drafts.size(), 1u);
-  EXPECT_EQ(drafts[0].extension(), ".eml");
-  ReceivedMail draft = parseMail(testing_support::readAll(drafts[0]));
-  EXPECT_EQ(draft.to, "anna@example.com");
-  EXPECT_EQ(draft.body, "Data file <b>attached</b>!") << "unedited HTML goes as given";
-  EXPECT_EQ(draft.attachmentBytes, "id,name\r\n1,Åsa\r\n");
-
-  // A second composer, deleted: nothing sent, nothing saved.
-  SetUp();
-  tapBarItem(0);
-  h.tap(kDeleteDraft.x, kDeleteDraft.y);
-  EXPECT_EQ(results, (std::vector<MailComposeResult>{MailComposeResult::Saved,
-                                                     MailComposeResult::Cancelled}));
-  h.wait(0.5);
-  EXPECT_TRUE(server.messages().empty());
-
-  // A third, with a Documents folder that cannot be written (read-only even for root): the alert
-  // names the folder that could not be made, and the composer stays for another choice.
+TEST_F(ComposerTest, ADraftThatCannotBeSavedIsNamedAndTheComposerStays) {
+  // A Documents folder that cannot be written, read-only even for root.
   std::string documents = home.documents();
-  std::filesystem::remove_all(documents + "/Drafts");
   bool mounted = geteuid() == 0 && mount("tmpfs", documents.c_str(), "tmpfs", MS_RDONLY, "") == 0;
   if (!mounted)
     std::filesystem::permissions(
         documents, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
-  SetUp();
-  tapBarItem(0);
-  h.tap(kSaveDraft.x, kSaveDraft.y);
+  MailComposeViewController* composer = present();
+  tapBarItem(composer, 0);
+  h.tap(138, 146);  // Save Draft
   AlertView* alert = AlertView::visibleAlert();
   ASSERT_NE(alert, nullptr);
   EXPECT_EQ(alert->title, "Draft Not Saved");
   EXPECT_NE(alert->message.find("cannot create folder " + documents + "/Drafts: "),
             std::string::npos)
       << alert->message;
-  EXPECT_EQ(results.size(), 2u);
+  EXPECT_TRUE(results.empty());
   if (mounted) umount2(documents.c_str(), MNT_DETACH);
   std::filesystem::permissions(documents, std::filesystem::perms::owner_all);
 }

@@ -1,5 +1,6 @@
 // The SDL backend in a real window: geometry of the letterbox, then a child process runs the
-// program while this one clicks it with real X events (xdotool) and reads what it reports.
+// program while this one clicks and drags in it with real X events (xdotool) and reads what it
+// reports. Typing into a real window is tried on the kiosk itself (kiosk_program_test).
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -10,6 +11,7 @@
 #include "kit/app/Application.h"
 #include "kit/backends/Letterbox.h"
 #include "kit/ui/Button.h"
+#include "kit/ui/ScrollView.h"
 #include "kit/ui/ViewController.h"
 #include "kit/ui/Window.h"
 #include "support/SdlChild.h"
@@ -69,9 +71,13 @@ TEST(SdlLetterbox, FitsAnyDisplayCentredAndMapsTouchesBack) {
 
 namespace {
 
-// The child reports "launched", "clicked N", and "total N" on the way out.
+// The child reports "launched", "clicked N" for the button, "scrolled clicked" for the button in
+// the scroll view, and "total N" on the way out.
 int clicks = 0;
 
+// A red button at screen (284..484, 140..260), and a 300 x 200 scroll view at screen
+// (234..534, 500..700) over 1000 points of content with a button at content y 150..250, half in
+// sight.
 class ClickDelegate : public kit::ApplicationDelegate {
  public:
   ~ClickDelegate() override { SdlChild::report("total " + std::to_string(clicks)); }
@@ -80,8 +86,18 @@ class ClickDelegate : public kit::ApplicationDelegate {
     window_->backgroundColor = kit::Color::white();
     auto* button = window_->addSubview(std::make_unique<kit::Button>(kit::Size{200, 120}));
     button->backgroundColor = kit::Color::red();
-    button->setCenter({384, 512});
+    button->setCenter({384, 200});
     button->addAction([] { SdlChild::report("clicked " + std::to_string(++clicks)); },
+                      kit::ControlEvent::TouchUpInside);
+    auto* scroller = window_->addSubview(std::make_unique<kit::ScrollView>(kit::Size{300, 200}));
+    scroller->setFrame({{234, 500}, {300, 200}});
+    scroller->backgroundColor = kit::Color::lightGray();
+    scroller->setContentSize({300, 1000});
+    auto* inside =
+        scroller->contentView()->addSubview(std::make_unique<kit::Button>(kit::Size{300, 100}));
+    inside->backgroundColor = kit::Color::red();
+    inside->setCenter({150, 200});
+    inside->addAction([] { SdlChild::report("scrolled clicked"); },
                       kit::ControlEvent::TouchUpInside);
     window_->makeKeyAndVisible();
     SdlChild::report("launched");
@@ -94,7 +110,7 @@ class ClickDelegate : public kit::ApplicationDelegate {
 
 }  // namespace
 
-TEST(SdlSmoke, ClicksAButtonInARealWindow) {
+TEST(SdlSmoke, ClicksAndDragsInARealWindow) {
   if (std::string why = testing_support::whyNoWindowTests(); !why.empty()) GTEST_SKIP() << why;
   SdlChild child("kit-smoke-" + std::to_string(getpid()),
                  [] { return std::make_unique<ClickDelegate>(); });
@@ -106,17 +122,27 @@ TEST(SdlSmoke, ClicksAButtonInARealWindow) {
 
   // A plain click on the button at the window's first size, the window raised above any other.
   run("xdotool windowraise " + window);
-  run("xdotool" + moveTo({384, 512}) + " click 1");
+  run("xdotool" + moveTo({384, 200}) + " click 1");
   EXPECT_TRUE(child.waitFor("clicked 1", 10)) << child.lines;
+
+  // Pressed on the button in the scroll view, dragged up in steps, held still and released over
+  // the button where the content brought it: the drag scrolls 160 points (from where it was
+  // recognised) and the button does not fire. It then lies at screen y 490..590 and takes a
+  // plain click there.
+  std::string drag = "xdotool" + moveTo({384, 675}) + " mousedown 1";
+  for (int y = 655; y >= 495; y -= 20) drag += moveTo({384, double(y)}) + " sleep 0.02";
+  run(drag + " sleep 0.4 mouseup 1");
+  run("xdotool" + moveTo({384, 550}) + " click 1");
+  EXPECT_TRUE(child.waitFor("scrolled clicked", 10)) << child.lines;
 
   // A wide window letterboxes the screen; the click still finds the button.
   run("xdotool windowsize --sync " + window + " 900 600");
-  run("xdotool" + moveTo({440, 560}) + " click 1");
+  run("xdotool" + moveTo({440, 240}) + " click 1");
   EXPECT_TRUE(child.waitFor("clicked 2", 10)) << child.lines;
 
   // Pressed on the button but released off it: no action; a click after it is the third.
-  run("xdotool" + moveTo({384, 512}) + " mousedown 1" + moveTo({100, 900}) + " mouseup 1");
-  run("xdotool" + moveTo({384, 512}) + " click 1");
+  run("xdotool" + moveTo({384, 200}) + " mousedown 1" + moveTo({100, 900}) + " mouseup 1");
+  run("xdotool" + moveTo({384, 200}) + " click 1");
   EXPECT_TRUE(child.waitFor("clicked 3", 10)) << child.lines;
 
   EXPECT_TRUE(child.quit("total 3")) << child.lines;
@@ -140,7 +166,7 @@ TEST(SdlSmoke, KioskModeCoversTheDisplayAndASignalStillEndsIt) {
                           "\nHEIGHT=" + std::to_string(height) + "\n"),
             std::string::npos)
       << display << geometry;
-  kit::Point button = Letterbox::fit(width, height, false).pixel({384, 512});
+  kit::Point button = Letterbox::fit(width, height, false).pixel({384, 200});
   run("xdotool windowraise " + window + " mousemove " + std::to_string(int(button.x)) + " " +
       std::to_string(int(button.y)) + " click 1");
   EXPECT_TRUE(child.waitFor("clicked 1", 10)) << child.lines;

@@ -118,34 +118,6 @@ TEST(SurveyDataFile, RecordsAreAppendedToTheEnd) {
   EXPECT_EQ(readAll(path), header() + kAnna + kTom);
 }
 
-TEST(SurveyDataFile, FailedAppendLeavesTheFileAsItWasAndIsReported) {
-  TempHome home;
-  const auto questions = survey::questionTexts();
-  survey::checkDataFile(questions);
-  const std::string path = survey::dataFilePath();
-  for (int i = 0; i < 20; ++i) ASSERT_TRUE(survey::writeRecord(kAnna, path, questions));
-  const std::string before = readAll(path);
-
-  // Room for only a few bytes of the record: the write is cut short, then refused.
-  kit::FileStatus status;
-  StderrCapture capture;
-  {
-    FileSizeLimit limit(before.size() + 5);
-    status = survey::writeRecord(kTom, path, questions);
-  }
-  const std::string log = capture.finish();
-
-  EXPECT_FALSE(status);
-  EXPECT_FALSE(status.error.empty());
-  EXPECT_EQ(readAll(path), before);
-  EXPECT_TRUE(logged(log, "File exists, appending new text to end"));
-  EXPECT_NE(log.find(status.error), std::string::npos);
-
-  // With room again the next record lands right after the earlier ones.
-  EXPECT_TRUE(survey::writeRecord(kTom, path, questions));
-  EXPECT_EQ(readAll(path), before + kTom);
-}
-
 TEST(SurveyDataFile, FailedCreationLeavesNoFileAndTheNextRecordCreatesIt) {
   TempHome home;
   const auto questions = survey::questionTexts();
