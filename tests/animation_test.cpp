@@ -1,5 +1,7 @@
-// Animation blocks: model and presentation values over time, did-stop callbacks, takeovers, and
-// views or delegates that go while they animate.
+// Animation blocks: presentation values behind the model, eased, did-stop callbacks in order and
+// on time, takeovers, views or delegates that go while they animate, and frames only while
+// something moves. The kiosk's chains of blocks at exact clock times are tried in the kiosk's
+// signal tests.
 
 #include "kit/ui/Animation.h"
 
@@ -19,12 +21,6 @@ using namespace kit;
 
 namespace {
 
-struct Stop {
-  std::string id;
-  bool finished;
-  void* context;
-};
-
 class AnimationTest : public ::testing::Test {
  protected:
   // One turn of the run loop at clock time `t`.
@@ -32,8 +28,8 @@ class AnimationTest : public ::testing::Test {
     clock.advance(t - clock.now());
     app.runOnce();
   }
-  // A block of `seconds` whose did-stop call is written into `stops` while `delegate` lives; the
-  // caller makes its changes and commits.
+  // A block of `seconds` whose did-stop call is written into `stops` ("id", or "id cut" when it
+  // did not finish) while `delegate` lives; the caller makes its changes and commits.
   void begin(const std::string& id, double seconds, void* context = nullptr, double delay = 0,
              Object* delegate = nullptr) {
     View::beginAnimations(id, context);
@@ -41,151 +37,102 @@ class AnimationTest : public ::testing::Test {
     View::setAnimationDuration(seconds);
     View::setAnimationDelegate(delegate ? delegate : &owner);
     View::setAnimationDidStop([this](Object*, const std::string& id, bool finished, void* c) {
-      stops.push_back({id, finished, c});
+      stops.push_back(id + (finished ? "" : " cut"));
+      contexts.push_back(c);
     });
   }
-  std::vector<std::string> stopIds() const {
-    std::vector<std::string> ids;
-    for (const Stop& s : stops) ids.push_back(s.id + (s.finished ? "" : " cut"));
-    return ids;
-  }
+  double x(const View& v) const { return v.presentationCenter().x; }
 
   ManualClock clock;
   Application app{clock};
-  std::vector<Stop> stops;
+  std::vector<std::string> stops;
+  std::vector<void*> contexts;
   Object owner;
 };
 
-void expectPoint(Point expected, Point actual) {
-  EXPECT_NEAR(expected.x, actual.x, 1e-6);
-  EXPECT_NEAR(expected.y, actual.y, 1e-6);
-}
-
-// A marker that moves in two stages, the second started by the first one's did-stop callback:
-// stage 1 runs 0.1 to 0.35, stage 2 to 0.45.
-class Marker : public Object {
- public:
-  explicit Marker(View* view) : view_(view) {
-    View::beginAnimations("stage1", this);
-    View::setAnimationDelay(0.1);
-    View::setAnimationDuration(0.25);
-    View::setAnimationDelegate(this);
-    View::setAnimationDidStopSelector(&Marker::stage1Done);
-    view_->setCenter({300, 100});
-    view_->setAlpha(0.5);
-    View::commitAnimations();
-  }
-  void stage1Done(const std::string& id, bool finished, void* context) {
-    log.push_back(id + (finished ? " finished" : " cut") + (context == this ? "" : " ?"));
-    View::beginAnimations("stage2", nullptr);
-    View::setAnimationDuration(0.1);
-    View::setAnimationDelegate(this);
-    View::setAnimationDidStopSelector(&Marker::stage2Done);
-    view_->setCenter({300, 300});
-    View::commitAnimations();
-  }
-  void stage2Done() { log.push_back("stage2"); }
-  std::vector<std::string> log;
-
- private:
-  View* view_;
-};
-
-}  // namespace
-
-TEST_F(AnimationTest, ChainOfBlocksWithDelaysMovesPresentationBehindTheModel) {
+TEST_F(AnimationTest, PresentationFollowsTheModelEasedAndAChainKeepsItsTimingWhenTheLoopIsLate) {
   View view({20, 20});
-  view.setCenter({100, 100});
-  Marker marker(&view);
-
-  // Model values change at commit; the presentation waits out the delay.
-  expectPoint({300, 100}, view.center());
+  view.setCenter({0, 0});
+  // Two stages, the second started by the first one's did-stop callback: 0.1 to 0.35 s, then
+  // 0.1 s more.
+  begin("stage1", 0.25, nullptr, 0.1);
+  View::setAnimationDidStop([&](Object*, const std::string&, bool, void*) {
+    stops.push_back("stage1");
+    begin("stage2", 0.1);
+    view.setCenter({300, 300});
+    View::commitAnimations();
+  });
+  view.setCenter({300, 0});
+  view.setAlpha(0.5);
+  View::commitAnimations();
+  EXPECT_EQ(view.center().x, 300);  // the model value changes at commit
   at(0.1);
-  expectPoint({100, 100}, view.presentationCenter());
+  EXPECT_EQ(x(view), 0);  // the presentation waits out the delay
   at(0.15);
-  EXPECT_LT(view.presentationCenter().x, 140);  // eased: slower than linear at the start
-  at(0.225);                                    // halfway through stage 1
-  expectPoint({200, 100}, view.presentationCenter());
-  EXPECT_NEAR(0.75, view.presentationAlpha(), 1e-9);
-
-  at(0.349);
-  EXPECT_TRUE(marker.log.empty());
-  at(0.35);
-  EXPECT_EQ((std::vector<std::string>{"stage1 finished"}), marker.log);
-  // Stage 2 started at the callback: from where the marker is, to the new model value.
-  expectPoint({300, 300}, view.center());
-  expectPoint({300, 100}, view.presentationCenter());
-  at(0.40);
-  expectPoint({300, 200}, view.presentationCenter());
-
+  EXPECT_LT(x(view), 40);  // eased: slower than linear (60) at the start
+  at(0.225);
+  EXPECT_NEAR(x(view), 150, 1e-6);
+  EXPECT_NEAR(view.presentationAlpha(), 0.75, 1e-9);
+  // One late turn: stage 1 ended at 0.35 and stage 2 runs from there, from where the view was.
+  at(0.4);
+  EXPECT_EQ(stops, std::vector<std::string>{"stage1"});
+  EXPECT_NEAR(view.presentationCenter().y, 150, 1e-6);
   at(0.45);
-  EXPECT_EQ((std::vector<std::string>{"stage1 finished", "stage2"}), marker.log);
-  expectPoint({300, 300}, view.presentationCenter());
+  EXPECT_EQ(stops, (std::vector<std::string>{"stage1", "stage2"}));
   EXPECT_FALSE(app.animator().isAnimating());
 }
 
-TEST_F(AnimationTest, ChainsKeepTheirTimingWhenTheLoopRunsLate) {
-  View v({10, 10});
-  v.setCenter({0, 0});
-  Marker marker(&v);
-  at(0.4);  // one late turn: stage 1 ends here, stage 2 starts from its own end time
-  ASSERT_EQ(marker.log.size(), 1u);
-  expectPoint({300, 200}, v.presentationCenter());  // halfway through stage 2
-}
-
-TEST_F(AnimationTest, DidStopRunsOnceInOrderOfEndTimeWithItsArguments) {
+TEST_F(AnimationTest, DidStopRunsOnceInOrderOfEndTimeWithItsContextAndNeverInsideCommit) {
   View view({10, 10});
-  int contexts[4];
-  begin("A", 0.3, &contexts[0]);
+  int contextOf[4];
+  begin("A", 0.3, &contextOf[0]);
   view.setCenter({50, 50});
   View::commitAnimations();
-  begin("B", 0.1, &contexts[1]);
+  begin("B", 0.1, &contextOf[1]);
   view.setAlpha(0.5);
   View::commitAnimations();
-  begin("C", 0.2, &contexts[2]);  // changes nothing
+  begin("C", 0.2, &contextOf[2]);  // changes nothing
   View::commitAnimations();
-  begin("D", 0.1, &contexts[3], 0.1);  // ends with C; committed after it
+  begin("D", 0.1, &contextOf[3], 0.1);  // ends with C; committed after it
   view.setTransform(Transform::makeScale(2, 2));
   View::commitAnimations();
-
   at(1.0);  // all four end in the same turn
   at(2.0);
-  ASSERT_EQ((std::vector<std::string>{"B", "C", "D", "A"}), stopIds());
-  void* expectedContext[] = {&contexts[1], &contexts[2], &contexts[3], &contexts[0]};
-  for (int i = 0; i < 4; ++i) EXPECT_EQ(expectedContext[i], stops[i].context);
+  EXPECT_EQ(stops, (std::vector<std::string>{"B", "C", "D", "A"}));
+  EXPECT_EQ(contexts,
+            (std::vector<void*>{&contextOf[1], &contextOf[2], &contextOf[3], &contextOf[0]}));
 
-  // A zero-length block ends on the next turn, never inside its commit.
+  // A zero-length block ends on the next turn.
   begin("E", 0);
   View::commitAnimations();
-  EXPECT_EQ(4u, stops.size());
+  EXPECT_EQ(stops.size(), 4u);
   app.runOnce();
-  EXPECT_EQ(5u, stops.size());
+  EXPECT_EQ(stops.size(), 5u);
 }
 
-TEST_F(AnimationTest, NewerBlockTakesOverFromThePresentationValue) {
+TEST_F(AnimationTest, ANewerBlockOrAPlainChangeTakesOverAndTheOldBlockIsCutShort) {
   View view({10, 10});
   view.setCenter({0, 100});
   begin("A", 1);
   view.setCenter({100, 100});
   view.setAlpha(0);
   View::commitAnimations();
-
   at(0.5);
   begin("B", 1);
   view.setCenter({0, 100});
   View::commitAnimations();
-  expectPoint({50, 100}, view.presentationCenter());
-  EXPECT_NEAR(0.5, view.presentationAlpha(), 1e-9);  // A still runs the alpha
+  EXPECT_NEAR(x(view), 50, 1e-6);                    // from the presentation value
+  EXPECT_NEAR(view.presentationAlpha(), 0.5, 1e-9);  // A still runs the alpha
   at(1.0);
-  EXPECT_EQ((std::vector<std::string>{"A cut"}), stopIds());  // B took over one of its properties
-  expectPoint({25, 100}, view.presentationCenter());
-  EXPECT_EQ(0, view.presentationAlpha());
+  EXPECT_EQ(stops, std::vector<std::string>{"A cut"});
+  EXPECT_NEAR(x(view), 25, 1e-6);
+  EXPECT_EQ(view.presentationAlpha(), 0);
 
-  // A change outside any block lands at once and cuts the running animation short.
+  // A change outside any block lands at once.
   view.setCenter({7, 7});
-  expectPoint({7, 7}, view.presentationCenter());
+  EXPECT_EQ(x(view), 7);
   at(1.5);
-  EXPECT_EQ((std::vector<std::string>{"A cut", "B cut"}), stopIds());
+  EXPECT_EQ(stops, (std::vector<std::string>{"A cut", "B cut"}));
 }
 
 TEST_F(AnimationTest, GoneDelegatesAndViewsAreSkippedSafely) {
@@ -221,7 +168,7 @@ TEST_F(AnimationTest, GoneDelegatesAndViewsAreSkippedSafely) {
   root.reset();
   at(0.6);
   // The last block's views went before it could finish.
-  EXPECT_EQ((std::vector<std::string>{"same turn", "moving cut"}), stopIds());
+  EXPECT_EQ(stops, (std::vector<std::string>{"same turn", "moving cut"}));
   EXPECT_FALSE(app.animator().isAnimating());
 }
 
@@ -229,31 +176,31 @@ TEST_F(AnimationTest, FramesAreDueOnlyWhileSomethingMoves) {
   View view({10, 10});
   app.screen().windowLayer()->addSubview(&view);
   app.didDisplay();
-  // A fade after a delay: committing it changes nothing on screen, nor does waiting the delay
-  // out; the loop sleeps until the fade starts.
+  // A fade after a delay: neither its commit nor its delay changes the screen, and the loop
+  // sleeps until the fade starts. A pure timer only ends.
   begin("fade", 0.2, nullptr, 0.5);
   view.setAlpha(0);
   View::commitAnimations();
-  // A pure timer: it only ends.
   begin("timer", 2);
   View::commitAnimations();
   for (double t : {0.0, 0.25, 0.5}) {
     at(t);
     EXPECT_FALSE(app.needsDisplay()) << t;
-    EXPECT_DOUBLE_EQ(0.5, app.nextWakeTime()) << t;
+    EXPECT_DOUBLE_EQ(app.nextWakeTime(), 0.5) << t;
   }
   at(0.6);
-  EXPECT_TRUE(app.needsDisplay());
-  EXPECT_DOUBLE_EQ(0.6, app.nextWakeTime());
   app.didDisplay();
   EXPECT_TRUE(app.needsDisplay());
+  EXPECT_DOUBLE_EQ(app.nextWakeTime(), 0.6);
   at(0.7);
   EXPECT_TRUE(app.needsDisplay());  // the last frame shows the end values
   app.didDisplay();
   EXPECT_FALSE(app.needsDisplay());
-  EXPECT_DOUBLE_EQ(2, app.nextWakeTime());
+  EXPECT_DOUBLE_EQ(app.nextWakeTime(), 2);
   at(2);
   EXPECT_FALSE(app.needsDisplay());
-  EXPECT_EQ((std::vector<std::string>{"fade", "timer"}), stopIds());
+  EXPECT_EQ(stops, (std::vector<std::string>{"fade", "timer"}));
   EXPECT_TRUE(std::isinf(app.nextWakeTime()));
 }
+
+}  // namespace

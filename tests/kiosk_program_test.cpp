@@ -1,5 +1,6 @@
-// The kiosk program as a person starts it: its command line, the one-line error where there is
-// no display, and the whole form reachable on a small X server without a window manager.
+// The kiosk program as a person starts it: where its portrait screen lies on any display, its
+// command line, the one-line error where there is no display, and the whole form used with a
+// real mouse and keyboard on a small X server without a window manager.
 
 #include <arpa/inet.h>
 #include <cairo.h>
@@ -19,6 +20,7 @@
 #include "support/KioskHarness.h"
 #include "support/TestSupport.h"
 
+using kit::Letterbox;
 using testing_support::FormPoints;
 using testing_support::readAll;
 using testing_support::run;
@@ -92,6 +94,54 @@ bool writeScreenPng(const std::string& xwdPath, const std::string& pngPath) {
 }
 
 }  // namespace
+
+TEST(KioskProgram, ItsScreenFitsAnyDisplayCentredAndTouchesMapBack) {
+  // Drawable pixels; the scale (pixels per point, fractional where it must be) and the picture's
+  // top-left corner; the form's Submit button (655, 960) lands where it is drawn.
+  struct Case {
+    double width, height, scale, x, y;
+  };
+  const Case cases[] = {
+      {800, 600, 600.0 / 1024, 175, 0},    // smaller, landscape
+      {768, 1024, 1, 0, 0},                // equal
+      {1080, 1920, 1080.0 / 768, 0, 240},  // larger, portrait: bars above and below
+      {1280, 720, 720.0 / 1024, 370, 0},   // landscape output of a kiosk compositor
+      {1536, 2048, 2, 0, 0},               // double density
+      {2160, 3840, 2160.0 / 768, 0, 480},  // fractional density, 4K portrait
+      {1000, 512, 0.5, 308, 0},            // a wide window
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.width) + " x " + std::to_string(c.height));
+    Letterbox box = Letterbox::fit(c.width, c.height, false);
+    EXPECT_DOUBLE_EQ(box.scale, c.scale);
+    EXPECT_NEAR(box.x, c.x, 1e-9);
+    EXPECT_NEAR(box.y, c.y, 1e-9);
+    EXPECT_LE(box.x + box.width(), c.width + 1e-9);
+    EXPECT_LE(box.y + box.height(), c.height + 1e-9);
+    kit::Point submit = box.pixel({655, 960});
+    kit::Point back = box.screenPoint(submit.x, submit.y);
+    EXPECT_NEAR(back.x, 655, 1e-9);
+    EXPECT_NEAR(back.y, 960, 1e-9);
+  }
+  // Pixels on the bars lie outside the screen.
+  EXPECT_LT(Letterbox::fit(1000, 512, false).screenPoint(10, 10).x, 0);
+  // Upside down the picture turns about its centre.
+  Letterbox turned = Letterbox::fit(768, 1024, true);
+  EXPECT_EQ(turned.screenPoint(168, 24), (kit::Point{600, 1000}));
+  EXPECT_EQ(turned.pixel({600, 1000}), (kit::Point{168, 24}));
+
+  EXPECT_EQ(kit::initialWindowSize(1366, 740), (kit::Size{555, 740}));
+  // Full screen when asked, in kiosk mode, on a console or a small display, unless a window is
+  // asked for outside kiosk mode.
+  using kit::wantsFullScreen;
+  using kit::WindowMode;
+  EXPECT_FALSE(wantsFullScreen(WindowMode::Automatic, false, "x11", 1920, 1200));
+  EXPECT_TRUE(wantsFullScreen(WindowMode::Automatic, false, "x11", 1366, 768));
+  EXPECT_TRUE(wantsFullScreen(WindowMode::Automatic, false, "KMSDRM", 3840, 2160));
+  EXPECT_TRUE(wantsFullScreen(WindowMode::FullScreen, false, "wayland", 1920, 1200));
+  EXPECT_TRUE(wantsFullScreen(WindowMode::Automatic, true, "wayland", 1920, 1200));
+  EXPECT_FALSE(wantsFullScreen(WindowMode::Windowed, false, "x11", 800, 600));
+}
 
 TEST(KioskProgram, CommandLineKeyFileAndNoDisplay) {
   // A user's key file that turns kiosk mode on.
@@ -175,12 +225,13 @@ TEST(KioskProgram, WholeFormFitsABareSmallXServer) {
       << readAll(log);
 
   // Screen points through the letterbox of the whole display.
-  kit::Letterbox box = kit::Letterbox::fit(800, 600, false);
-  auto tap = [&](kit::Point p) {
-    kit::Point at = box.pixel(p);
-    run(xdotool + "mousemove " + std::to_string(std::lround(at.x)) + " " +
-        std::to_string(std::lround(at.y)) + " click 1 sleep 0.3");
+  Letterbox box = Letterbox::fit(800, 600, false);
+  auto at = [&](kit::Point p) {
+    kit::Point pixel = box.pixel(p);
+    return " mousemove " + std::to_string(std::lround(pixel.x)) + " " +
+           std::to_string(std::lround(pixel.y));
   };
+  auto tap = [&](kit::Point p) { run(xdotool + at(p) + " click 1 sleep 0.3"); };
   // Real key events: a letter typed by mistake goes again with Backspace.
   for (auto [field, text] : {std::pair{FormPoints::firstName, "Annax"},
                              {FormPoints::lastName, "Berg"},
@@ -194,6 +245,8 @@ TEST(KioskProgram, WholeFormFitsABareSmallXServer) {
   tap(FormPoints::formBackground);
   usleep(500000);
   for (int answer : {1, 5, 6, 9, 10}) tap(FormPoints::answer(answer));
+  // Pressed on an answer but released off it: the answer stays off.
+  run(xdotool + at(FormPoints::answer(0)) + " mousedown 1" + at({600, 600}) + " mouseup 1");
   std::string shot = testing_support::outputDirectory() + "/kiosk-800x600.png";
   EXPECT_TRUE(writeScreenPng(frameBuffer + "/Xvfb_screen0", shot));
 

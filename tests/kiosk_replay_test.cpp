@@ -59,18 +59,6 @@ TEST(KioskReplay, ARejectedFormStoresNothingAndABadScriptLineIsReported) {
   EXPECT_NE(log.find("2"), std::string::npos) << "the line's number";
 }
 
-TEST(KioskReplay, StaffSignInAfterAWrongPasswordAndReturnToAnEmptyForm) {
-  testing_support::TempHome home;
-  std::string log;
-  ASSERT_EQ(replay("staff_session.txt", home.path(), &log), 0) << log;
-  EXPECT_EQ(testing_support::countOf(log, "log in successful"), 1) << log;
-  EXPECT_EQ(testing_support::countOf(log, "button touch: 0"), 1) << log;
-  EXPECT_EQ(testing_support::countOf(log, "CSV sent: "), 1) << log;
-  EXPECT_GT(std::filesystem::file_size(testing_support::outputDirectory("staff_session") +
-                                       "/form-empty.png"),
-            10000u);
-}
-
 // Staff's whole path to the export, sent through the system's sendmail (msmtp) to a real SMTP
 // server on loopback; then again with the server down.
 TEST(KioskReplay, StaffExportTheDataFileByEmail) {

@@ -117,9 +117,28 @@ TEST(KioskScreens, TheStaffScreenCurlsUpSignsInAndCrossFades) {
     EXPECT_FALSE(isWhite(k.h().colorAt({box.minX() - 3, box.center().y})));
     EXPECT_FALSE(isWhite(k.h().colorAt({box.center().x, box.maxY() + 3})));
   }
+  // The password shows as bullets: its last letter for a moment while typed, but never pasted.
+  // Pictures of the field are taken whole blink periods apart, so that the caret looks the same.
+  auto password = [&] {
+    k.h().shot("");
+    kit::Rect box{admin->pass->convertToAncestor({0, 0}, nullptr), admin->pass->bounds().size};
+    std::vector<kit::Color> pixels;
+    for (double y = box.minY(); y < box.maxY(); ++y) {
+      for (double x = box.minX(); x < box.maxX(); ++x) pixels.push_back(k.h().colorAt({x, y}));
+    }
+    return pixels;
+  };
   k.typeText("kiosk");
   k.fill(StaffPoints::pass, "tamarind");
-  k.advance(kit::kSecureRevealDuration + 0.1);  // the last letter has become a bullet too
+  auto typed = password();
+  k.advance(kit::kSecureRevealDuration);
+  auto bullets = password();
+  EXPECT_NE(typed, bullets);
+  admin->pass->setText("WMWMWMWM");
+  EXPECT_EQ(password(), bullets);
+  admin->pass->setText("");
+  k.h().paste("tamarind");
+  EXPECT_EQ(password(), bullets);
   ASSERT_TRUE(k.h().shot(shotPath("admin-signin-keyboard.png")));
 
   kit::Point cardCorner{590, 330};  // on the signed-in card, outside the sign-in card

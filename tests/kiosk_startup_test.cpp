@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
 #include "admin/AdminView.h"
 #include "kit/base/NotificationCenter.h"
 #include "support/KioskHarness.h"
@@ -54,23 +52,6 @@ TEST(KioskStartup, FirstStartBuildsTheWholeFormAndCreatesTheDataFileWithItsHeade
   std::vector<std::string> titles;
   for (const auto& item : c.toolbar->items()) titles.push_back(item->title);
   EXPECT_EQ(titles, (std::vector<std::string>{"prev", "next", "", "done"}));
-}
-
-TEST(KioskStartup, AStartWithADataFilePresentLeavesItByteForByteUnchanged) {
-  testing_support::TempHome home;
-  std::string path = home.documents() + "/TolvikData.txt";
-  std::filesystem::create_directories(home.documents());
-  // Stored by an earlier run: a header, a record, and no line end at the end.
-  std::string stored = kHeader + "\r\nAnna,Berg,(555) 201-3344,a@b.c,F,34,\"Hiking,\",Yes,No,Yes,";
-  testing_support::writeAll(path, stored);
-  {
-    kit::Headless h;
-    auto delegate = loadMainInterface();
-    TolvikViewController* c = delegate->viewController.get();
-    h.launch(std::move(delegate));
-    EXPECT_EQ(c->formData, stored);
-  }
-  EXPECT_EQ(testing_support::readAll(path), stored);
 }
 
 TEST(KioskStartup, LifecycleAnswersAndMemoryWarningsChangeNothing) {

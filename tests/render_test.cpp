@@ -1,5 +1,5 @@
-// Pixels of the rendered screen: pictures by name, alpha, transforms, unclipped children, labels,
-// covering views, and pixel density.
+// Pixels of the rendered screen: pictures by name, alpha, transforms, unclipped children,
+// covering views, and pixel density. The kiosk's own screens are probed in kiosk_screens_test.
 
 #include <cairo.h>
 #include <gtest/gtest.h>
@@ -9,7 +9,6 @@
 #include "kit/backends/headless/Headless.h"
 #include "kit/graphics/Image.h"
 #include "kit/ui/ImageView.h"
-#include "kit/ui/Label.h"
 #include "kit/ui/Renderer.h"
 #include "kit/ui/Screen.h"
 #include "support/TestSupport.h"
@@ -148,38 +147,6 @@ TEST_F(RenderTest, AlphaTransformAndUnclippedChildren) {
   expectColorAt(h, Color::black(), {250, 400, 585, 400});
   expectColorAt(h, Color::white(), {45,  100, 360, 100, 423, 100, 500, 177, 258, 400,
                                     595, 400, 669, 675, 681, 675, 100, 600, 200, 600});
-}
-
-TEST_F(RenderTest, LabelsAlignTheirText) {
-  Headless h(1);
-  View* root = addWhiteRoot(h);
-  for (auto [y, alignment] :
-       {std::pair{100.0, TextAlignment::Center}, {200.0, TextAlignment::Right}}) {
-    Label* label = root->addSubview(std::make_unique<Label>(Size{200, 40}));
-    label->text = "Centred";
-    label->font = Font::fontWithName("Helvetica", 24);
-    label->textAlignment = alignment;
-    label->setCenter({200, y});
-  }
-  ASSERT_TRUE(h.shot(out("labels")));
-  // The x of the leftmost and rightmost dark pixels in a band of rows, in screen points.
-  auto inkSpan = [&](double top, double bottom) {
-    double first = 1e9, last = -1e9;
-    for (double x = 0; x < kScreenWidth; x += 0.5) {
-      for (double y = top; y < bottom; y += 1) {
-        Color c = h.renderer().colorAt({x, y});
-        if (c.r + c.g + c.b < 1.5) {
-          first = std::min(first, x);
-          last = std::max(last, x);
-        }
-      }
-    }
-    return std::make_pair(first, last);
-  };
-  auto [centredFrom, centredTo] = inkSpan(100, 140);
-  EXPECT_NEAR(200, (centredFrom + centredTo) / 2, 3);
-  EXPECT_GT(centredTo - centredFrom, 50);
-  EXPECT_NEAR(300, inkSpan(200, 240).second, 4);
 }
 
 TEST_F(RenderTest, ViewsCoveringTheScreenHideOnlyWhatIsBelowThem) {

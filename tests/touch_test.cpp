@@ -1,8 +1,9 @@
-// Touch delivery: tap counts, the responder chain, buttons, controllers, windows and the run loop.
+// From a finger to a view: the view tree's ownership and coordinates, hit testing, tap counts, the
+// responder chain and buttons. Touches of the kiosk's own screens (tags, taps during transitions,
+// the controller's share) are tried in the kiosk tests.
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <memory>
 #include <string>
 #include <vector>
@@ -21,6 +22,90 @@ using testing_support::Target;
 
 namespace {
 
+// A child of `parent` of `size` centred at `center`.
+View* add(View* parent, Size size, Point center) {
+  View* v = parent->addSubview(std::make_unique<View>(size));
+  v->setCenter(center);
+  return v;
+}
+
+// A view that reports its own destruction.
+class Watched : public View {
+ public:
+  explicit Watched(bool* gone) : View({1, 1}), gone_(gone) {}
+  ~Watched() override { *gone_ = true; }
+
+ private:
+  bool* gone_;
+};
+
+TEST(ViewTree, ChildrenDetachWhicheverSideGoesFirstAndMovedChildrenLiveOn) {
+  ManualClock clock;
+  Application app{clock};
+  auto window = std::make_unique<View>(Size{768, 1024});
+  auto borrowed = std::make_unique<View>(Size{768, 1004});
+  window->addSubview(borrowed.get());
+  borrowed.reset();
+  EXPECT_TRUE(window->subviews().empty());
+  borrowed = std::make_unique<View>(Size{768, 1004});
+  window->addSubview(borrowed.get());
+  window.reset();
+  EXPECT_EQ(nullptr, borrowed->superview());
+
+  bool gone = false;
+  auto oldParent = std::make_unique<View>(Size{10, 10});
+  View newParent({10, 10});
+  Watched* child = oldParent->addSubview(std::make_unique<Watched>(&gone));
+  newParent.addSubview(child);
+  oldParent.reset();
+  EXPECT_FALSE(gone);
+  child->removeFromSuperview();
+  EXPECT_TRUE(gone);
+}
+
+TEST(ViewTree, HitTestingSkipsHiddenTransparentAndUntouchableViewsAndFollowsTransforms) {
+  ManualClock clock;
+  Application app{clock};
+  View root({300, 300});
+  View* below = add(&root, {100, 100}, {100, 100});
+  View* above = add(&root, {100, 100}, {120, 120});  // overlaps `below` over (70..150)
+  EXPECT_EQ(above, root.hitTest({100, 100}));        // the later child lies on top
+  EXPECT_EQ(below, root.hitTest({60, 60}));
+  EXPECT_EQ(nullptr, root.hitTest({300, 10}));  // the right edge is outside
+
+  above->setHidden(true);
+  EXPECT_EQ(below, root.hitTest({100, 100}));
+  above->setHidden(false);
+  above->setAlpha(0.009);
+  EXPECT_EQ(below, root.hitTest({100, 100}));
+  above->setAlpha(0.01);
+  EXPECT_EQ(above, root.hitTest({100, 100}));
+  // A view that takes no touches lets them through to what lies below, children and all.
+  View* inside = add(above, {10, 10}, {50, 50});
+  above->userInteractionEnabled = false;
+  EXPECT_EQ(below, root.hitTest({120, 120}));
+  EXPECT_EQ(&root, root.hitTest({160, 160}));
+  above->userInteractionEnabled = true;
+  EXPECT_EQ(inside, root.hitTest({120, 120}));
+
+  // Doubled about its centre, a view is hit where it is drawn, in its own coordinates; a child
+  // reaching out of it only within it.
+  View* box = add(&root, {40, 40}, {230, 230});  // frame (210..250), drawn over (190..270)
+  box->setTransform(Transform::makeScale(2, 2));
+  View* outside = add(box, {40, 40}, {40, 20});  // spans x 20..60 of the box
+  EXPECT_EQ(box, root.hitTest({195, 230}));
+  EXPECT_EQ(&root, root.hitTest({185, 230}));
+  EXPECT_EQ(outside, root.hitTest({235, 230}));
+  EXPECT_EQ((Point{235, 230}), outside->convertToAncestor({2.5, 20}, &root));
+  EXPECT_EQ(&root, root.hitTest({275, 230}));
+  // A view animating away is hit where it is going.
+  View::beginAnimations("move", nullptr);
+  box->setCenter({30, 270});
+  View::commitAnimations();
+  EXPECT_EQ(&root, root.hitTest({230, 230}));
+  EXPECT_EQ(box, root.hitTest({15, 270}));
+}
+
 struct Received {
   std::string phase;
   View* view;
@@ -30,11 +115,8 @@ struct Received {
 
 class RecordingController : public ViewController {
  public:
-  void viewDidLoad() override { ++didLoads; }
   void touchesBegan(const TouchSet& touches, const Event*) override { record("began", touches); }
   void touchesEnded(const TouchSet& touches, const Event*) override { record("ended", touches); }
-
-  int didLoads = 0;
   std::vector<Received> received;
 
  private:
@@ -58,14 +140,9 @@ class TouchTest : public ::testing::Test {
     window.addSubview(controller.view());
     window.makeKeyAndVisible();
   }
-
   void tapAt(double x, double y) {
     app.touchDown({x, y});
     app.touchUp({x, y});
-    app.runOnce();
-  }
-  void advance(double seconds) {
-    clock.advance(seconds);
     app.runOnce();
   }
 
@@ -74,8 +151,6 @@ class TouchTest : public ::testing::Test {
   Window window;
   RecordingController controller;
 };
-
-}  // namespace
 
 TEST_F(TouchTest, TapCountsRiseWithinTimeAndDistanceAndReset) {
   struct Tap {
@@ -90,40 +165,29 @@ TEST_F(TouchTest, TapCountsRiseWithinTimeAndDistanceAndReset) {
       {0.36, 151, 105, 1},                                          // reset by time
   };
   for (const Tap& tap : taps) {
-    advance(tap.after);
+    clock.advance(tap.after);
     tapAt(tap.x, tap.y);
     EXPECT_EQ(tap.count, controller.received.back().tapCount) << tap.x << " after " << tap.after;
   }
-
-  // The status bar takes no touches: they fall through to the window, outside the root view.
-  size_t before = controller.received.size();
-  tapAt(151, 10);
-  EXPECT_EQ(before, controller.received.size());
 }
 
-TEST_F(TouchTest, PlainViewsPassTouchesUpToTheControllerAndHigherLayersTakeTheirOwn) {
-  View* panel = controller.view()->addSubview(std::make_unique<View>(Size{200, 200}));
-  panel->setCenter({200, 200});
-  View* leaf = panel->addSubview(std::make_unique<View>(Size{50, 50}));
-  leaf->setCenter({25, 25});  // screen (100..150, 120..170)
-
-  // The view of the touch-down keeps the touch wherever it goes.
+TEST_F(TouchTest, TheTouchedViewKeepsItsTouchAndPlainViewsPassItUpTheChain) {
+  View* panel = add(controller.view(), {200, 200}, {200, 200});
+  View* leaf = add(panel, {50, 50}, {25, 25});  // screen (100..150, 120..170)
   app.touchDown({110, 130});
   app.touchMoved({700, 900});
   app.touchUp({700, 900});
   ASSERT_EQ(2u, controller.received.size());
-  EXPECT_EQ(leaf, controller.received[0].view);
-  EXPECT_EQ((Point{110, 110}), controller.received[0].inRoot);  // the root starts at y 20
-  EXPECT_EQ("ended", controller.received[1].phase);
   EXPECT_EQ(leaf, controller.received[1].view);
-  EXPECT_EQ((Point{700, 880}), controller.received[1].inRoot);
+  EXPECT_EQ("ended", controller.received[1].phase);
+  EXPECT_EQ((Point{700, 880}), controller.received[1].inRoot);  // the root starts at y 20
 
   // A view that handles touches ends the chain.
   Catcher* catcher = panel->addSubview(std::make_unique<Catcher>(Size{20, 20}));
   catcher->setCenter({100, 100});  // screen (190..210, 210..230)
   tapAt(200, 220);
   EXPECT_EQ(1, catcher->began);
-  EXPECT_EQ("ended", controller.received.back().phase);  // it passed ended on, not began
+  EXPECT_EQ(3u, controller.received.size());  // it passed ended on, not began
 
   // A view destroyed while touched swallows the rest of its touch.
   app.touchDown({110, 130});
@@ -131,11 +195,12 @@ TEST_F(TouchTest, PlainViewsPassTouchesUpToTheControllerAndHigherLayersTakeTheir
   app.touchUp({110, 130});
   EXPECT_EQ(4u, controller.received.size());
 
-  // A higher layer takes touches only where it has views.
+  // A higher layer takes touches only where it has views; the status bar takes none.
   Catcher* alert = app.screen().alertLayer()->addSubview(std::make_unique<Catcher>(Size{100, 100}));
   alert->setCenter({384, 512});
   tapAt(384, 512);
   tapAt(100, 600);
+  tapAt(151, 10);
   EXPECT_EQ(1, alert->began);
   EXPECT_EQ(6u, controller.received.size());
 }
@@ -173,64 +238,4 @@ TEST_F(TouchTest, ButtonFiresOnlyWhenTheTouchEndsInside) {
   EXPECT_EQ(1, target.hits);
 }
 
-TEST_F(TouchTest, ControllersWindowsAndTheRunLoop) {
-  // The root view is built once, on first use, below the status bar.
-  RecordingController fresh;
-  View* root = fresh.view();
-  fresh.view();
-  EXPECT_EQ(1, fresh.didLoads);
-  EXPECT_EQ(&fresh, root->nextResponder());
-  EXPECT_EQ((Rect{{0, 20}, {768, 1004}}), root->frame());
-  EXPECT_EQ(&window, controller.nextResponder());
-  // A destroyed key window leaves none.
-  std::make_unique<Window>()->makeKeyAndVisible();
-  EXPECT_EQ(nullptr, app.keyWindow());
-
-  // A task posted runs on the next turn, also one posted by a task.
-  std::vector<std::string> ran;
-  app.post([&] {
-    ran.push_back("first");
-    app.post([&] { ran.push_back("second"); });
-  });
-  EXPECT_EQ(clock.now(), app.nextWakeTime());
-  app.runOnce();
-  EXPECT_EQ((std::vector<std::string>{"first"}), ran);
-  app.runOnce();
-  EXPECT_EQ((std::vector<std::string>{"first", "second"}), ran);
-  EXPECT_TRUE(std::isinf(app.nextWakeTime()));
-}
-
-TEST_F(TouchTest, NoTouchBeginsWhileATransitionRunsDelayIncluded) {
-  auto received = [&] { return controller.received.size(); };
-  auto transition = [&](double delay) {
-    View::beginAnimations("", nullptr);
-    View::setAnimationDelay(delay);
-    View::setAnimationDuration(1.0);
-    View::setAnimationTransition(AnimationTransition::FlipFromRight, &window, true);
-    View::commitAnimations();
-  };
-  transition(0.5);
-  tapAt(100, 100);  // in the delay
-  advance(1.2);
-  tapAt(100, 100);  // in the flip
-  EXPECT_EQ(received(), 0u);
-  advance(0.3);
-  tapAt(100, 100);
-  ASSERT_EQ(received(), 2u);
-  EXPECT_EQ(controller.received.back().tapCount, 1) << "dropped taps start no streak";
-
-  // A touch already down when a transition starts goes on to its end.
-  app.touchDown({100, 100});
-  transition(0);
-  app.touchUp({100, 100});
-  EXPECT_EQ(received(), 4u);
-  advance(1.1);
-
-  // A block without a transition leaves touches alone.
-  View::beginAnimations("", nullptr);
-  View::setAnimationDuration(1.0);
-  controller.view()->setAlpha(0.5);
-  View::commitAnimations();
-  tapAt(100, 100);
-  EXPECT_EQ(received(), 6u);
-}
+}  // namespace

@@ -1,0 +1,116 @@
+// Screens over the screen: an alert dims what is below and takes every touch until its button
+// closes it; a modal screen slides up, takes every touch, and goes from the run loop when its own
+// callback closes it. The kiosk's alerts and its mail composer are tried in the kiosk tests.
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "kit/app/Application.h"
+#include "kit/backends/headless/Headless.h"
+#include "kit/ui/AlertView.h"
+#include "kit/ui/ViewController.h"
+#include "kit/ui/Window.h"
+#include "support/TestSupport.h"
+
+using namespace kit;
+
+namespace {
+
+// A white view that keeps every touch it gets.
+class Catcher : public View {
+ public:
+  explicit Catcher(Size size) : View(size) { backgroundColor = Color::white(); }
+  void touchesBegan(const TouchSet&, const Event*) override { ++touches; }
+  int touches = 0;
+};
+
+class ScreenOverTest : public ::testing::Test, public AlertViewDelegate {
+ protected:
+  ScreenOverTest() { window->makeKeyAndVisible(); }
+  void clickedButtonAtIndex(AlertView* alert, int index) override {
+    clicked.push_back(alert->title + " " + std::to_string(index));
+    stillShowing = alert->buttonFrame().size.width > 0;
+  }
+
+  Headless h;
+  std::unique_ptr<Window> window = std::make_unique<Window>();
+  Catcher* background = window->addSubview(std::make_unique<Catcher>(Size{768, 1024}));
+  std::vector<std::string> clicked;
+  bool stillShowing = false;
+};
+
+TEST_F(ScreenOverTest, AlertDimsTheScreenTakesEveryTouchAndClosesThroughItsButton) {
+  Color white = h.colorAt({100, 100});
+  AlertView::show(std::make_unique<AlertView>(
+      "Email", "Sending Failed - Unknown Error :-( and a message long enough to wrap a line", this,
+      "OK"));
+  h.wait(0.3);
+  h.shot(testing_support::outputDirectory() + "/alert.png");
+  AlertView* alert = AlertView::visibleAlert();
+  ASSERT_NE(alert, nullptr);
+  EXPECT_NEAR(h.colorAt({100, 100}).r, white.r * 0.6, 0.02);
+
+  // A touch behind the alert, or on the status bar, reaches nothing.
+  h.tap(100, 100);
+  h.tap(384, 10);
+  EXPECT_EQ(background->touches, 0);
+  EXPECT_TRUE(clicked.empty());
+
+  Point ok = alert->buttonFrame().center();
+  h.tap(ok.x, ok.y);
+  EXPECT_EQ(clicked, std::vector<std::string>{"Email 0"});
+  EXPECT_TRUE(stillShowing) << "the delegate hears of it before the alert goes";
+  EXPECT_EQ(AlertView::visibleAlert(), nullptr);
+  EXPECT_EQ(h.colorAt({100, 100}), white);
+  h.tap(100, 100);
+  EXPECT_EQ(background->touches, 1);
+}
+
+// A screen that counts its own lifetime and closes itself from its own callback.
+class ModalScreen : public ViewController {
+ public:
+  explicit ModalScreen(int* alive) : alive_(alive) { ++*alive_; }
+  ~ModalScreen() override { --*alive_; }
+  void loadView() override {
+    view_ = std::make_unique<Catcher>(Size{kScreenWidth, kScreenHeight - kStatusBarHeight});
+    view_->setFrame({{0, kStatusBarHeight}, {kScreenWidth, kScreenHeight - kStatusBarHeight}});
+  }
+  void close() {
+    dismissModalViewControllerAnimated(true);
+    aliveAfterClose = *alive_;
+  }
+  int aliveAfterClose = -1;
+
+ private:
+  int* alive_;
+};
+
+TEST_F(ScreenOverTest, ModalScreenSlidesUpTakesEveryTouchAndGoesFromTheRunLoop) {
+  int alive = 0;
+  ViewController presenter;
+  auto owned = std::make_unique<ModalScreen>(&alive);
+  ModalScreen* modal = owned.get();
+  presenter.presentModalViewController(std::move(owned), true);
+  auto* modalView = static_cast<Catcher*>(modal->view());
+  EXPECT_GT(modalView->superview()->presentationCenter().y, kScreenHeight) << "starts below";
+  h.wait(0.35);
+  h.tap(384, 600);
+  h.tap(384, 10);  // the status bar above the modal view
+  EXPECT_EQ(modalView->touches, 1);
+  EXPECT_EQ(background->touches, 0);
+
+  modal->close();
+  EXPECT_EQ(modal->aliveAfterClose, 1) << "it outlives its own call";
+  EXPECT_EQ(presenter.modalViewController(), nullptr);
+  h.wait(0.15);
+  EXPECT_EQ(alive, 1) << "still sliding down";
+  h.wait(0.25);
+  EXPECT_EQ(alive, 0);
+  h.tap(384, 600);
+  EXPECT_EQ(background->touches, 1);
+}
+
+}  // namespace
