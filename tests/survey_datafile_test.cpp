@@ -18,8 +18,6 @@ using testing_support::writeAll;
 
 const std::string kAnna =
     "\r\nAnna,Berg,(555) 201-3344,anna.berg@example.com,F,34,\"Hiking,Camping,\",Yes,No,Yes,";
-const std::string kTom =
-    "\r\nTom,Lund,(555) 876-1200,tom@lund.example,M,52,\"Trail Running,\",No,No,No,";
 
 std::string header() {
   return survey::headerLine(survey::questionTexts());
@@ -96,26 +94,6 @@ TEST(SurveyDataFile, StartWithAFilePresentLeavesItUntouched) {
   writeAll(path, latin1);
   EXPECT_EQ(survey::checkDataFile(survey::questionTexts()), "");
   EXPECT_EQ(readAll(path), latin1);
-}
-
-TEST(SurveyDataFile, RecordsAreAppendedToTheEnd) {
-  TempHome home;
-  const auto questions = survey::questionTexts();
-  survey::checkDataFile(questions);
-  const std::string path = survey::dataFilePath();
-
-  StderrCapture capture;
-  EXPECT_TRUE(survey::writeRecord(kAnna, path, questions));
-  EXPECT_TRUE(survey::writeRecord(kTom, path, questions));
-  const std::string log = capture.finish();
-
-  EXPECT_EQ(readAll(path), header() + kAnna + kTom);
-  EXPECT_TRUE(logged(log, "File exists, appending new text to end"));
-  EXPECT_FALSE(logged(log, "File doesn't exist, write out the text"));
-
-  // A later start finds the file and changes nothing.
-  EXPECT_EQ(survey::checkDataFile(questions), header() + kAnna + kTom);
-  EXPECT_EQ(readAll(path), header() + kAnna + kTom);
 }
 
 TEST(SurveyDataFile, FailedCreationLeavesNoFileAndTheNextRecordCreatesIt) {
