@@ -118,20 +118,22 @@ TEST(KioskScreens, TheStaffScreenCurlsUpSignsInAndCrossFades) {
     EXPECT_FALSE(isWhite(k.h().colorAt({box.center().x, box.maxY() + 3})));
   }
   // The password shows as bullets: its last letter for a moment while typed, but never pasted.
-  // Pictures of the field are taken whole blink periods apart, so that the caret looks the same.
+  // Pictures of the field are taken while the caret shows.
   auto password = [&] {
     k.h().shot("");
     kit::Rect box{admin->pass->convertToAncestor({0, 0}, nullptr), admin->pass->bounds().size};
     std::vector<kit::Color> pixels;
     for (double y = box.minY(); y < box.maxY(); ++y) {
-      for (double x = box.minX(); x < box.maxX(); ++x) pixels.push_back(k.h().colorAt({x, y}));
+      for (double x = box.minX(); x < box.maxX(); ++x) {
+        pixels.push_back(k.h().renderer().colorAt({x, y}));
+      }
     }
     return pixels;
   };
   k.typeText("kiosk");
   k.fill(StaffPoints::pass, "tamarind");
   auto typed = password();
-  k.advance(kit::kSecureRevealDuration);
+  k.advance(kit::kSecureRevealDuration + kit::kCaretBlinkInterval / 2);
   auto bullets = password();
   EXPECT_NE(typed, bullets);
   admin->pass->setText("WMWMWMWM");

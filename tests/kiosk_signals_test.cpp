@@ -14,7 +14,7 @@ TEST(KioskSignals, AnEmptyFormsLabelsFadeInAndOutAndItsMarkersDropBounceAndFloat
   kit::Label* labels[] = {c.rt1, c.rt2, c.rt3, c.rt4};
   kit::ImageView* markers[] = {c.r1, c.r2, c.r3, c.r4};
   auto labelsAt = [&](double alpha) {
-    for (kit::Label* l : labels) EXPECT_NEAR(l->presentationAlpha(), alpha, 1e-9) << l->text;
+    for (kit::Label* l : labels) EXPECT_NEAR(l->presentationAlpha(), alpha, 1e-4) << l->text;
   };
   kit::Point start = c.r1->presentationCenter();
   EXPECT_FALSE(c.contentIsGood());

@@ -295,6 +295,7 @@ TEST_F(ComposerTest, TypedRecipientAndBodyThenSendDeliversTheMessageOnce) {
 TEST_F(ComposerTest, ADraftThatCannotBeSavedIsNamedAndTheComposerStays) {
   // A Documents folder that cannot be written, read-only even for root.
   std::string documents = home.documents();
+  std::filesystem::create_directories(documents);
   bool mounted = geteuid() == 0 && mount("tmpfs", documents.c_str(), "tmpfs", MS_RDONLY, "") == 0;
   if (!mounted)
     std::filesystem::permissions(
