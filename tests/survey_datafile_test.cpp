@@ -18,6 +18,8 @@ using testing_support::writeAll;
 
 const std::string kAnna =
     "\r\nAnna,Berg,(555) 201-3344,anna.berg@example.com,F,34,\"Hiking,Camping,\",Yes,No,Yes,";
+const std::string kTom =
+    "\r\nTom,Lund,(555) 876-1200,tom@lund.example,M,52,\"Trail Running,\",No,No,No,";
 
 std::string header() {
   return survey::headerLine(survey::questionTexts());
