@@ -2,7 +2,6 @@
 
 #include <memory>
 
-#include "admin/ExportPanel.h"
 #include "kit/base/Log.h"
 #include "kit/base/NotificationCenter.h"
 #include "kit/ui/Button.h"
@@ -98,7 +97,6 @@ void AdminView::initAdminView() {
   summary->textColor = Color::rgba(0.23, 0.26, 0.24);
   summary->textAlignment = kit::TextAlignment::Left;
   storedResponses = loggedInView->addSubview(std::move(summary));
-  exports = loggedInView->addSubview(std::make_unique<ExportPanel>());
 }
 
 void AdminView::showKeyboard() {
@@ -120,7 +118,6 @@ void AdminView::checkPass() {
   loginView->setAlpha(0.0);
   loggedInView->setAlpha(1.0);
   View::commitAnimations();
-  kit::NotificationCenter::defaultCenter().postNotificationName("SignedIn", this);
 }
 
 void AdminView::emailInfo() {

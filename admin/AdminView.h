@@ -5,12 +5,10 @@
 #include "kit/ui/Label.h"
 #include "kit/ui/View.h"
 
-class ExportPanel;
-
 // The staff screen that lies hidden above the form: a sign-in panel and, above it, a signed-in
 // panel. Which panel is active is carried by alpha alone, so only the visible one takes touches.
-// It knows nothing of the controller and reaches it through the notifications "EmailData",
-// "ReturnToForm" and "SignedIn", posted with itself as the object.
+// It knows nothing of the controller and reaches it through the notifications "EmailData" and
+// "ReturnToForm", posted with itself as the object.
 class AdminView : public kit::View {
  public:
   using kit::View::View;
@@ -21,8 +19,8 @@ class AdminView : public kit::View {
   void showKeyboard();
   // The user-name field gives the keyboard up (only that field).
   void hideKeyboard();
-  // Sign-in button: the exact user name and password cross-fade to the signed-in panel and post
-  // "SignedIn"; anything else changes nothing.
+  // Sign-in button: the exact user name and password cross-fade to the signed-in panel; anything
+  // else changes nothing.
   void checkPass();
   // Both return buttons: back to the sign-in panel with empty fields, then "ReturnToForm".
   void returnToMain();
@@ -37,8 +35,6 @@ class AdminView : public kit::View {
   kit::TextField* pass = nullptr;
   // How many responses the data file holds and its size, read as the signed-in panel appears.
   kit::Label* storedResponses = nullptr;
-  // The second card: exports, mail waiting, a USB stick.
-  ExportPanel* exports = nullptr;
 
  private:
   void showStoredResponses();

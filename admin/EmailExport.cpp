@@ -1,6 +1,6 @@
 // The controller's side of the export by e-mail: the data file goes as the attachment of a mail
-// composer, to the key file's recipients unless staff type others; when staff leave the composer
-// it is dismissed, with an alert only for a result the composer does not define.
+// composer; when staff leave the composer it is dismissed, with an alert only for a result the
+// composer does not define.
 
 #include <memory>
 
@@ -8,10 +8,6 @@
 #include "kit/base/Log.h"
 #include "kit/ui/AlertView.h"
 #include "survey/DataFile.h"
-
-namespace {
-const char* const kResponsesHeader = "X-Tolvik-Responses";
-}
 
 void TolvikViewController::showEmailModalView() {
   std::string path = survey::dataFilePath();
@@ -27,9 +23,6 @@ void TolvikViewController::showEmailModalView() {
 
   auto composer = std::make_unique<kit::MailComposeViewController>();
   composer->mailComposeDelegate = this;
-  composer->setToRecipients(kit::mailSettings().recipients);
-  // Carried with the message, so that one sent later from the outbox still says what it held.
-  composer->addHeader(kResponsesHeader, std::to_string(survey::countResponses(*contents)));
   composer->addAttachmentData(*contents, "text/csv", "TolvikData.csv");
   composer->setSubject("Tolvik Event - Form Submission Data");
   composer->setMessageBody("Tolvik data file attached!", true);
@@ -53,6 +46,4 @@ void TolvikViewController::didFinishWithResult(kit::MailComposeViewController*,
       break;
   }
   dismissModalViewControllerAnimated(true);
-  // A failed or cancelled send, or a saved draft, now waits in the outbox.
-  showExports();
 }

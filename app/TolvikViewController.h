@@ -89,12 +89,6 @@ class TolvikViewController : public kit::ViewController,
   void didFinishWithResult(kit::MailComposeViewController* controller,
                            kit::MailComposeResult result, const std::string& error) override;
 
-  // The exports card: mail waiting in the outbox, sent on request or every few minutes
-  // (admin/WaitingMail.cpp).
-  void showExports();
-  void sendWaitingMail();
-  void retryWaitingMail();
-
   AdminView* admin = nullptr;
   kit::View* formView = nullptr;
   kit::View* thankyouView = nullptr;
@@ -133,7 +127,6 @@ class TolvikViewController : public kit::ViewController,
   std::string formData;
   int currTextField = 0;
   kit::Toolbar* toolbar = nullptr;
-  bool sendingWaitingMail = false;
 
  private:
   // View loading, step by step (app/ViewLoading.cpp).

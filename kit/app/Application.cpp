@@ -1,7 +1,5 @@
 #include "kit/app/Application.h"
 
-#include <glib.h>
-
 #include <algorithm>
 #include <chrono>
 
@@ -269,15 +267,6 @@ void Application::runOnce() {
       backgroundThreads_.clear();
     }
   }
-  double taskTime = clock_.now();
-  std::erase_if(timedTasks_, [&](TimedTask& t) {
-    if (t.time > taskTime) return false;
-    if (!t.ownerAlive.expired()) tasks.push_back(std::move(t.task));
-    return true;
-  });
-  // A bounded number, so that a flood of events cannot hold the screen up.
-  for (int i = 0; i < 100 && g_main_context_iteration(nullptr, FALSE); ++i) {
-  }
   animator_->endFinishedBlocks();
   for (auto& task : tasks) task();
   if (!tasks.empty()) setNeedsDisplay();
@@ -307,10 +296,6 @@ void Application::runOnce() {
 
 void Application::post(std::function<void()> task) {
   tasks_.push_back(std::move(task));
-}
-
-void Application::postAt(double time, const Object& owner, std::function<void()> task) {
-  timedTasks_.push_back({time, owner.weakReference(), std::move(task)});
 }
 
 void Application::runInBackground(std::function<std::function<void()>()> work) {
@@ -407,8 +392,6 @@ double Application::nextWakeTime() const {
   // Work on another thread reports through the run loop, which keeps turning until it has.
   if (backgroundWorkInFlight() > 0) wake = std::min(wake, now + kFrameInterval);
   for (const DisplayTime& t : displayTimes_) wake = std::min(wake, t.time);
-  for (const TimedTask& t : timedTasks_) wake = std::min(wake, t.time);
-  if (watchingSystemEvents_) wake = std::min(wake, now + kSystemEventInterval);
   return wake;
 }
 

@@ -27,8 +27,6 @@ inline constexpr double kMultiTapInterval = 0.35;  // seconds
 inline constexpr double kMultiTapDistance = 20;    // points
 // The time between frames while something moves, where the display does not set it.
 inline constexpr double kFrameInterval = 1.0 / 60;  // seconds
-// How soon the system's events are seen while the run loop has nothing else to do.
-inline constexpr double kSystemEventInterval = 0.25;  // seconds
 
 // The run loop's state: the clock, the screen with its windows and overlays, touch delivery,
 // animations and tasks queued for the next turn. One exists at a time; kit calls reach it through
@@ -76,13 +74,6 @@ class Application {
   void runOnce();
   // Queues `task` for the next turn of the run loop.
   void post(std::function<void()> task);
-  // Runs `task` on the first turn at or after clock time `time`, if `owner` still exists then.
-  void postAt(double time, const Object& owner, std::function<void()> task);
-
-  // Events of GLib's main context (drives coming and going, D-Bus signals) are dispatched on every
-  // turn. While they are watched the run loop also wakes every kSystemEventInterval, so that they
-  // arrive when nothing else moves.
-  void watchSystemEvents(bool watch) { watchingSystemEvents_ = watch; }
 
   // Runs `work` on a thread of its own; the function it returns then runs on the main thread, on
   // a turn of the run loop. While work is in flight the run loop keeps turning at frame pace.
@@ -152,13 +143,6 @@ class Application {
   };
   std::vector<DisplayTime> displayTimes_;  // from setNeedsDisplayAt, not yet reached
   std::vector<std::function<void()>> tasks_;
-  struct TimedTask {
-    double time;
-    std::weak_ptr<const void> ownerAlive;
-    std::function<void()> task;
-  };
-  std::vector<TimedTask> timedTasks_;
-  bool watchingSystemEvents_ = false;
   struct FrameUpdate;
   void deliverHeldBackTouches();
   std::vector<std::unique_ptr<TouchState>> touches_;

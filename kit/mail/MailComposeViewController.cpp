@@ -3,7 +3,6 @@
 #include <cairo.h>
 #include <glib.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cmath>
 
@@ -14,7 +13,6 @@
 #include "kit/graphics/Drawing.h"
 #include "kit/graphics/TextDrawing.h"
 #include "kit/mail/MailTransport.h"
-#include "kit/mail/Outbox.h"
 #include "kit/text/Keyboard.h"
 #include "kit/text/TextView.h"
 #include "kit/ui/Label.h"
@@ -34,8 +32,6 @@ constexpr double kChoiceHeight = 52;
 const Color kLabelColor = Color::rgba(0.5, 0.5, 0.53);
 const Color kSeparatorColor = Color::rgba(0.82, 0.82, 0.84);
 const Font kFieldFont = Font::systemFontOfSize(17);
-const char* const kWaitsInOutbox =
-    "It waits in the outbox: staff send it from the signed-in staff screen.";
 
 std::string joined(const std::vector<std::string>& addresses) {
   std::string text;
@@ -218,10 +214,6 @@ void MailComposeViewController::addAttachmentData(std::string data, const std::s
   // The attachments are shown as the view is built: the rows come from this list then.
 }
 
-void MailComposeViewController::addHeader(const std::string& name, const std::string& value) {
-  draft_.headers.push_back({name, value});
-}
-
 NavigationBar* MailComposeViewController::navigationBar() {
   return bar_;
 }
@@ -327,7 +319,7 @@ void MailComposeViewController::updateBar() {
   if (!isViewLoaded()) return;
   bool sendable = !sending_ && !finished_ && canSend();
   auto& items = bar_->items();
-  items.front()->enabled = !finished_ && !(cancellation_ && cancellation_->isCancelled());
+  items.front()->enabled = !sending_ && !finished_;
   items.back()->enabled = sendable;
   if (sending_) {
     bar_->setTitle("Sending\u2026");
@@ -351,11 +343,6 @@ void MailComposeViewController::keyboardWillHide() {
 }
 
 void MailComposeViewController::cancel() {
-  if (sending_ && cancellation_) {
-    // The transport is stopped; the message then waits in the outbox.
-    cancellation_->cancel();
-    return;
-  }
   if (sending_ || finished_ || choices_) return;
   if (TextField* field = Application::shared()->firstResponder()) field->resignFirstResponder();
   choices_ = view_->addSubview(std::make_unique<DraftChoices>(this, view_->bounds().size));
@@ -381,64 +368,61 @@ void MailComposeViewController::deleteDraft() {
 
 void MailComposeViewController::saveDraft() {
   keepEditing();
-  FileStatus kept = outbox::keep(mimeMessage(message(), mailSettings().sender));
-  if (!kept) {
-    // Nothing was saved, so the draft stays open for another choice.
-    log("Draft not saved: %s", kept.error.c_str());
-    AlertView::show(std::make_unique<AlertView>("Draft Not Saved", kept.error, nullptr, "OK"));
+  std::string folder = documentsDirectory() + "/Drafts";
+  if (g_mkdir_with_parents(folder.c_str(), 0700) != 0) {
+    draftNotSaved("cannot create folder " + folder + ": " + g_strerror(errno));
+    return;
+  }
+  GDateTime* now = g_date_time_new_now_local();
+  gchar* stamp = g_date_time_format(now, "%Y-%m-%d %H.%M.%S");
+  g_date_time_unref(now);
+  std::string stem = folder + "/Draft " + stamp;
+  g_free(stamp);
+  std::string path = stem + ".eml";
+  for (int n = 2; fileExists(path); ++n) path = stem + " " + std::to_string(n) + ".eml";
+  FileStatus written = createFile(path, mimeMessage(message(), mailSettings().sender));
+  if (!written) {
+    draftNotSaved(written.error);
     return;
   }
   finish(MailComposeResult::Saved, "");
-  AlertView::show(std::make_unique<AlertView>("Draft Saved", kWaitsInOutbox, nullptr, "OK"));
+}
+
+// Nothing was saved, so the draft stays open for another choice.
+void MailComposeViewController::draftNotSaved(const std::string& error) {
+  log("Draft not saved: %s", error.c_str());
+  AlertView::show(std::make_unique<AlertView>("Draft Not Saved", error, nullptr, "OK"));
 }
 
 void MailComposeViewController::send() {
   if (sending_ || finished_ || !canSend()) return;
   if (TextField* field = Application::shared()->firstResponder()) field->resignFirstResponder();
   sending_ = true;
-  setEditable(false);
+  view_->userInteractionEnabled = false;
   updateBar();
   // The message is built and handed over on another thread: a large attachment takes a while to
-  // encode, and the transport may take long to answer. The screen keeps drawing meanwhile. A
-  // message that does not go is kept in the outbox there and then.
-  cancellation_ = std::make_shared<SendCancellation>();
+  // encode, and the transport may take long to answer. The screen keeps drawing meanwhile.
   std::weak_ptr<const void> alive = weakReference();
   Application::shared()->runInBackground([this, alive, message = message(),
-                                          settings = mailSettings(),
-                                          cancellation = cancellation_]() -> std::function<void()> {
-    std::string mime = mimeMessage(message, settings.sender);
-    MailDelivery delivery = deliverWithSendmail(mime, settings, cancellation.get());
-    FileStatus kept = delivery.sent ? FileStatus::success() : outbox::keep(mime, delivery.error);
-    return [this, alive, delivery, kept] {
-      if (!alive.expired()) didSend(delivery, kept);
+                                          settings = mailSettings()]() -> std::function<void()> {
+    MailDelivery delivery = deliverWithSendmail(mimeMessage(message, settings.sender), settings);
+    return [this, alive, delivery] {
+      if (!alive.expired()) didSend(delivery.sent, delivery.error);
     };
   });
 }
 
-void MailComposeViewController::didSend(const MailDelivery& delivery, const FileStatus& kept) {
+void MailComposeViewController::didSend(bool sent, const std::string& error) {
   sending_ = false;
-  cancellation_.reset();
-  setEditable(true);
-  if (delivery.sent) {
+  view_->userInteractionEnabled = true;
+  if (sent) {
     finish(MailComposeResult::Sent, "");
     return;
   }
-  std::string logged = delivery.error;
-  std::replace(logged.begin(), logged.end(), '\n', ' ');
-  log("Message not sent: %s", logged.c_str());
-  if (!kept) log("Message not kept: %s", kept.error.c_str());
-  sendError_ = delivery.error;
+  log("Message not sent: %s", error.c_str());
+  sendError_ = error;
   updateBar();
-  std::string text = delivery.error + "\n\n" +
-                     (kept ? kWaitsInOutbox : "It could not be kept either: " + kept.error);
-  AlertView::show(std::make_unique<AlertView>("Message Not Sent", text, this, "OK"));
-}
-
-// While a message is being sent only the bar's Cancel takes touches.
-void MailComposeViewController::setEditable(bool editable) {
-  for (View* field : std::initializer_list<View*>{to_, cc_, subject_, body_}) {
-    field->userInteractionEnabled = editable;
-  }
+  AlertView::show(std::make_unique<AlertView>("Message Not Sent", error, this, "OK"));
 }
 
 void MailComposeViewController::clickedButtonAtIndex(AlertView*, int) {

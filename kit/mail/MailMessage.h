@@ -4,7 +4,6 @@
 
 #include <cstdint>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace kit {
@@ -22,8 +21,6 @@ struct MailMessage {
   std::string body;
   bool bodyIsHTML = false;
   std::vector<MailAttachment> attachments;
-  // Further header fields ("X-..."), name and value, written as given.
-  std::vector<std::pair<std::string, std::string>> headers;
 };
 
 // The addresses typed into one field, separated by commas (or semicolons), blanks trimmed and
@@ -46,7 +43,7 @@ std::string textToHtml(const std::string& text);
 // The message in MIME form, ready for `sendmail -t`: multipart/mixed with the body (text/html or
 // text/plain, UTF-8) then each attachment in base64 under its type and file name. Headers: From
 // (when `from` is not empty), To, Cc, Subject (encoded when not ASCII), Date (the current local
-// time), a new Message-ID and the further fields. Line breaks in the subject become spaces.
+// time) and a new Message-ID. Line breaks in the subject become spaces.
 std::string mimeMessage(const MailMessage& message, const std::string& from);
 
 // "12 bytes", "3.4 KB", "1.2 MB": a size as a person reads it.
