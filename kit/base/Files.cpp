@@ -187,12 +187,6 @@ FileStatus FileReader::read(std::uint64_t from, std::uint64_t to,
   return FileStatus::success();
 }
 
-int FileReader::openAgain() const {
-  // The descriptor's entry under /proc opens the same file, also when its name has changed.
-  std::string self = "/proc/self/fd/" + std::to_string(fd_);
-  return ::open(self.c_str(), O_RDONLY | O_CLOEXEC);
-}
-
 std::optional<std::string> FileReader::bytes(std::uint64_t from, std::uint64_t to,
                                              std::string* error) const {
   std::string contents;
@@ -222,16 +216,6 @@ FileStatus cutBack(const std::string& path, std::uint64_t length) {
 }
 
 FileStatus createFile(const std::string& path, std::string_view contents) {
-  return createFile(path, [&](int fd) {
-    int error = 0;
-    if (writeAll(fd, contents, &error) < contents.size()) {
-      return FileStatus::failure(std::strerror(error ? error : ENOSPC));
-    }
-    return FileStatus::success();
-  });
-}
-
-FileStatus createFile(const std::string& path, const std::function<FileStatus(int fd)>& write) {
   ignoreFileSizeSignal();
   const std::string folder = folderOf(path);
   int fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0644);
@@ -242,10 +226,9 @@ FileStatus createFile(const std::string& path, const std::function<FileStatus(in
   };
   // The mode asked for above is narrowed by the umask; a data file is readable by all.
   if (::fchmod(fd, 0644) < 0) return fail("cannot set permissions for", errno);
-  if (FileStatus written = write(fd); !written) {
-    ::close(fd);
-    return FileStatus::failure("cannot write " + path + ": " + written.error);
-  }
+  int error = 0;
+  size_t written = writeAll(fd, contents, &error);
+  if (written < contents.size()) return fail("cannot write", error ? error : ENOSPC);
   if (fsyncRetrying(fd) < 0) return fail("cannot flush", errno);
   // Naming the file through /proc needs no privilege, unlike AT_EMPTY_PATH.
   std::string self = "/proc/self/fd/" + std::to_string(fd);
