@@ -1,12 +1,17 @@
 #include "admin/AdminView.h"
 
+#include <sys/stat.h>
+
+#include <ctime>
 #include <memory>
 
+#include "app/KioskSettings.h"
 #include "kit/base/Log.h"
 #include "kit/base/NotificationCenter.h"
 #include "kit/ui/Button.h"
 #include "kit/ui/ImageView.h"
 #include "survey/DataFile.h"
+#include "survey/ForwardState.h"
 
 using kit::Color;
 using kit::Point;
@@ -20,6 +25,7 @@ constexpr Size kPanelSize{768, 1024};
 constexpr Point kPanelCenter{384, 492};
 constexpr Size kWideButtonSize{136, 34};
 constexpr double kCrossFadeDuration = 1.0;
+constexpr double kOfficeRefreshInterval = 1.0;
 const char* const kUserName = "kiosk";
 const char* const kPassword = "tamarind";
 
@@ -97,6 +103,15 @@ void AdminView::initAdminView() {
   summary->textColor = Color::rgba(0.23, 0.26, 0.24);
   summary->textAlignment = kit::TextAlignment::Left;
   storedResponses = loggedInView->addSubview(std::move(summary));
+
+  // Up to four lines: the office's error can be long.
+  auto office = std::make_unique<kit::Label>(Size{340, 68});
+  office->setCenter({400, 366});
+  office->font = kit::Font::fontWithName("Helvetica", 15);
+  office->textColor = Color::rgba(0.23, 0.26, 0.24);
+  office->numberOfLines = 0;
+  office->setHidden(true);
+  sentToOffice = loggedInView->addSubview(std::move(office));
 }
 
 void AdminView::showKeyboard() {
@@ -118,6 +133,7 @@ void AdminView::checkPass() {
   loginView->setAlpha(0.0);
   loggedInView->setAlpha(1.0);
   View::commitAnimations();
+  if (!refreshingOffice_) showSentToOffice();
 }
 
 void AdminView::emailInfo() {
@@ -135,4 +151,37 @@ void AdminView::returnToMain() {
 
 void AdminView::showStoredResponses() {
   storedResponses->text = survey::storedResponsesSummary(survey::dataFilePath());
+  // Whether a database is set is read afresh each time, as staff may have set one meanwhile.
+  sentToOffice->setHidden(loadKioskSettings(kioskSettingsFiles()).collect.database.empty());
+  countedFile_.clear();
+}
+
+void AdminView::showSentToOffice() {
+  refreshingOffice_ = false;
+  if (isHidden() || loggedInView->alpha() == 0.0 || sentToOffice->isHidden()) return;
+  const std::string path = survey::dataFilePath();
+  const std::string identity = survey::dataFileIdentity(path);
+  struct stat st {};
+  const std::uint64_t size = ::stat(path.c_str(), &st) == 0 ? st.st_size : 0;
+  if (identity != countedFile_ || size != countedSize_) {
+    std::optional<std::string> bytes = kit::readFile(path);
+    countedResponses_ = bytes ? survey::countResponses(*bytes) : 0;
+    countedFile_ = identity;
+    countedSize_ = size;
+  }
+  const std::string line =
+      survey::officeLine(survey::readForwardState(survey::forwardStatePath(path)), identity,
+                         countedResponses_, std::time(nullptr));
+  if (line != sentToOffice->text) {
+    sentToOffice->text = line;
+    sentToOffice->setNeedsDisplay();
+  }
+
+  // Again in a second: a block that changes nothing, for its did-stop callback.
+  refreshingOffice_ = true;
+  View::beginAnimations("", nullptr);
+  View::setAnimationDuration(kOfficeRefreshInterval);
+  View::setAnimationDelegate(this);
+  View::setAnimationDidStopSelector(&AdminView::showSentToOffice);
+  View::commitAnimations();
 }

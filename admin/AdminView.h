@@ -1,5 +1,9 @@
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
 #include "kit/text/TextField.h"
 #include "kit/ui/ImageView.h"
 #include "kit/ui/Label.h"
@@ -35,7 +39,16 @@ class AdminView : public kit::View {
   kit::TextField* pass = nullptr;
   // How many responses the data file holds and its size, read as the signed-in panel appears.
   kit::Label* storedResponses = nullptr;
+  // Under it, how many of them the office's database holds, from the forwarder's state file: read
+  // as the panel appears and every second while it shows. Hidden when no database is set.
+  kit::Label* sentToOffice = nullptr;
 
  private:
   void showStoredResponses();
+  void showSentToOffice();
+  bool refreshingOffice_ = false;
+  // The data file as last counted for the office's line, so that only a change is counted again.
+  std::string countedFile_;
+  std::uint64_t countedSize_ = 0;
+  std::size_t countedResponses_ = 0;
 };

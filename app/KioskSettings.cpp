@@ -39,6 +39,9 @@ KioskSettings loadKioskSettings(const std::vector<std::string>& files) {
   mail.sendmail = keys.text("Mail", "Sendmail", mail.sendmail, programFault);
   mail.recipients = kit::parseAddressList(keys.text("Mail", "Recipient", "", recipientsFault));
   mail.retryMinutes = keys.integer("Mail", "RetryMinutes", mail.retryMinutes, 0);
+  settings.collect.database = keys.text("Collect", "Database", "");
+  settings.collect.kiosk = keys.text("Collect", "Kiosk", "");
+  if (settings.collect.kiosk.empty()) settings.collect.kiosk = g_get_host_name();
   keys.logUnknownKeys();
   return settings;
 }

@@ -13,11 +13,20 @@
 //   [Mail]  Recipient=addresses      who an export goes to unless staff type otherwise
 //   [Mail]  RetryMinutes=N           messages waiting in the outbox are tried again every N
 //                                    minutes (default 0: only when staff ask)
+//   [Collect] Database=conninfo      the office's PostgreSQL database, as libpq reads it (default
+//                                    empty: nothing is forwarded); its password is in ~/.pgpass
+//   [Collect] Kiosk=name             this kiosk's name in the office's table (default host name)
 // A value the kiosk cannot use is logged, naming the setting, and passed over; so is a key it
 // does not know.
+struct CollectSettings {
+  std::string database;
+  std::string kiosk;
+};
+
 struct KioskSettings {
   bool kioskMode = false;
   kit::MailSettings mail;
+  CollectSettings collect;
 };
 
 // The two files in the order they apply.

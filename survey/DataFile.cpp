@@ -137,53 +137,22 @@ void DataFileScan::add(std::string_view piece) {
   if (inHeader_ && headerStart_.size() < 1024) {
     headerStart_.append(piece.substr(0, 1024 - headerStart_.size()));
   }
-  for (std::size_t i = 0; i < piece.size(); ++i) {
-    const char c = piece[i];
-    if (quoteInQuotes_) {
-      quoteInQuotes_ = false;
-      // A doubled quote is a quote inside the field; a single one ended the quoting.
-      if (c == '"') continue;
-      inQuotes_ = false;
+  reader_.add(piece, [this](const CsvReader::Line& line) {
+    if (inHeader_) {
+      headerFields_ = line.fieldCount;
+      completeEnd_ = line.end;
+      inHeader_ = false;
+    } else if (line.hasText) {
+      ++records_;
+      completeEnd_ = line.end;
     }
-    if (inQuotes_) {
-      if (c == '"') quoteInQuotes_ = true;
-      if (c == '\r' || c == '\n') recordHasLineBreak_ = true;
-      continue;
-    }
-    if (c == '\r' || c == '\n') {
-      if (c == '\n' && afterCR_) {
-        afterCR_ = false;
-        continue;
-      }
-      const std::uint64_t end = size_ + i;
-      if (inHeader_) {
-        headerFields_ = fields_;
-        completeEnd_ = end;
-        inHeader_ = false;
-      } else if (recordHasText_) {
-        ++records_;
-        completeEnd_ = end;
-      }
-      afterCR_ = c == '\r';
-      fields_ = 1;
-      fieldStart_ = true;
-      recordHasText_ = false;
-      recordHasLineBreak_ = false;
-      continue;
-    }
-    afterCR_ = false;
-    // Only a quote that opens a field quotes it; one inside a field (as older files hold typed
-    // text unquoted) is just a character.
-    if (c == '"' && fieldStart_) inQuotes_ = true;
-    if (c == ',') ++fields_;
-    fieldStart_ = c == ',';
-    recordHasText_ = true;
-  }
+    return true;
+  });
   size_ += piece.size();
 }
 
 std::size_t DataFileScan::responses() const {
-  return records_ + (!inHeader_ && recordHasText_ ? 1 : 0);
+  return records_ + (!inHeader_ && reader_.openLine().hasText ? 1 : 0);
 }
 
 std::uint64_t DataFileScan::wholeEnd(std::string_view headerLine) const {
@@ -192,10 +161,15 @@ std::uint64_t DataFileScan::wholeEnd(std::string_view headerLine) const {
                               headerLine.substr(0, headerStart_.size()) == headerStart_;
     return partOfHeader ? 0 : size_;
   }
-  const bool openQuote = inQuotes_ && !quoteInQuotes_;
+  const CsvReader::Line last = reader_.openLine();
   const bool cutShort =
-      recordHasText_ ? openQuote || fields_ < headerFields_ : size_ > completeEnd_;
-  return cutShort && !recordHasLineBreak_ ? completeEnd_ : size_;
+      last.hasText ? recordCutShort(reader_, last, headerFields_) : size_ > completeEnd_;
+  return cutShort && !last.lineBreakInQuotes ? completeEnd_ : size_;
+}
+
+bool recordCutShort(const CsvReader& reader, const CsvReader::Line& last,
+                    std::size_t headerFields) {
+  return reader.quoteLeftOpen() || last.fieldCount < headerFields;
 }
 
 std::size_t countResponses(std::string_view text) {
@@ -208,6 +182,41 @@ std::string contentsSummary(std::string_view text) {
   std::size_t records = countResponses(text);
   return std::to_string(records) + (records == 1 ? " record, " : " records, ") +
          std::to_string(text.size()) + (text.size() == 1 ? " byte" : " bytes");
+}
+
+WholeRecords readWholeRecords(std::string_view piece, CsvReader::Start start, bool reachesFileEnd,
+                              std::size_t headerFields, std::size_t limit) {
+  WholeRecords read;
+  CsvReader reader(start);
+  bool inHeader = start == CsvReader::Start::TextStart;
+  reader.add(piece, [&](CsvReader::Line& line) {
+    if (inHeader) {
+      inHeader = false;
+      read.end = line.end;
+    } else if (line.hasText) {
+      read.records.push_back(std::move(line.fields));
+      read.end = line.end;
+    }
+    return read.records.size() < limit;
+  });
+  if (read.records.size() < limit && !inHeader && reachesFileEnd) {
+    CsvReader::Line last = reader.openLine();
+    if (last.hasText && !recordCutShort(reader, last, headerFields)) {
+      read.records.push_back(std::move(last.fields));
+      read.end = last.end;
+    }
+  }
+  return read;
+}
+
+std::optional<std::size_t> headerFieldCount(std::string_view text) {
+  std::optional<std::size_t> fields;
+  CsvReader reader(CsvReader::Start::TextStart, CsvReader::Fields::Counted);
+  reader.add(text, [&](const CsvReader::Line& line) {
+    fields = line.fieldCount;
+    return false;
+  });
+  return fields;
 }
 
 std::string storedResponsesSummary(const std::string& path) {

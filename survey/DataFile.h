@@ -2,11 +2,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "kit/base/Files.h"
+#include "survey/CsvReader.h"
 
 namespace survey {
 
@@ -30,9 +32,8 @@ std::string checkDataFile(const std::vector<std::string>& questionsTextArray);
 kit::FileStatus writeRecord(const std::string& contents, const std::string& toFile,
                             const std::vector<std::string>& questionsTextArray);
 
-// A data file's text read as CSV piece by piece, keeping only what the start-up check and the
-// staff count need: a line break inside a quoted field belongs to its record, an empty line is
-// no record, and only a quote that opens a field quotes it.
+// A data file's text read piece by piece (CsvReader), keeping only what the start-up check and
+// the staff count need.
 class DataFileScan {
  public:
   void add(std::string_view piece);
@@ -40,28 +41,25 @@ class DataFileScan {
   // The records after the header line; a record still being written counts.
   std::size_t responses() const;
   // Where the text's last whole record ends. That is its end, unless the text ends in a record
-  // cut short (inside a quoted field, with fewer fields than the header line, or with nothing
-  // after its line break) or is a header line cut short (a part of `headerLine`); then it is
-  // where the record before it ends. A last record that holds a line break in a quoted field and
-  // yet is cut short is taken as whole: it cannot be told from later records swallowed by an
-  // open quote, which are not to be moved away.
+  // cut short (see recordCutShort), or with nothing after its last line break, or is a header
+  // line cut short (a part of `headerLine`); then it is where the record before it ends. A last
+  // record that holds a line break in a quoted field and yet is cut short is taken as whole: it
+  // cannot be told from later records swallowed by an open quote, which are not to be moved away.
   std::uint64_t wholeEnd(std::string_view headerLine) const;
 
  private:
+  CsvReader reader_{CsvReader::Start::TextStart, CsvReader::Fields::Counted};
   std::uint64_t size_ = 0;
   std::uint64_t completeEnd_ = 0;  // where the last record followed by a line break ends
   std::size_t records_ = 0;
   std::size_t headerFields_ = 0;
-  std::size_t fields_ = 1;   // in the record being read
   std::string headerStart_;  // the text's first bytes while they can be a part of a header
   bool inHeader_ = true;
-  bool inQuotes_ = false;
-  bool quoteInQuotes_ = false;  // a quote inside quotes: doubled, or the end of the quoting
-  bool fieldStart_ = true;
-  bool afterCR_ = false;
-  bool recordHasText_ = false;
-  bool recordHasLineBreak_ = false;
 };
+
+// Whether the record that a data file's text ends in, with no line break after it, is cut short
+// (or still being written): a quoted field left open, or fewer fields than the header line's.
+bool recordCutShort(const CsvReader& reader, const CsvReader::Line& last, std::size_t headerFields);
 
 // The records after the header line of a data file's text, as DataFileScan counts them.
 std::size_t countResponses(std::string_view text);
@@ -69,6 +67,23 @@ std::size_t countResponses(std::string_view text);
 // A summary of data file text, or of a record (which starts with its line end), for log lines
 // that must not carry personal data: "2 records, 410 bytes".
 std::string contentsSummary(std::string_view text);
+
+// Whole records read from a piece of a data file, and where reading goes on.
+struct WholeRecords {
+  std::vector<std::vector<std::string>> records;
+  std::size_t end = 0;  // in the piece: just past the last record read (or the header)
+};
+
+// Reads at most `limit` records from `piece`, bytes of a data file that begin at its start (the
+// header line is then passed over) or at the end of a record (`start`). A record that no line
+// break ends is read only when the piece reaches the file's end and it is not cut short: a record
+// being written, or cut short by a crash, is left for later.
+WholeRecords readWholeRecords(std::string_view piece, CsvReader::Start start, bool reachesFileEnd,
+                              std::size_t headerFields, std::size_t limit);
+
+// The number of fields of the header line at the start of a data file's text, once a line break
+// ends it; nullopt before.
+std::optional<std::size_t> headerFieldCount(std::string_view text);
 
 // What the data file holds, for staff: "128 responses stored, 10.4 kB", or why it cannot tell.
 std::string storedResponsesSummary(const std::string& path);

@@ -45,11 +45,8 @@ std::string writeScript(const std::string& folder) {
   std::string path = folder + "/visitors.txt";
   std::ofstream script(path);
   for (int v = 1; v <= kVisitors; ++v) {
-    script << "tap 224 242\ntype Visitor" << v << "\ntap 544 242\ntype Berg\n"
-           << "tap 224 277\ntype 5552013344\ntap 544 277\ntype anna@example.com\n"
-           << "tap 154 312\ntype F\ntap 314 312\ntype 34\nkey hide\nwait 0.5\n"
-           << "tap 300 479\ntap 300 555\ntap 82 644\ntap 154 732\ntap 82 820\n"
-           << "tap 655 960\nwait 1.6\ntap 384 500 2\nwait 1.1\n";
+    script << testing_support::visitorScript(
+        {"Visitor" + std::to_string(v), "Berg", "5552013344", "anna@example.com", "F", "34"});
   }
   return path;
 }

@@ -214,6 +214,43 @@ TEST(SurveyDataFile, ResponsesAreCountedAsCsvRecordsAfterTheHeader) {
   };
   for (const Case& c : cases) EXPECT_EQ(survey::countResponses(c.text), c.responses) << c.text;
 
+  // What a reader that follows the file may take: whole records only, never one being written or
+  // cut short. The header "A,B," has three fields.
+  using Start = survey::CsvReader::Start;
+  struct Piece {
+    const char* text;
+    Start start;
+    bool reachesFileEnd;
+    size_t limit;
+    size_t records;
+    size_t end;  // where reading goes on
+  } pieces[] = {
+      {"A,B,\r\nAnna,Berg,\r\nTom,Lund,", Start::TextStart, true, 9, 2, 27},
+      {"A,B,\r\nAnna,Berg,\r\nTom,Lund,", Start::TextStart, false, 9, 1, 16},
+      {"A,B,\r\nAnna,Berg,\r\nTom,Lund,", Start::TextStart, true, 1, 1, 16},
+      {"A,B,\r\nAnna,Berg,\r\nTom,Lu", Start::TextStart, true, 9, 1, 16},
+      {"A,B,\r\nAnna,Berg,\r\nTom,\"Hiking,Cam", Start::TextStart, true, 9, 1, 16},
+      {"A,B,\r\nAnna,Berg,\r\nTom,", Start::TextStart, true, 9, 1, 16},  // cut at a comma
+      {"A,B,\r\nAnna,Berg,\r", Start::TextStart, true, 9, 1, 16},        // the next one begun
+      {"A,B,\r\nAnna,Berg,\r\n\r\nTom,Lund,x", Start::TextStart, true, 9, 2, 30},
+      {"A,B,", Start::TextStart, true, 9, 0, 0},
+      {"A,B,\r\n", Start::TextStart, true, 9, 0, 4},
+      {"\r\n\"Lee\r\nAnn\",\"a \"\"b\"\"\",", Start::LineEnd, true, 9, 1, 23},
+      {"\nTom,Lund,\r", Start::LineEnd, false, 9, 1, 10},
+  };
+  for (const Piece& p : pieces) {
+    SCOPED_TRACE(p.text);
+    survey::WholeRecords read =
+        survey::readWholeRecords(p.text, p.start, p.reachesFileEnd, 3, p.limit);
+    EXPECT_EQ(read.records.size(), p.records);
+    EXPECT_EQ(read.end, p.end);
+  }
+  const std::vector<std::string> quoted{"Lee\r\nAnn", "a \"b\"", ""};
+  EXPECT_EQ(survey::readWholeRecords(pieces[10].text, Start::LineEnd, true, 3, 9).records,
+            std::vector<std::vector<std::string>>{quoted});
+  EXPECT_EQ(survey::headerFieldCount(pieces[0].text), 3u);
+  EXPECT_EQ(survey::headerFieldCount(pieces[8].text), std::nullopt);
+
   testing_support::TempHome home;
   EXPECT_EQ(survey::storedResponsesSummary(home.path() + "/missing"),
             "0 responses stored, 0 bytes");

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "survey/CsvReader.h"
 #include "survey/Record.h"
 #include "survey/Tables.h"
 
@@ -24,38 +25,15 @@ std::vector<bool> answersOn(std::initializer_list<int> indices) {
   return on;
 }
 
-// A plain RFC 4180 reader: rows end with CR LF outside quotes; a quoted field may hold commas,
-// line breaks and doubled quotes.
+// The rows of a data file's text as the project's one CSV reader reads them, the header first.
 std::vector<std::vector<std::string>> parseCsv(const std::string& text) {
-  std::vector<std::vector<std::string>> rows(1);
-  std::string field;
-  bool quoted = false;
-  for (size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    if (quoted) {
-      if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
-        field += '"';
-        ++i;
-      } else if (c == '"') {
-        quoted = false;
-      } else {
-        field += c;
-      }
-    } else if (c == '"') {
-      quoted = true;
-    } else if (c == ',') {
-      rows.back().push_back(field);
-      field.clear();
-    } else if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
-      rows.back().push_back(field);
-      field.clear();
-      rows.emplace_back();
-      ++i;
-    } else {
-      field += c;
-    }
-  }
-  rows.back().push_back(field);
+  std::vector<std::vector<std::string>> rows;
+  survey::CsvReader reader;
+  reader.add(text, [&](survey::CsvReader::Line& line) {
+    rows.push_back(line.fields);
+    return true;
+  });
+  rows.push_back(reader.openLine().fields);
   return rows;
 }
 

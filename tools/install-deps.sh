@@ -14,6 +14,8 @@ packages=(
   libgmime-3.0-dev msmtp msmtp-mta python3-aiosmtpd
   # tests and benchmarks
   libgtest-dev googletest libbenchmark-dev
+  # the forwarder: libpq; its tests and benchmark run a PostgreSQL server of their own (and psql)
+  libpq-dev postgresql
   # the window test: a virtual display (its cookie, its core fonts) and synthetic clicks
   xvfb xauth xfonts-base xdotool
   # the Debian package: built by CPack, its service checked, its kiosk run in cage and shot by grim

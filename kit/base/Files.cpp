@@ -243,6 +243,22 @@ FileStatus createFile(const std::string& path, std::string_view contents) {
   return FileStatus::success();
 }
 
+FileStatus replaceFile(const std::string& path, std::string_view contents) {
+  // One left by a crash before its rename is out of date.
+  const std::string fresh = path + ".new";
+  if (::unlink(fresh.c_str()) < 0 && errno != ENOENT) {
+    return FileStatus::failure(failureText("cannot remove", fresh, errno));
+  }
+  if (FileStatus created = createFile(fresh, contents); !created) return created;
+  if (::rename(fresh.c_str(), path.c_str()) < 0) {
+    return FileStatus::failure(failureText("cannot replace", path, errno));
+  }
+  if (int syncError = syncFolder(folderOf(path))) {
+    return FileStatus::failure(failureText("cannot flush folder", folderOf(path), syncError));
+  }
+  return FileStatus::success();
+}
+
 std::optional<AppendHandle> AppendHandle::open(const std::string& path, std::string* error) {
   bool notRegular;
   int fd = openRegular(path, O_WRONLY | O_APPEND, &notRegular);

@@ -43,6 +43,8 @@ class FileReader {
 
   // The file's length now.
   std::uint64_t size() const;
+  // The open file, for what the system can tell of it (its identity).
+  int descriptor() const { return fd_; }
   // Calls `piece` with the bytes from `from` up to `to` (or the end of the file, if sooner), in
   // pieces of at most 64 KiB. Each read names its place, so several threads may read at once.
   FileStatus read(std::uint64_t from, std::uint64_t to,
@@ -65,6 +67,11 @@ FileStatus cutBack(const std::string& path, std::uint64_t length);
 // an unnamed file in the folder, flushed to disk, which then gets its name; then the folder is
 // flushed too, so that the new name survives a power loss.
 FileStatus createFile(const std::string& path, std::string_view contents);
+
+// Puts a file holding `contents` at the path in one step, over any file there: a crash leaves the
+// old file or the new one, never a mix. The bytes go to "<path>.new", made afresh and flushed to
+// disk, which is then renamed over the path; then the folder is flushed.
+FileStatus replaceFile(const std::string& path, std::string_view contents);
 
 // An open file that bytes are appended to durably.
 class AppendHandle {

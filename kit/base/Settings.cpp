@@ -2,6 +2,8 @@
 
 #include <glib.h>
 
+#include <cstdlib>
+
 #include "kit/base/Log.h"
 
 namespace kit {
@@ -105,8 +107,14 @@ void Settings::logUnknownKeys() const {
 }
 
 std::vector<std::string> settingsFiles(const std::string& folder, const std::string& name) {
-  return {"/etc/" + folder + "/" + name,
-          std::string(g_get_user_config_dir()) + "/" + folder + "/" + name};
+  // Read from the environment on each call (GLib keeps its first answer), as the Documents folder
+  // is, so that both follow the same HOME.
+  const char* config = std::getenv("XDG_CONFIG_HOME");
+  const char* home = std::getenv("HOME");
+  std::string user = config && *config == '/' ? config
+                     : home && *home          ? std::string(home) + "/.config"
+                                              : g_get_user_config_dir();
+  return {"/etc/" + folder + "/" + name, user + "/" + folder + "/" + name};
 }
 
 }  // namespace kit

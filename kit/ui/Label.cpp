@@ -1,5 +1,7 @@
 #include "kit/ui/Label.h"
 
+#include <cairo.h>
+
 #include <typeinfo>
 
 #include "kit/graphics/TextDrawing.h"
@@ -16,7 +18,15 @@ bool Label::paintsOpaque() const {
 
 void Label::draw(cairo_t* cr) const {
   View::draw(cr);
-  drawTextLine(cr, text, font, textColor, textAlignment, bounds());
+  if (numberOfLines == 1) {
+    drawTextLine(cr, text, font, textColor, textAlignment, bounds());
+    return;
+  }
+  cairo_save(cr);
+  cairo_rectangle(cr, 0, 0, bounds().size.width, bounds().size.height);
+  cairo_clip(cr);
+  drawWrappedText(cr, text, font, textColor, {0, 0}, bounds().size.width);
+  cairo_restore(cr);
 }
 
 }  // namespace kit

@@ -7,8 +7,9 @@
 
 namespace kit {
 
-// One line of text, vertically centred, clipped with an ellipsis when too long. Takes no touches
-// by default.
+// Text that takes no touches by default: one line, vertically centred, clipped with an ellipsis
+// when too long; or, with `numberOfLines` 0, wrapped at the label's width from its top, as many
+// lines as its height holds.
 class Label : public View {
  public:
   explicit Label(Size size);
@@ -19,6 +20,7 @@ class Label : public View {
   Font font = Font::fontWithName("Helvetica", 17);
   Color textColor = Color::black();
   TextAlignment textAlignment = TextAlignment::Left;
+  int numberOfLines = 1;
 };
 
 }  // namespace kit

@@ -73,6 +73,20 @@ int replay(const std::string& script, const std::string& home, std::string* log,
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+std::string visitorScript(const std::vector<std::string>& contact) {
+  static const char* const fields[] = {"224 242", "544 242", "224 277",
+                                       "544 277", "154 312", "314 312"};
+  std::string script;
+  for (size_t i = 0; i < contact.size() && i < std::size(fields); ++i) {
+    if (!contact[i].empty())
+      script += "tap " + std::string(fields[i]) + "\ntype " + contact[i] + "\n";
+  }
+  return script +
+         "key hide\nwait 0.5\n"
+         "tap 300 479\ntap 300 555\ntap 82 644\ntap 154 732\ntap 82 820\n"
+         "tap 655 960\nwait 1.6\ntap 384 500 2\nwait 1.1\n";
+}
+
 std::string readAll(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream out;

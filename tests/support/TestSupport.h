@@ -43,6 +43,11 @@ std::string run(const std::string& command);
 int replay(const std::string& script, const std::string& home, std::string* log,
            std::string out = "");
 
+// A visitor for the headless runner's script: types the six contact texts (first name, last name,
+// phone digits, e-mail, gender, age; an empty one is left out), taps Hiking and Camping, then Yes,
+// No, Yes, and submits; staff double-tap the thank-you screen away.
+std::string visitorScript(const std::vector<std::string>& contact);
+
 // Whole-file helpers for assertions.
 std::string readAll(const std::string& path);
 void writeAll(const std::string& path, const std::string& contents);
