@@ -1,6 +1,7 @@
-// A record built from any typed texts and answers, read back by a real CSV reader (libcsv): the
-// first six fields are the six texts exactly as typed, then the activities list, then the
-// yes/no answers that are on; one record, whatever commas, quotes or line breaks were typed.
+// A record built from any typed texts and answers, read back by a real CSV reader (libcsv) and by
+// the project's own: the first six fields are the six texts exactly as typed, then the activities
+// list, then the yes/no answers that are on; one record, whatever commas, quotes or line breaks
+// were typed.
 
 #include <csv.h>
 #include <fuzzer/FuzzedDataProvider.h>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "fuzz/FuzzCheck.h"
+#include "survey/DataFile.h"
 #include "survey/Record.h"
 #include "survey/Tables.h"
 
@@ -69,5 +71,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   expected.push_back("");  // after the record's last comma
   FUZZ_CHECK(reading.fields == expected);
+
+  // The project's own reader, as the forwarder uses it, reads the same fields. At the file's end
+  // it takes the record only with all eleven fields (what validation lets through); with the next
+  // record begun after it, always.
+  const std::string file = survey::headerLine(survey::questionTexts()) + record.text;
+  for (const std::string& text : {file, file + "\r\n"}) {
+    survey::WholeRecords whole =
+        survey::readWholeRecords(text, survey::CsvReader::Start::TextStart, true, 11, 9);
+    const bool taken = expected.size() >= 11 || text.size() > file.size();
+    FUZZ_CHECK(whole.records.size() == (taken ? 1u : 0u));
+    if (taken) FUZZ_CHECK(whole.records[0] == expected && whole.end == file.size());
+  }
   return 0;
 }

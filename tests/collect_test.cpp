@@ -2,15 +2,12 @@
 // real kiosk (the headless runner, or in this process), against a real PostgreSQL server of the
 // test's own. The office's view of the whole event is compared with the data files' bytes.
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -24,56 +21,17 @@
 #include "survey/Record.h"
 #include "survey/Tables.h"
 
-extern char** environ;
-
 namespace {
 
+using testing_support::configure;
 using testing_support::OfficeServer;
 using testing_support::readAll;
+using testing_support::startForwarder;
+using testing_support::stopForwarder;
 using testing_support::TempHome;
 using testing_support::writeAll;
 
 const std::string kHeader = survey::headerLine(survey::questionTexts());
-
-// The key file and the password file of a kiosk named "hall-a" whose HOME is `home`.
-void configure(const std::string& home, const OfficeServer& office,
-               const std::string& password = testing_support::kOfficePassword) {
-  std::filesystem::create_directories(home + "/.config/tolvik");
-  writeAll(home + "/.config/tolvik/kiosk.conf",
-           "[Collect]\nDatabase=" + office.kioskDatabase() + "\nKiosk=hall-a\n");
-  testing_support::writePasswordFile(home, password);
-}
-
-// The forwarder with HOME at `home`, its log appended to home/forward.log.
-pid_t startForwarder(const std::string& home, bool once = false) {
-  std::string program = std::string(TOLVIK_BUILD_DIR) + "/tolvik-forward";
-  std::string homeVariable = "HOME=" + home, onceFlag = "--once";
-  std::vector<char*> env;
-  for (char** e = environ; *e; ++e) {
-    if (std::strncmp(*e, "HOME=", 5) != 0 && std::strncmp(*e, "XDG_CONFIG_HOME=", 16) != 0) {
-      env.push_back(*e);
-    }
-  }
-  env.push_back(homeVariable.data());
-  env.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 2, (home + "/forward.log").c_str(),
-                                   O_WRONLY | O_CREAT | O_APPEND, 0600);
-  char* argv[] = {program.data(), once ? onceFlag.data() : nullptr, nullptr};
-  pid_t pid = 0;
-  EXPECT_EQ(posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, env.data()), 0);
-  posix_spawn_file_actions_destroy(&actions);
-  return pid;
-}
-
-// Sends the signal and returns the exit status (-1 when it did not exit by itself).
-int stopForwarder(pid_t pid, int signal = SIGTERM) {
-  kill(pid, signal);
-  int status = 0;
-  waitpid(pid, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 // Each visitor types the contact texts, taps Hiking and Camping, then Yes, No, Yes.
 void runVisitors(const std::string& home, const std::vector<std::vector<std::string>>& visitors) {
@@ -139,7 +97,7 @@ TEST(Collect, EveryRecordReachesTheOfficeOnceThroughAnOutageAndANewDataFile) {
   std::vector<std::string> records = {
       "\r\n\"Lee\r\nAnn\",Berg,(555) 201-3344,lee@example.com,F,34,\"Hiking,\",No,No,No,"};
   writeAll(data, fileOf(records));
-  const pid_t forwarder = startForwarder(home.path());
+  const int forwarder = startForwarder(home.path());
 
   // Typed commas, quotes and letters beyond ASCII.
   const std::vector<std::vector<std::string>> three = {
@@ -191,7 +149,7 @@ TEST(Collect, EveryRecordReachesTheOfficeOnceThroughAnOutageAndANewDataFile) {
   EXPECT_EQ(officeEvent(office), eventOf({records, second}));
   EXPECT_EQ(office.query("SELECT count(DISTINCT data_file) FROM tolvik_responses")[0][0], "2");
 
-  EXPECT_EQ(stopForwarder(forwarder), 0);
+  EXPECT_EQ(stopForwarder(forwarder, SIGTERM), 0);
   // The forwarder's log holds counts, never a visitor's text.
   const std::string log = readAll(home.path() + "/forward.log");
   EXPECT_EQ(log.find("Lill"), std::string::npos) << log;
@@ -215,12 +173,12 @@ TEST(Collect, AForwarderKilledAtRandomMomentsStillSendsEachRecordOnce) {
   std::mt19937 random(seed);
   SCOPED_TRACE("seed " + std::to_string(seed));
   for (int k = 0; k < 8; ++k) {
-    const pid_t forwarder = startForwarder(home.path());
+    const int forwarder = startForwarder(home.path());
     std::this_thread::sleep_for(
         std::chrono::milliseconds(std::uniform_int_distribution<int>(10, 250)(random)));
     stopForwarder(forwarder, SIGKILL);
   }
-  const pid_t last = startForwarder(home.path(), true);
+  const int last = startForwarder(home.path(), true);
   int status = 0;
   waitpid(last, &status, 0);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
@@ -255,7 +213,7 @@ TEST(Collect, TheStaffPanelSaysHowManyTheOfficeHoldsOrWhatIsWrongAndNeverAPasswo
     testing_support::StderrCapture kioskLog;
     k.submitCompleteForm();
     const std::string stored = readAll(k.dataFile());
-    const pid_t forwarder = c.configured ? startForwarder(home) : 0;
+    const int forwarder = c.configured ? startForwarder(home) : 0;
 
     k.openStaffScreen();
     k.signIn();
@@ -271,7 +229,7 @@ TEST(Collect, TheStaffPanelSaysHowManyTheOfficeHoldsOrWhatIsWrongAndNeverAPasswo
       if (c.password == wrong || c.officeChange) {
         EXPECT_EQ(line->text.rfind("0 of 1 sent; waiting for the office since ", 0), 0u);
       }
-      EXPECT_EQ(stopForwarder(forwarder), 0);
+      EXPECT_EQ(stopForwarder(forwarder, SIGTERM), 0);
     }
     EXPECT_EQ(readAll(k.dataFile()), stored);
     const std::string logs = kioskLog.finish() + readAll(home + "/forward.log") + office.log() +

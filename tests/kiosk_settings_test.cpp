@@ -1,6 +1,7 @@
 // The kiosk's key files: the user's file overrides the system's key by key, and a broken file or
 // value is passed over with a log line instead of stopping the kiosk.
 
+#include <glib.h>
 #include <gtest/gtest.h>
 
 #include "app/KioskSettings.h"
@@ -72,4 +73,14 @@ TEST(KioskSettings, UserFileOverridesTheSystemsKeyByKey) {
       EXPECT_EQ(logged, "");
     }
   }
+
+  // The office's database as written; the kiosk's name is the host's unless the files name one.
+  TempHome home;
+  const std::vector<std::string> files = {home.path() + "/system.conf", home.path() + "/user.conf"};
+  writeAll(files[0], "[Collect]\nDatabase=host=office.example.com dbname=tolvik\n");
+  KioskSettings settings = loadKioskSettings(files);
+  EXPECT_EQ(settings.collect.database, "host=office.example.com dbname=tolvik");
+  EXPECT_EQ(settings.collect.kiosk, g_get_host_name());
+  writeAll(files[1], "[Collect]\nKiosk=hall-a\n");
+  EXPECT_EQ(loadKioskSettings(files).collect.kiosk, "hall-a");
 }

@@ -210,9 +210,15 @@ TEST(Package, InstallsAndShowsTheFormInCageAsItsServiceWould) {
         << "cage did not end with the kiosk" << cage.log();
   }
 
-  // The service unit as systemd reads it.
-  EXPECT_EQ(shell("systemd-analyze verify /lib/systemd/system/tolvik-kiosk.service", &log), 0)
+  // The service units as systemd reads them; the forwarder and the office's set-up beside them.
+  EXPECT_EQ(shell("systemd-analyze verify /lib/systemd/system/tolvik-kiosk.service "
+                  "/lib/systemd/system/tolvik-forward.service",
+                  &log),
+            0)
       << log;
+  EXPECT_EQ(run("/usr/bin/tolvik-forward --version").rfind("tolvik-forward ", 0), 0u);
+  EXPECT_TRUE(std::filesystem::exists("/usr/share/tolvik-kiosk/collect.sql"));
+
   // Purged, the visitors' answers stay.
   EXPECT_EQ(shell("dpkg --purge tolvik-kiosk", &log), 0) << log;
   EXPECT_FALSE(std::filesystem::exists("/usr/bin/tolvik-kiosk"));

@@ -1,13 +1,20 @@
 #include "support/OfficeServer.h"
 
+#include <fcntl.h>
 #include <libpq-fe.h>
 #include <pwd.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <filesystem>
 #include <stdexcept>
 
 #include "support/TestSupport.h"
+
+extern char** environ;
 
 namespace testing_support {
 
@@ -108,11 +115,44 @@ std::string OfficeServer::log() const {
   return readAll(folder_ + "/server.log");
 }
 
-void writePasswordFile(const std::string& home, const std::string& password) {
-  const std::string path = home + "/.pgpass";
-  writeAll(path, "*:*:*:tolvik_kiosk:" + password + "\n");
+void configure(const std::string& home, const OfficeServer& office, const std::string& password) {
+  std::filesystem::create_directories(home + "/.config/tolvik");
+  writeAll(home + "/.config/tolvik/kiosk.conf",
+           "[Collect]\nDatabase=" + office.kioskDatabase() + "\nKiosk=hall-a\n");
+  const std::string passwordFile = home + "/.pgpass";
+  writeAll(passwordFile, "*:*:*:tolvik_kiosk:" + password + "\n");
   std::filesystem::permissions(
-      path, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+      passwordFile, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+}
+
+int startForwarder(const std::string& home, bool once) {
+  std::string program = std::string(TOLVIK_BUILD_DIR) + "/tolvik-forward";
+  std::string homeVariable = "HOME=" + home, onceFlag = "--once";
+  std::vector<char*> env;
+  for (char** e = environ; *e; ++e) {
+    if (std::strncmp(*e, "HOME=", 5) != 0 && std::strncmp(*e, "XDG_CONFIG_HOME=", 16) != 0) {
+      env.push_back(*e);
+    }
+  }
+  env.push_back(homeVariable.data());
+  env.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 2, (home + "/forward.log").c_str(),
+                                   O_WRONLY | O_CREAT | O_APPEND, 0600);
+  char* argv[] = {program.data(), once ? onceFlag.data() : nullptr, nullptr};
+  pid_t pid = 0;
+  int started = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, env.data());
+  posix_spawn_file_actions_destroy(&actions);
+  if (started != 0) throw std::runtime_error("cannot start " + program);
+  return pid;
+}
+
+int stopForwarder(int pid, int signal) {
+  kill(pid, signal);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 }  // namespace testing_support

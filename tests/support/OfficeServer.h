@@ -37,7 +37,15 @@ class OfficeServer {
   bool running_ = false;
 };
 
-// Writes the password file ~/.pgpass under `home` with the kiosks' role's password.
-void writePasswordFile(const std::string& home, const std::string& password = kOfficePassword);
+// The key file and the password file of a kiosk named "hall-a" whose HOME is `home`, for the
+// office's database with `password`.
+void configure(const std::string& home, const OfficeServer& office,
+               const std::string& password = kOfficePassword);
+
+// The built forwarder with HOME at `home` (--once when `once`), its log appended to
+// home/forward.log.
+int startForwarder(const std::string& home, bool once = false);
+// Sends the signal and waits: the exit status, or -1 when it did not exit by itself.
+int stopForwarder(int pid, int signal);
 
 }  // namespace testing_support
