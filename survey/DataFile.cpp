@@ -71,6 +71,14 @@ void cutTornTail(const std::string& path, const std::string& headerLine) {
 std::string checkDataFile(const std::vector<std::string>& questionsTextArray) {
   const std::string path = dataFilePath();
   kit::log("%s", path.c_str());
+  // The answers are for the kiosk's user alone, also where an older version or another program
+  // left the folder or the file open to others.
+  for (const std::string& privatePath : {kit::documentsDirectory(), path}) {
+    if (!kit::fileExists(privatePath)) continue;
+    if (kit::FileStatus status = kit::keepPrivate(privatePath); !status) {
+      kit::log("%s", status.error.c_str());
+    }
+  }
   const std::string header = headerLine(questionsTextArray);
 
   if (kit::fileExists(path)) {

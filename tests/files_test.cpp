@@ -45,10 +45,19 @@ kit::FileStatus withSizeLimit(rlim_t bytes, const std::function<kit::FileStatus(
 
 }  // namespace
 
+// The permission bits of what is at `path`.
+unsigned modeOf(const std::string& path) {
+  struct stat st {};
+  stat(path.c_str(), &st);
+  return st.st_mode & 07777;
+}
+
 TEST(Files, DocumentsFolderIsCreatedUnderHomeAndFilesReadWhole) {
   TempHome home;
+  mode_t umaskBefore = umask(0);  // what the program makes is private whatever the umask
   EXPECT_EQ(kit::documentsDirectory(), home.documents());
-  EXPECT_TRUE(std::filesystem::is_directory(home.documents()));
+  umask(umaskBefore);
+  EXPECT_EQ(modeOf(home.documents()), 0700u);
   std::string path = home.path() + "/data.bin", error;
   EXPECT_FALSE(kit::readFile(path, &error));
   EXPECT_TRUE(mentions(error, ENOENT)) << error;
@@ -61,11 +70,15 @@ TEST(Files, CreationMakesTheWholeFileAtOnceOrNothingAndNeverReplaces) {
   TempHome home;
   std::string folder = kit::documentsDirectory();
   std::string path = folder + "/data.csv";
+  mode_t umaskBefore = umask(0);
   ASSERT_TRUE(kit::createFile(path, std::string(200000, 'x')));
+  umask(umaskBefore);
   EXPECT_EQ(readAll(path), std::string(200000, 'x'));
-  struct stat st {};
-  stat(path.c_str(), &st);
-  EXPECT_EQ(st.st_mode & 0777, 0644u);
+  EXPECT_EQ(modeOf(path), 0600u);
+  // Whatever made a file or folder, it can be narrowed to its user after.
+  chmod(path.c_str(), 0664);
+  EXPECT_TRUE(kit::keepPrivate(path));
+  EXPECT_EQ(modeOf(path), 0600u);
 
   // Something already at the path stays as it is: a file, or a folder with its contents.
   kit::FileStatus status = kit::createFile(path, "new");

@@ -148,6 +148,11 @@ TEST(KioskExport, CancelFailureAndUnknownResultsAllDismissTheComposer) {
   EXPECT_TRUE(server.messages().empty());
   auto drafts = std::filesystem::directory_iterator(k.home().documents() + "/Drafts");
   ASSERT_NE(drafts, std::filesystem::directory_iterator());
+  // A draft holds the records: it and its folder are for the kiosk's user alone.
+  using std::filesystem::perms;
+  EXPECT_EQ(std::filesystem::status(k.home().documents() + "/Drafts").permissions(),
+            perms::owner_all);
+  EXPECT_EQ(drafts->status().permissions(), perms::owner_read | perms::owner_write);
   EXPECT_EQ(parseMail(testing_support::readAll(drafts->path())).attachmentBytes, data);
 
   // A result the composer does not define: the controller's alert, and the composer goes too.

@@ -209,6 +209,11 @@ TEST(Package, InstallsAndShowsTheFormInCageAsItsServiceWould) {
     EXPECT_TRUE(cage.stop(SIGTERM, cage.kiosk()))
         << "cage did not end with the kiosk" << cage.log();
   }
+  // The answers are for the kiosk's user alone.
+  using std::filesystem::perms;
+  EXPECT_EQ(std::filesystem::status("/var/lib/tolvik/Documents").permissions(), perms::owner_all);
+  EXPECT_EQ(std::filesystem::status(kDataFile).permissions(),
+            perms::owner_read | perms::owner_write);
 
   // The service units as systemd reads them; the forwarder and the office's set-up beside them.
   EXPECT_EQ(shell("systemd-analyze verify /lib/systemd/system/tolvik-kiosk.service "

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <string>
@@ -76,6 +77,9 @@ TEST(SurveyDataFile, StartWithAFilePresentLeavesItUntouched) {
   const std::string contents = "old header without the usual titles" + kAnna;
   writeAll(path, contents);
   const auto before = std::filesystem::last_write_time(path);
+  // Left open to others by an older version: narrowed to the kiosk's user.
+  chmod(path.c_str(), 0644);
+  chmod(home.documents().c_str(), 0755);
 
   StderrCapture capture;
   EXPECT_EQ(survey::checkDataFile(survey::questionTexts()), contents);
@@ -83,6 +87,11 @@ TEST(SurveyDataFile, StartWithAFilePresentLeavesItUntouched) {
 
   EXPECT_EQ(readAll(path), contents);
   EXPECT_EQ(std::filesystem::last_write_time(path), before);
+  for (auto [privatePath, mode] : {std::pair{path, 0600u}, {home.documents(), 0700u}}) {
+    struct stat st {};
+    stat(privatePath.c_str(), &st);
+    EXPECT_EQ(st.st_mode & 0777, mode) << privatePath;
+  }
   EXPECT_TRUE(logged(log, "File exists"));
   // The log tells how much the file holds, never what.
   EXPECT_TRUE(logged(

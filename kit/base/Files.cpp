@@ -124,8 +124,19 @@ std::string documentsDirectory() {
     path = named;
   }
   // Any failure other than "already there" shows up when a file in the folder is opened.
-  g_mkdir_with_parents(path.c_str(), 0755);
+  g_mkdir_with_parents(path.c_str(), 0700);
   return path;
+}
+
+FileStatus keepPrivate(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) < 0)
+    return FileStatus::failure(failureText("cannot read", path, errno));
+  if ((st.st_mode & 077) == 0) return FileStatus::success();
+  if (::chmod(path.c_str(), st.st_mode & 07700) < 0) {
+    return FileStatus::failure(failureText("cannot set permissions for", path, errno));
+  }
+  return FileStatus::success();
 }
 
 bool fileExists(const std::string& path) {
@@ -218,14 +229,14 @@ FileStatus cutBack(const std::string& path, std::uint64_t length) {
 FileStatus createFile(const std::string& path, std::string_view contents) {
   ignoreFileSizeSignal();
   const std::string folder = folderOf(path);
-  int fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0644);
+  int fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
   if (fd < 0) return FileStatus::failure(failureText("cannot create", path, errno));
   auto fail = [&](const std::string& what, int error) {
     ::close(fd);  // the unnamed file goes with its last descriptor
     return FileStatus::failure(failureText(what, path, error));
   };
-  // The mode asked for above is narrowed by the umask; a data file is readable by all.
-  if (::fchmod(fd, 0644) < 0) return fail("cannot set permissions for", errno);
+  // The mode asked for above may have been narrowed further by the umask.
+  if (::fchmod(fd, 0600) < 0) return fail("cannot set permissions for", errno);
   int error = 0;
   size_t written = writeAll(fd, contents, &error);
   if (written < contents.size()) return fail("cannot write", error ? error : ENOSPC);

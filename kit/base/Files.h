@@ -18,8 +18,14 @@ struct FileStatus {
 };
 
 // The user's Documents folder as the XDG user-dirs configuration names it (XDG_DOCUMENTS_DIR in
-// ~/.config/user-dirs.dirs), else "$HOME/Documents"; created when missing.
+// ~/.config/user-dirs.dirs), else "$HOME/Documents"; created when missing, for the user alone
+// (0700, whatever the umask).
 std::string documentsDirectory();
+
+// Takes every permission of group and others away from the file or folder at `path` (0600 and
+// 0700 as they are usually left), so that what a program keeps there is readable by its user
+// alone, whenever and however it was made.
+FileStatus keepPrivate(const std::string& path);
 
 bool fileExists(const std::string& path);
 
@@ -62,7 +68,8 @@ class FileReader {
 // Cuts the file at `path` back to its first `length` bytes and flushes it to disk.
 FileStatus cutBack(const std::string& path, std::uint64_t length);
 
-// Creates the file holding `contents`, or fails when anything is at the path already. At no
+// Creates the file holding `contents`, readable and writable by the user alone (0600, whatever
+// the umask), or fails when anything is at the path already. At no
 // moment of a crash is a partial file or any other name left in the folder: the bytes go into
 // an unnamed file in the folder, flushed to disk, which then gets its name; then the folder is
 // flushed too, so that the new name survives a power loss.

@@ -369,10 +369,12 @@ void MailComposeViewController::deleteDraft() {
 void MailComposeViewController::saveDraft() {
   keepEditing();
   std::string folder = documentsDirectory() + "/Drafts";
+  // Drafts hold the data file's records: for the user alone, also a folder made before.
   if (g_mkdir_with_parents(folder.c_str(), 0700) != 0) {
     draftNotSaved("cannot create folder " + folder + ": " + g_strerror(errno));
     return;
   }
+  keepPrivate(folder);
   GDateTime* now = g_date_time_new_now_local();
   gchar* stamp = g_date_time_format(now, "%Y-%m-%d %H.%M.%S");
   g_date_time_unref(now);
