@@ -34,6 +34,9 @@ KioskSettings loadKioskSettings(const std::vector<std::string>& files) {
   kit::Settings keys(files);
   KioskSettings settings;
   settings.kioskMode = keys.boolean("Kiosk", "KioskMode", settings.kioskMode);
+  settings.stillThereAfter = keys.integer("Kiosk", "StillThereAfter", settings.stillThereAfter, 0);
+  settings.thankYouReturnAfter =
+      keys.integer("Kiosk", "ThankYouReturnAfter", settings.thankYouReturnAfter, 0);
   kit::MailSettings& mail = settings.mail;
   mail.sender = keys.text("Mail", "Sender", mail.sender, addressFault);
   mail.sendmail = keys.text("Mail", "Sendmail", mail.sendmail, programFault);

@@ -8,6 +8,10 @@
 // What the kiosk reads from its key files, the system's /etc/tolvik/kiosk.conf overridden key by
 // key by the user's ~/.config/tolvik/kiosk.conf:
 //   [Kiosk] KioskMode=true|false     kiosk mode (default false)
+//   [Kiosk] StillThereAfter=seconds  "Still there?" on a started form left untouched this long
+//                                    (default 90; 0: never)
+//   [Kiosk] ThankYouReturnAfter=seconds  the thank-you screen returns to an empty form by itself
+//                                    after this long (default 0: it waits for staff)
 //   [Mail]  Sender=address           the From address (default empty: the transport's own)
 //   [Mail]  Sendmail=program         the transport (default sendmail on PATH, else /usr/sbin)
 //   [Mail]  Recipient=addresses      who an export goes to unless staff type otherwise
@@ -25,6 +29,8 @@ struct CollectSettings {
 
 struct KioskSettings {
   bool kioskMode = false;
+  int stillThereAfter = 90;
+  int thankYouReturnAfter = 0;
   kit::MailSettings mail;
   CollectSettings collect;
 };

@@ -17,9 +17,10 @@ void TolvikAppDelegate::didReceiveMemoryWarning(kit::Application&) {
   viewController->didReceiveMemoryWarning();
 }
 
-std::unique_ptr<TolvikAppDelegate> loadMainInterface() {
+std::unique_ptr<TolvikAppDelegate> loadMainInterface(const KioskSettings& settings) {
   auto delegate = std::make_unique<TolvikAppDelegate>();
   delegate->window = std::make_unique<kit::Window>();
   delegate->viewController = std::make_unique<TolvikViewController>();
+  delegate->viewController->settings = settings;
   return delegate;
 }

@@ -17,5 +17,6 @@ class TolvikAppDelegate : public kit::ApplicationDelegate {
   std::unique_ptr<TolvikViewController> viewController;
 };
 
-// What the program is made of at launch: one delegate with its window and root controller.
-std::unique_ptr<TolvikAppDelegate> loadMainInterface();
+// What the program is made of at launch: one delegate with its window and root controller, which
+// works with `settings`.
+std::unique_ptr<TolvikAppDelegate> loadMainInterface(const KioskSettings& settings = {});

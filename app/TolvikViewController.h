@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "app/KioskSettings.h"
 #include "kit/base/Files.h"
 #include "kit/base/NotificationCenter.h"
 #include "kit/mail/MailComposeViewController.h"
@@ -84,6 +85,12 @@ class TolvikViewController : public kit::ViewController,
   void showForm();
   void hideAdminKeyboard();
 
+  // The kiosk left alone (form/Unattended.cpp): an abandoned form is cleared after "Still
+  // there?" goes unanswered, idle staff are signed out, and the thank-you screen may return by
+  // itself. Looks at the screen now, acts when its time has run out, and comes back when the
+  // next time may. Called once the view has loaded; it keeps itself going.
+  void checkIdle();
+
   // Export by e-mail (admin/EmailExport.cpp).
   void showEmailModalView();
   void didFinishWithResult(kit::MailComposeViewController* controller,
@@ -127,6 +134,8 @@ class TolvikViewController : public kit::ViewController,
   std::string formData;
   int currTextField = 0;
   kit::Toolbar* toolbar = nullptr;
+  // The key files' settings, set before the view loads.
+  KioskSettings settings;
 
  private:
   // View loading, step by step (app/ViewLoading.cpp).
@@ -139,4 +148,18 @@ class TolvikViewController : public kit::ViewController,
   void makeAdminView();
   void makeHiddenTapArea();
   void makeKeyboardToolbar();
+
+  // The kiosk left alone (form/Unattended.cpp).
+  bool formHasVisitorInput();
+  void askStillThere();
+  void clearAbandonedForm();
+  void signOutIdleStaff();
+  double idleCheckInterval() const;
+  // The "Still there?" alert while it shows, and since when.
+  kit::AlertView* stillThere_ = nullptr;
+  std::weak_ptr<const void> stillThereAlive_;
+  double stillThereShownAt_ = 0;
+  // The last time a screen was seen busy (a mail being written or sent): idle time counts from
+  // then, as from a touch.
+  double busySince_ = 0;
 };

@@ -128,6 +128,7 @@ void TolvikViewController::viewDidLoad() {
   center.addObserver(this, &TolvikViewController::keyboardWillHide,
                      kit::KeyboardWillHideNotification, nullptr);
   kit::ViewController::viewDidLoad();
+  checkIdle();
 }
 
 void TolvikViewController::makeThankyouView() {

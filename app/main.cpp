@@ -63,5 +63,5 @@ int main(int argc, char** argv) {
   if (fullScreen) window.mode = kit::WindowMode::FullScreen;
   if (windowed) window.mode = kit::WindowMode::Windowed;
   useInstalledPictures();
-  return kit::applicationMain(window, [] { return loadMainInterface(); });
+  return kit::applicationMain(window, [&settings] { return loadMainInterface(settings); });
 }

@@ -99,3 +99,25 @@ TEST(KioskReplay, StaffExportTheDataFileByEmail) {
     EXPECT_NE(data.find("\r\nÅsa,Berg,"), std::string::npos);
   }
 }
+
+// The kiosk left alone, as the script tells: the abandoned form asked about and cleared, the
+// visitor who answers going on, the thank-you screen returning by itself as the key file asks,
+// staff signed out. Nothing typed reaches the log.
+TEST(KioskReplay, LeftAloneTheKioskClearsTheFormAndSignsStaffOut) {
+  testing_support::TempHome home;
+  std::filesystem::create_directories(home.path() + "/.config/tolvik");
+  testing_support::writeAll(home.path() + "/.config/tolvik/kiosk.conf",
+                            "[Kiosk]\nThankYouReturnAfter=5\n");
+  std::string log;
+  ASSERT_EQ(replay("left_alone.txt", home.path(), &log), 0) << log;
+  EXPECT_EQ(testing_support::countOf(log, "Form left unanswered: cleared for the next visitor"), 1)
+      << log;
+  EXPECT_EQ(testing_support::countOf(log, "Staff screen left untouched: signed out"), 1) << log;
+  for (const char* typed : {"Walter", "5551234", "Greta", "Lund", "876", "greta@", "tamarind"}) {
+    EXPECT_EQ(log.find(typed), std::string::npos) << typed;
+  }
+  // Only the visitor who went on is stored.
+  std::string data = testing_support::readAll(home.documents() + "/TolvikData.txt");
+  EXPECT_EQ(testing_support::countOf(data, "\r\n"), 1) << data;
+  EXPECT_NE(data.find("\r\nGreta,Lund,(555) 876-1200,greta@example.com,"), std::string::npos);
+}

@@ -20,6 +20,8 @@ TEST(KioskSettings, UserFileOverridesTheSystemsKeyByKey) {
     const char* recipients;  // joined by spaces
     int retryMinutes;
     const char* logged;  // expected in the log, or ""
+    int stillThereAfter = 90;
+    int thankYouReturnAfter = 0;
   };
   const Case cases[] = {
       {nullptr, nullptr, false, "", "", "", 0, ""},
@@ -48,6 +50,13 @@ TEST(KioskSettings, UserFileOverridesTheSystemsKeyByKey) {
        "unknown key [Mail] Sendr"},
       // A file that is not a key file is left out whole.
       {"[Kiosk]\nKioskMode=true\n", "KioskMode=false\n", true, "", "", "", 0, "left out"},
+      {"[Kiosk]\nStillThereAfter=120\nThankYouReturnAfter=20\n", "[Kiosk]\nStillThereAfter=0\n",
+       false, "", "", "", 0, "", 0, 20},
+      // Seconds are whole and not below 0.
+      {"[Kiosk]\nThankYouReturnAfter=20\n", "[Kiosk]\nThankYouReturnAfter=-1\n", false, "", "", "",
+       0, "[Kiosk] ThankYouReturnAfter must be a whole number of at least 0", 90, 20},
+      {nullptr, "[Kiosk]\nStillThereAfter=soon\n", false, "", "", "", 0,
+       "[Kiosk] StillThereAfter must be", 90, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.system ? c.system : "-") + " | " + (c.user ? c.user : "-"));
@@ -66,6 +75,8 @@ TEST(KioskSettings, UserFileOverridesTheSystemsKeyByKey) {
       recipients += (recipients.empty() ? "" : " ") + r;
     EXPECT_EQ(recipients, c.recipients);
     EXPECT_EQ(settings.mail.retryMinutes, c.retryMinutes);
+    EXPECT_EQ(settings.stillThereAfter, c.stillThereAfter);
+    EXPECT_EQ(settings.thankYouReturnAfter, c.thankYouReturnAfter);
     if (*c.logged) {
       EXPECT_NE(logged.find(c.logged), std::string::npos) << logged;
       EXPECT_EQ(testing_support::countOf(logged, "\n"), 1) << "one line: " << logged;

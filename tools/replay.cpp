@@ -5,6 +5,7 @@
 #include <fstream>
 #include <iostream>
 
+#include "app/KioskSettings.h"
 #include "app/TolvikAppDelegate.h"
 #include "kit/backends/headless/Headless.h"
 #include "kit/base/Options.h"
@@ -28,6 +29,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   kit::Headless headless(scale);
-  if (!headless.launch(loadMainInterface())) return 1;
+  // The key files as the kiosk reads them, so that a script runs with their settings.
+  if (!headless.launch(loadMainInterface(loadKioskSettings(kioskSettingsFiles())))) return 1;
   return headless.runScript(script, std::cerr);
 }

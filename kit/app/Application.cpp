@@ -62,6 +62,7 @@ Application::Application(Clock& clock)
       screen_(std::make_unique<Screen>()),
       animator_(std::make_unique<Animator>(clock)) {
   sharedApplication = this;
+  lastInputTime_ = clock.now();
   // A file-size limit must fail a write, which is then undone, not end the program mid-record.
   ignoreFileSizeSignal();
 }
@@ -75,6 +76,7 @@ Application::~Application() {
   touches_.clear();
   frameUpdates_.clear();
   tasks_.clear();
+  timedTasks_.clear();
   delegate_.reset();
   keyWindow_ = nullptr;
   screen_.reset();
@@ -98,6 +100,7 @@ void Application::setKeyWindow(Window* window) {
 }
 
 void Application::touchDown(Point screenPoint, int finger) {
+  lastInputTime_ = clock_.now();
   // A screen changing by a transition takes no touches: a tap then would land on whatever lies
   // half-revealed. The whole touch is dropped, and it counts for no tap streak.
   if (animator_->isTransitionRunning()) return;
@@ -151,6 +154,7 @@ void Application::touchDown(Point screenPoint, int finger) {
 }
 
 void Application::touchMoved(Point screenPoint, int finger) {
+  lastInputTime_ = clock_.now();
   auto it = std::find_if(touches_.begin(), touches_.end(),
                          [finger](const auto& t) { return t->finger == finger; });
   if (it == touches_.end()) return;
@@ -269,6 +273,7 @@ void Application::runOnce() {
   }
   animator_->endFinishedBlocks();
   for (auto& task : tasks) task();
+  runTimedTasks();
   if (!tasks.empty()) setNeedsDisplay();
   deliverHeldBackTouches();
 
@@ -296,6 +301,24 @@ void Application::runOnce() {
 
 void Application::post(std::function<void()> task) {
   tasks_.push_back(std::move(task));
+}
+
+void Application::postAt(double time, const Object& owner, std::function<void()> task) {
+  timedTasks_.push_back({time, owner.weakReference(), std::move(task)});
+}
+
+void Application::runTimedTasks() {
+  const double now = clock_.now();
+  // Tasks queued meanwhile by the ones that run wait for their own time, even when it has come.
+  std::vector<TimedTask> due;
+  std::erase_if(timedTasks_, [now, &due](TimedTask& timed) {
+    if (timed.time > now + kTimeSlack) return false;
+    due.push_back(std::move(timed));
+    return true;
+  });
+  for (TimedTask& timed : due) {
+    if (!timed.ownerAlive.expired()) timed.task();
+  }
 }
 
 void Application::runInBackground(std::function<std::function<void()>()> work) {
@@ -386,6 +409,7 @@ double Application::nextWakeTime() const {
   if (!tasks_.empty()) return now;
   // Content moving frame by frame (a scroll view's momentum) moves now.
   double wake = frameUpdates_.empty() ? animator_->nextChangeTime(now) : now;
+  for (const TimedTask& timed : timedTasks_) wake = std::min(wake, timed.time);
   for (const auto& touch : touches_) {
     if (touch->isHeldBack()) wake = std::min(wake, touch->heldUntil);
   }

@@ -74,6 +74,12 @@ class Application {
   void runOnce();
   // Queues `task` for the next turn of the run loop.
   void post(std::function<void()> task);
+  // Queues `task` for the first turn of the run loop at or after clock time `time`, which the loop
+  // wakes for; it is dropped if `owner` has gone by then.
+  void postAt(double time, const Object& owner, std::function<void()> task);
+  // The clock time of the last touch or key, or of the launch before any: how long the screen
+  // has been left alone.
+  double lastInputTime() const { return lastInputTime_; }
 
   // Runs `work` on a thread of its own; the function it returns then runs on the main thread, on
   // a turn of the run loop. While work is in flight the run loop keeps turning at frame pace.
@@ -126,6 +132,7 @@ class Application {
  private:
   struct TouchState;
   void redrawFor(const View* touched);
+  void runTimedTasks();
   Clock& clock_;
   std::unique_ptr<ApplicationDelegate> delegate_;
   std::unique_ptr<Screen> screen_;
@@ -143,6 +150,13 @@ class Application {
   };
   std::vector<DisplayTime> displayTimes_;  // from setNeedsDisplayAt, not yet reached
   std::vector<std::function<void()>> tasks_;
+  struct TimedTask {
+    double time;
+    std::weak_ptr<const void> ownerAlive;
+    std::function<void()> task;
+  };
+  std::vector<TimedTask> timedTasks_;
+  double lastInputTime_ = 0;
   struct FrameUpdate;
   void deliverHeldBackTouches();
   std::vector<std::unique_ptr<TouchState>> touches_;

@@ -8,6 +8,7 @@
 namespace kit {
 
 void Application::textInput(const std::string& text) {
+  lastInputTime_ = clock_.now();
   TextField* field = firstResponder();
   if (!field) return;
   // One keystroke for each grapheme cluster, so that a character composed by an input method (a
@@ -24,6 +25,7 @@ void Application::textInput(const std::string& text) {
 }
 
 void Application::keyDown(Key key) {
+  lastInputTime_ = clock_.now();
   TextField* field = firstResponder();
   if (!field) return;
   switch (key) {
@@ -40,6 +42,7 @@ void Application::keyDown(Key key) {
 }
 
 void Application::paste(const std::string& text) {
+  lastInputTime_ = clock_.now();
   if (TextField* field = firstResponder()) field->paste(text);
 }
 

@@ -76,6 +76,8 @@ double messageHeight(const std::string& message) {
 
 // The full-screen view behind an alert: it dims the screen, draws the box and takes every touch.
 class AlertOverlay : public View {
+  friend class AlertView;
+
  public:
   explicit AlertOverlay(std::unique_ptr<AlertView> alert)
       : View({kScreenWidth, kScreenHeight}), alert_(std::move(alert)) {
@@ -168,14 +170,14 @@ class AlertOverlay : public View {
     }
   }
 
-  // Tells the delegate and takes the alert away, from the run loop: never inside the touch
-  // handler of the view that goes.
-  void close() {
+  // Tells the delegate (after a tap on the button) and takes the alert away, from the run loop:
+  // never inside the touch handler of the view that goes.
+  void close(bool tapped = true) {
     closing_ = true;
-    Application::shared()->post([alive = weakReference(), this] {
+    Application::shared()->post([alive = weakReference(), this, tapped] {
       if (alive.expired()) return;
       AlertViewDelegate* delegate = alert_->delegate;
-      if (delegate && (!delegateAlive_.has_value() || !delegateAlive_->expired())) {
+      if (tapped && delegate && (!delegateAlive_.has_value() || !delegateAlive_->expired())) {
         delegate->clickedButtonAtIndex(alert_.get(), 0);
       }
       if (!alive.expired()) removeFromSuperview();
@@ -220,6 +222,10 @@ AlertView* AlertView::visibleAlert() {
     if (overlay && !overlay->isClosing()) return overlay->alert();
   }
   return nullptr;
+}
+
+void AlertView::dismiss() {
+  if (overlay_ && !overlay_->isClosing()) overlay_->close(false);
 }
 
 Rect AlertView::buttonFrame() const {

@@ -27,6 +27,9 @@ class AlertView : public Object {
   static void show(std::unique_ptr<AlertView> alert);
   // The top-most alert on the screen, or nullptr when none shows.
   static AlertView* visibleAlert();
+  // Takes the alert away as its button would, but without telling the delegate: for an alert
+  // that is no longer needed.
+  void dismiss();
   // The button in screen points; empty while the alert is not shown.
   Rect buttonFrame() const;
 
