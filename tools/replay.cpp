@@ -28,8 +28,10 @@ int main(int argc, char** argv) {
     std::cerr << program << ": cannot open " << scriptPath << "\n";
     return 2;
   }
-  kit::Headless headless(scale);
   // The key files as the kiosk reads them, so that a script runs with their settings.
-  if (!headless.launch(loadMainInterface(loadKioskSettings(kioskSettingsFiles())))) return 1;
+  KioskSettings settings = loadKioskSettings(kioskSettingsFiles());
+  kit::setMailSettings(settings.mail);
+  kit::Headless headless(scale);
+  if (!headless.launch(loadMainInterface(settings))) return 1;
   return headless.runScript(script, std::cerr);
 }
