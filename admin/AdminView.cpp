@@ -5,6 +5,7 @@
 #include <ctime>
 #include <memory>
 
+#include "admin/StaffPassword.h"
 #include "app/KioskSettings.h"
 #include "kit/base/Log.h"
 #include "kit/base/NotificationCenter.h"
@@ -26,8 +27,11 @@ constexpr Point kPanelCenter{384, 492};
 constexpr Size kWideButtonSize{136, 34};
 constexpr double kCrossFadeDuration = 1.0;
 constexpr double kOfficeRefreshInterval = 1.0;
-const char* const kUserName = "kiosk";
+// The password of a kiosk whose key file names none.
 const char* const kPassword = "tamarind";
+// A refused sign-in's message shows this long, then fades.
+constexpr double kWrongPairShown = 3.0;
+constexpr double kWrongPairFade = 0.5;
 
 std::unique_ptr<View> panel(double alpha) {
   auto view = std::make_unique<View>(kPanelSize);
@@ -73,6 +77,17 @@ std::unique_ptr<kit::TextField> field(Point center) {
   return f;
 }
 
+// One line of text on a panel.
+std::unique_ptr<kit::Label> textLine(Size size, Point center, Color color,
+                                     kit::TextAlignment alignment) {
+  auto label = std::make_unique<kit::Label>(size);
+  label->setCenter(center);
+  label->font = kit::Font::fontWithName("Helvetica", 15);
+  label->textColor = color;
+  label->textAlignment = alignment;
+  return label;
+}
+
 }  // namespace
 
 void AdminView::initAdminView() {
@@ -112,6 +127,18 @@ void AdminView::initAdminView() {
   office->numberOfLines = 0;
   office->setHidden(true);
   sentToOffice = loggedInView->addSubview(std::move(office));
+
+  // Under the fields and their buttons, inside the sign-in card.
+  wrongPair = loginView->addSubview(
+      textLine({340, 22}, {384, 393}, Color::rgba(0.75, 0.16, 0.12), kit::TextAlignment::Center));
+  wrongPair->text = "Wrong user name or password.";
+  wrongPair->setAlpha(0.0);
+  if (passwordHash.empty()) {
+    // Below the card, where staff see it each time they sign in.
+    builtInPasswordNote = loggedInView->addSubview(
+        textLine({600, 22}, {384, 372}, Color::rgba(0.98, 0.80, 0.55), kit::TextAlignment::Center));
+    builtInPasswordNote->text = "The built-in staff password is in use: give this kiosk its own.";
+  }
 }
 
 void AdminView::showKeyboard() {
@@ -123,8 +150,16 @@ void AdminView::hideKeyboard() {
 }
 
 void AdminView::checkPass() {
-  if (user->text() != kUserName) return;
-  if (pass->text() != kPassword) return;
+  // Both are checked, whatever the first gives, and neither check takes longer for a nearer
+  // guess: the time taken tells nothing.
+  const bool userRight = equalInConstantTime(user->text(), staffUser);
+  const bool passwordRight = passwordHash.empty() ? equalInConstantTime(pass->text(), kPassword)
+                                                  : passwordMatches(pass->text(), passwordHash);
+  if (!userRight || !passwordRight) {
+    showWrongPair();
+    return;
+  }
+  wrongPair->setAlpha(0.0);
   kit::log("log in successful");
   showStoredResponses();
 
@@ -141,12 +176,23 @@ void AdminView::emailInfo() {
 }
 
 void AdminView::returnToMain() {
+  wrongPair->setAlpha(0.0);
   loginView->setAlpha(1.0);
   loggedInView->setAlpha(0.0);
   user->setText("");
   pass->setText("");
   user->becomeFirstResponder();
   kit::NotificationCenter::defaultCenter().postNotificationName("ReturnToForm", this);
+}
+
+void AdminView::showWrongPair() {
+  // Shown at once, again after each refusal, then faded.
+  wrongPair->setAlpha(1.0);
+  View::beginAnimations("", nullptr);
+  View::setAnimationDelay(kWrongPairShown);
+  View::setAnimationDuration(kWrongPairFade);
+  wrongPair->setAlpha(0.0);
+  View::commitAnimations();
 }
 
 void AdminView::showStoredResponses() {

@@ -23,8 +23,9 @@ class AdminView : public kit::View {
   void showKeyboard();
   // The user-name field gives the keyboard up (only that field).
   void hideKeyboard();
-  // Sign-in button: the exact user name and password cross-fade to the signed-in panel; anything
-  // else changes nothing.
+  // Sign-in button: the exact user name and password (the key file's, else the built-in one)
+  // cross-fade to the signed-in panel; a wrong pair shows a short message under the fields for a
+  // few seconds, and the fields keep their text.
   void checkPass();
   // Both return buttons: back to the sign-in panel with empty fields, then "ReturnToForm".
   void returnToMain();
@@ -42,10 +43,19 @@ class AdminView : public kit::View {
   // Under it, how many of them the office's database holds, from the forwarder's state file: read
   // as the panel appears and every second while it shows. Hidden when no database is set.
   kit::Label* sentToOffice = nullptr;
+  // Who may sign in, set before the panels are built: the user name, and the crypt(3) hash of the
+  // password from the key file; without a hash the built-in password holds, and the signed-in
+  // panel says so in `builtInPasswordNote` (nullptr otherwise).
+  std::string staffUser = "kiosk";
+  std::string passwordHash;
+  kit::Label* builtInPasswordNote = nullptr;
+  // "Wrong user name or password.", under the fields for a few seconds after a refused sign-in.
+  kit::Label* wrongPair = nullptr;
 
  private:
   void showStoredResponses();
   void showSentToOffice();
+  void showWrongPair();
   bool refreshingOffice_ = false;
   // The data file as last counted for the office's line, so that only a change is counted again.
   std::string countedFile_;

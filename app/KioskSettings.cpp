@@ -2,6 +2,8 @@
 
 #include <glib.h>
 
+#include "admin/StaffPassword.h"
+#include "kit/base/Log.h"
 #include "kit/base/Settings.h"
 #include "kit/mail/MailMessage.h"
 
@@ -45,6 +47,18 @@ KioskSettings loadKioskSettings(const std::vector<std::string>& files) {
   settings.collect.database = keys.text("Collect", "Database", "");
   settings.collect.kiosk = keys.text("Collect", "Kiosk", "");
   if (settings.collect.kiosk.empty()) settings.collect.kiosk = g_get_host_name();
+  settings.staffUser = keys.text("Staff", "User", settings.staffUser, [](const std::string& name) {
+    return name.empty() ? "empty" : "";
+  });
+  // Checked here rather than by the key file's reader, which would show the value in the log.
+  std::string hash = keys.text("Staff", "PasswordHash", "");
+  if (hash.empty() || isUsableHash(hash)) {
+    settings.staffPasswordHash = hash;
+  } else {
+    kit::log(
+        "Settings: [Staff] PasswordHash passed over: not a whole crypt(3) hash of a method this "
+        "system supports (tolvik-kiosk --hash-password prints one); the built-in password holds");
+  }
   keys.logUnknownKeys();
   return settings;
 }

@@ -20,6 +20,10 @@
 //   [Collect] Database=conninfo      the office's PostgreSQL database, as libpq reads it (default
 //                                    empty: nothing is forwarded); its password is in ~/.pgpass
 //   [Collect] Kiosk=name             this kiosk's name in the office's table (default host name)
+//   [Staff] User=name                the staff user name (default kiosk)
+//   [Staff] PasswordHash=hash        the staff password as a crypt(3) hash, the line that
+//                                    tolvik-kiosk --hash-password prints (default: the built-in
+//                                    password)
 // A value the kiosk cannot use is logged, naming the setting, and passed over; so is a key it
 // does not know.
 struct CollectSettings {
@@ -33,6 +37,8 @@ struct KioskSettings {
   int thankYouReturnAfter = 0;
   kit::MailSettings mail;
   CollectSettings collect;
+  std::string staffUser = "kiosk";
+  std::string staffPasswordHash;
 };
 
 // The two files in the order they apply.

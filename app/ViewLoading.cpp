@@ -262,6 +262,8 @@ void TolvikViewController::makeAdminView() {
   screen->setHidden(true);
   screen->userInteractionEnabled = true;
   screen->backgroundColor = Color::black();
+  screen->staffUser = settings.staffUser;
+  screen->passwordHash = settings.staffPasswordHash;
   screen->initAdminView();
   admin = view()->addSubview(std::move(screen));
 }

@@ -11,6 +11,8 @@ using testing_support::FormPoints;
 using testing_support::Kiosk;
 using testing_support::StaffPoints;
 
+// Without a password of the kiosk's own, the built-in pair; a wrong pair is told under the fields
+// for a few seconds, the signed-in panel tells that the built-in password is in use.
 TEST(KioskAdmin, OnlyTheExactUserNameAndPasswordSignIn) {
   struct Case {
     const char* user;
@@ -42,6 +44,17 @@ TEST(KioskAdmin, OnlyTheExactUserNameAndPasswordSignIn) {
     EXPECT_EQ(admin->user->text(), t.user);
     EXPECT_EQ(admin->pass->text(), t.password);
     EXPECT_EQ(k.app().firstResponder(), admin->pass);
+    EXPECT_EQ(admin->wrongPair->presentationAlpha(), t.signsIn ? 0.0 : 1.0);
+    ASSERT_NE(admin->builtInPasswordNote, nullptr);
+    EXPECT_FALSE(admin->builtInPasswordNote->isHidden());
+    if (t.signsIn) continue;
+    // A second try shows the message again for as long; then it fades.
+    k.advance(1.5);
+    k.tapAt(StaffPoints::signIn);
+    k.advance(2.9);
+    EXPECT_EQ(admin->wrongPair->presentationAlpha(), 1.0);
+    k.advance(0.7);
+    EXPECT_EQ(admin->wrongPair->presentationAlpha(), 0.0);
   }
 }
 

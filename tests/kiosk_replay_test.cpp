@@ -121,3 +121,18 @@ TEST(KioskReplay, LeftAloneTheKioskClearsTheFormAndSignsStaffOut) {
   EXPECT_EQ(testing_support::countOf(data, "\r\n"), 1) << data;
   EXPECT_NE(data.find("\r\nGreta,Lund,(555) 876-1200,greta@example.com,"), std::string::npos);
 }
+
+// A password of the kiosk's own, hashed by the kiosk program, in the key file: the built-in pair
+// is refused, the kiosk's own signs in.
+TEST(KioskReplay, StaffSignInWithThePasswordOfTheKiosksOwn) {
+  testing_support::TempHome home;
+  std::string line = testing_support::run("echo 'Fjäll-2026!' | '" TOLVIK_BUILD_DIR
+                                          "/tolvik-kiosk' --hash-password 2>/dev/null");
+  ASSERT_EQ(line.rfind("PasswordHash=$y$", 0), 0u) << line;
+  std::filesystem::create_directories(home.path() + "/.config/tolvik");
+  testing_support::writeAll(home.path() + "/.config/tolvik/kiosk.conf", "[Staff]\n" + line);
+  std::string log;
+  ASSERT_EQ(replay("staff_password.txt", home.path(), &log), 0) << log;
+  EXPECT_EQ(testing_support::countOf(log, "log in successful"), 1) << log;
+  EXPECT_EQ(log.find("Fjäll"), std::string::npos);
+}

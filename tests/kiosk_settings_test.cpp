@@ -57,6 +57,9 @@ TEST(KioskSettings, UserFileOverridesTheSystemsKeyByKey) {
        0, "[Kiosk] ThankYouReturnAfter must be a whole number of at least 0", 90, 20},
       {nullptr, "[Kiosk]\nStillThereAfter=soon\n", false, "", "", "", 0,
        "[Kiosk] StillThereAfter must be", 90, 0},
+      // A cut-off password hash would let nobody in; it is passed over without being shown.
+      {nullptr, "[Staff]\nPasswordHash=$y$j9T$cut\n", false, "", "", "", 0,
+       "[Staff] PasswordHash passed over"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.system ? c.system : "-") + " | " + (c.user ? c.user : "-"));
@@ -77,6 +80,8 @@ TEST(KioskSettings, UserFileOverridesTheSystemsKeyByKey) {
     EXPECT_EQ(settings.mail.retryMinutes, c.retryMinutes);
     EXPECT_EQ(settings.stillThereAfter, c.stillThereAfter);
     EXPECT_EQ(settings.thankYouReturnAfter, c.thankYouReturnAfter);
+    EXPECT_EQ(settings.staffPasswordHash, "");
+    EXPECT_EQ(logged.find("$y$"), std::string::npos);
     if (*c.logged) {
       EXPECT_NE(logged.find(c.logged), std::string::npos) << logged;
       EXPECT_EQ(testing_support::countOf(logged, "\n"), 1) << "one line: " << logged;

@@ -214,6 +214,9 @@ TEST(Package, InstallsAndShowsTheFormInCageAsItsServiceWould) {
   EXPECT_EQ(std::filesystem::status("/var/lib/tolvik/Documents").permissions(), perms::owner_all);
   EXPECT_EQ(std::filesystem::status(kDataFile).permissions(),
             perms::owner_read | perms::owner_write);
+  // So is the settings file, which may hold the staff password's hash (and root's).
+  EXPECT_EQ(std::filesystem::status("/etc/tolvik/kiosk.conf").permissions(),
+            perms::owner_read | perms::owner_write | perms::group_read);
 
   // The service units as systemd reads them; the forwarder and the office's set-up beside them.
   EXPECT_EQ(shell("systemd-analyze verify /lib/systemd/system/tolvik-kiosk.service "

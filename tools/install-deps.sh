@@ -12,6 +12,8 @@ packages=(
   fonts-urw-base35 fontconfig
   # mail: GMime builds messages; msmtp is the sendmail; tests run an SMTP server on loopback
   libgmime-3.0-dev msmtp msmtp-mta python3-aiosmtpd
+  # staff password hashes (crypt(3), yescrypt)
+  libcrypt-dev
   # tests and benchmarks
   libgtest-dev googletest libbenchmark-dev
   # the forwarder: libpq; its tests and benchmark run a PostgreSQL server of their own (and psql)
