@@ -1,12 +1,16 @@
 // Pixels of the rendered screen: pictures by name, alpha, transforms, unclipped children,
-// covering views, and pixel density. The kiosk's own screens are probed in kiosk_screens_test.
+// covering views, pixel density, and the status bar's battery. The kiosk's own screens are
+// probed in kiosk_screens_test.
 
 #include <cairo.h>
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <functional>
 #include <string>
 
 #include "kit/backends/headless/Headless.h"
+#include "kit/base/PowerSupply.h"
 #include "kit/graphics/Image.h"
 #include "kit/ui/ImageView.h"
 #include "kit/ui/Renderer.h"
@@ -171,4 +175,60 @@ TEST_F(RenderTest, ViewsCoveringTheScreenHideOnlyWhatIsBelowThem) {
   EXPECT_COLOR(Color::white(), h.colorAt({0.5, 500}));
   backdrop->setHidden(true);
   EXPECT_COLOR(Color::red(), under());
+}
+
+// The status bar's battery as a fake power-supply folder describes the machine: none drawn
+// without one, a peripheral's passed over, the charge as wide as it is full, red when low, green
+// while charging.
+TEST(StatusBar, ShowsTheBatteryThatTheSystemReports) {
+  testing_support::TempHome home;
+  const std::string folder = home.path() + "/power_supply";
+  auto supply = [&](const std::string& name,
+                    std::initializer_list<std::pair<const char*, const char*>> attributes) {
+    std::filesystem::create_directories(folder + "/" + name);
+    for (auto [attribute, value] : attributes) {
+      testing_support::writeAll(folder + "/" + name + "/" + attribute, std::string(value) + "\n");
+    }
+  };
+  const Color black = Color::black(), light = Color::rgba(0.92, 0.92, 0.92);
+  const Color red = Color::rgba(1.0, 0.23, 0.19), green = Color::rgba(0.30, 0.85, 0.39);
+  Headless h(2);
+  addWhiteRoot(h);
+  struct Step {
+    std::function<void()> change;
+    Color low, high;  // inside the battery at 10 % and at 90 % of its charge
+  } steps[] = {
+      // Mains power and a wireless mouse's battery: no battery of the machine's own.
+      {[&] {
+         supply("AC", {{"type", "Mains"}, {"online", "1"}});
+         supply("hidpp_battery_0", {{"type", "Battery"},
+                                    {"scope", "Device"},
+                                    {"capacity", "70"},
+                                    {"status", "Discharging"}});
+       },
+       black, black},
+      {[&] {
+         supply("BAT0", {{"type", "Battery"}, {"capacity", "57"}, {"status", "Discharging"}});
+       },
+       light, black},
+      {[&] {
+         supply("BAT0", {{"capacity", "15"}});
+       },
+       red, black},
+      {[&] {
+         supply("BAT0", {{"capacity", "100"}, {"status", "Charging"}});
+       },
+       green, green},
+  };
+  for (const Step& step : steps) {
+    step.change();
+    h.app().setBattery(readBattery(folder));
+    h.shot(testing_support::outputDirectory() + "/status-bar-" + std::to_string(&step - steps) +
+           ".png");
+    // The charge runs 19 points from x 735.5, on the bar's middle row.
+    EXPECT_COLOR(step.low, h.renderer().colorAt({737.5, 10}));
+    EXPECT_COLOR(step.high, h.renderer().colorAt({752.5, 10}));
+  }
+  EXPECT_EQ(readBattery(folder), (BatteryState{100, true}));
+  EXPECT_EQ(readBattery(home.path() + "/nothing here"), std::nullopt);
 }

@@ -321,6 +321,12 @@ void Application::runTimedTasks() {
   }
 }
 
+void Application::setBattery(const std::optional<BatteryState>& battery) {
+  if (battery == battery_) return;
+  battery_ = battery;
+  setNeedsDisplayInRect({{0, 0}, {kScreenWidth, kStatusBarHeight}});
+}
+
 void Application::runInBackground(std::function<std::function<void()>()> work) {
   std::lock_guard<std::mutex> lock(backgroundMutex_);
   ++backgroundInFlight_;

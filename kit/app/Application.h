@@ -11,6 +11,7 @@
 #include "kit/app/ApplicationDelegate.h"
 #include "kit/base/Clock.h"
 #include "kit/base/Geometry.h"
+#include "kit/base/PowerSupply.h"
 #include "kit/ui/ViewController.h"
 
 namespace kit {
@@ -123,6 +124,11 @@ class Application {
   // such as a scroll view's momentum.
   void addFrameUpdate(const Object& owner, std::function<bool(double now)> update);
 
+  // The battery that the status bar shows, or none, drawn as none. The backend reads the system's
+  // (headless: a full one); a change redraws the status bar.
+  const std::optional<BatteryState>& battery() const { return battery_; }
+  void setBattery(const std::optional<BatteryState>& battery);
+
   Animator& animator() const { return *animator_; }
 
   // The field that holds the keyboard, if any.
@@ -157,6 +163,7 @@ class Application {
   };
   std::vector<TimedTask> timedTasks_;
   double lastInputTime_ = 0;
+  std::optional<BatteryState> battery_;
   struct FrameUpdate;
   void deliverHeldBackTouches();
   std::vector<std::unique_ptr<TouchState>> touches_;

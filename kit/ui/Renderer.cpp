@@ -387,6 +387,41 @@ std::vector<Rect> clipToDamage(cairo_t* cr, const std::vector<Rect>& damage, dou
   return drawn;
 }
 
+// At or below this charge, a battery that is not charging is drawn red.
+constexpr int kLowBattery = 20;  // percent
+
+// At the status bar's right end: outlined body, terminal nub and the charge inside, as wide as
+// the charge is full; red when low, green with a bolt across it while charging.
+void drawBattery(cairo_t* cr, const BatteryState& battery, Color light) {
+  const double right = kScreenWidth - 8;
+  const double width = 24, height = 11, top = (kStatusBarHeight - height) / 2;
+  cairo_set_source_rgb(cr, light.r, light.g, light.b);
+  cairo_set_line_width(cr, 1);
+  cairo_rectangle(cr, right - width - 2.5, top + 0.5, width - 1, height - 1);
+  cairo_stroke(cr);
+  cairo_rectangle(cr, right - 3, top + 3, 2, height - 6);
+  cairo_fill(cr);
+  const Color charge = battery.charging                 ? Color::rgba(0.30, 0.85, 0.39)
+                       : battery.percent <= kLowBattery ? Color::rgba(1.0, 0.23, 0.19)
+                                                        : light;
+  cairo_set_source_rgb(cr, charge.r, charge.g, charge.b);
+  cairo_rectangle(cr, right - width - 0.5, top + 2.5, (width - 5) * battery.percent / 100.0,
+                  height - 5);
+  cairo_fill(cr);
+  if (!battery.charging) return;
+  const double x = right - width / 2 - 1.5, y = kStatusBarHeight / 2;
+  // Inside the outline, from its top edge to its bottom edge.
+  cairo_move_to(cr, x + 1.5, y - 4.5);
+  cairo_line_to(cr, x - 3, y + 1);
+  cairo_line_to(cr, x, y + 1);
+  cairo_line_to(cr, x - 1.5, y + 4.5);
+  cairo_line_to(cr, x + 3, y - 1);
+  cairo_line_to(cr, x, y - 1);
+  cairo_close_path(cr);
+  cairo_set_source_rgb(cr, 0, 0, 0);
+  cairo_fill(cr);
+}
+
 }  // namespace
 
 Rect drawnArea(const View& view) {
@@ -468,17 +503,8 @@ void Renderer::drawStatusBar(cairo_t* cr) const {
   Color light = Color::rgba(0.92, 0.92, 0.92);
   drawTextLine(cr, timeText_(), Font::boldSystemFontOfSize(14), light, TextAlignment::Center,
                {{0, 0}, {kScreenWidth, kStatusBarHeight}});
-  // A full battery: outlined body, terminal nub and the charge inside.
-  const double right = kScreenWidth - 8;
-  const double width = 24, height = 11, top = (kStatusBarHeight - height) / 2;
-  cairo_set_source_rgb(cr, light.r, light.g, light.b);
-  cairo_set_line_width(cr, 1);
-  cairo_rectangle(cr, right - width - 2.5, top + 0.5, width - 1, height - 1);
-  cairo_stroke(cr);
-  cairo_rectangle(cr, right - 3, top + 3, 2, height - 6);
-  cairo_fill(cr);
-  cairo_rectangle(cr, right - width - 0.5, top + 2.5, width - 5, height - 5);
-  cairo_fill(cr);
+  const Application* app = Application::shared();
+  if (app && app->battery()) drawBattery(cr, *app->battery(), light);
   cairo_restore(cr);
 }
 

@@ -49,6 +49,7 @@ bool atEnd(std::istringstream& args) {
 Headless::Headless(double scale) : renderer_(scale), app_(std::make_unique<Application>(clock_)) {
   setCurrentRenderScale(scale);
   renderer_.setStatusBarTime([] { return std::string("09:41"); });
+  app_->setBattery(BatteryState{});  // full, so that screenshots do not depend on the machine
 }
 
 Headless::~Headless() = default;

@@ -13,7 +13,7 @@
 
 #include "kit/app/Application.h"
 #include "kit/backends/Letterbox.h"
-#include "kit/backends/WallClock.h"
+#include "kit/backends/StatusBarUpdates.h"
 #include "kit/backends/sdl/WindowSetup.h"
 #include "kit/base/Clock.h"
 #include "kit/base/Log.h"
@@ -369,7 +369,7 @@ class FramePacer {
 };
 
 int runLoop(Application& app, SdlHost& host) {
-  double minuteTurns = app.clock().now() + secondsToNextMinute();
+  StatusBarUpdates statusBar(app);
   FramePacer pacer;
   SDL_Event event;
   while (!host.quit()) {
@@ -381,10 +381,7 @@ int runLoop(Application& app, SdlHost& host) {
     host.updateTextInput();
 
     double now = app.clock().now();
-    if (now >= minuteTurns) {
-      app.setNeedsDisplayInRect({{0, 0}, {kScreenWidth, kStatusBarHeight}});
-      minuteTurns = now + secondsToNextMinute();
-    }
+    statusBar.update();
     bool render = app.needsDisplay();
     if (render && pacer.isDue(now)) {
       host.display(true);
@@ -395,9 +392,9 @@ int runLoop(Application& app, SdlHost& host) {
     }
 
     // Sleep until the next event, the next frame's time when one waits to be drawn, or the next
-    // time something changes by itself (at the latest when the status bar's clock turns), so
-    // that an idle program uses no CPU.
-    double wake = render ? pacer.next() : std::min(app.nextWakeTime(), minuteTurns);
+    // time something changes by itself (at the latest when the status bar's clock turns or its
+    // battery is read), so that an idle program uses no CPU.
+    double wake = render ? pacer.next() : std::min(app.nextWakeTime(), statusBar.nextTime());
     if (wake <= now && app.needsDisplay()) wake = pacer.next();
     double seconds = wake - app.clock().now();
     if (seconds <= 0) continue;

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "kit/app/Application.h"
-#include "kit/backends/WallClock.h"
+#include "kit/backends/StatusBarUpdates.h"
 #include "kit/backends/wayland/Display.h"
 #include "kit/backends/wayland/Seat.h"
 #include "kit/backends/wayland/Toplevel.h"
@@ -60,7 +60,7 @@ class Loop {
   // Runs until the window is closed (0), a signal ends the program (0) or the compositor goes
   // away (1, said in one line).
   int run() {
-    double minuteTurns = app_.clock().now() + secondsToNextMinute();
+    StatusBarUpdates statusBar(app_);
     double scale = currentRenderScale();
     while (true) {
       if (wl_display_dispatch_pending(display_.display) < 0) return gone();
@@ -74,10 +74,7 @@ class Loop {
       app_.runOnce();
 
       double now = app_.clock().now();
-      if (now >= minuteTurns) {
-        app_.setNeedsDisplayInRect({{0, 0}, {kScreenWidth, kStatusBarHeight}});
-        minuteTurns = now + secondsToNextMinute();
-      }
+      statusBar.update();
       if (window_.renderScale() != scale) {
         scale = window_.renderScale();
         setCurrentRenderScale(scale);
@@ -85,7 +82,7 @@ class Loop {
       }
       // A frame goes out when the compositor has taken up the last one: its frame callback sets
       // the pace while something moves.
-      double wake = std::min({app_.nextWakeTime(), minuteTurns, nextRepeat()});
+      double wake = std::min({app_.nextWakeTime(), statusBar.nextTime(), nextRepeat()});
       if (app_.needsDisplay() || window_.needsRedraw()) {
         if (!window_.canDraw()) {
           wake = now + kHeldFrameTimeout;
