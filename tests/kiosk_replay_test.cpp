@@ -36,7 +36,7 @@ TEST(KioskReplay, TwoVisitorsSessionsProduceTheDataFileByteForByte) {
   EXPECT_NE(log.find("File exists, appending new text to end"), std::string::npos);
   EXPECT_NE(log.find("results before last buttons: 1 record, 72 bytes\n"), std::string::npos)
       << log;
-  for (const char* typed : {"Anna", "Berg", "201", "anna.berg", "Lund"}) {
+  for (const char* typed : {"Anna", "Berg", "2013344", "201-3344", "anna.berg", "Lund"}) {
     EXPECT_EQ(log.find(typed), std::string::npos) << typed;
   }
   for (const char* shot : {"anna-filled.png", "flip-turning-away.png", "flip-turning-in.png",
@@ -113,7 +113,8 @@ TEST(KioskReplay, LeftAloneTheKioskClearsTheFormAndSignsStaffOut) {
   EXPECT_EQ(testing_support::countOf(log, "Form left unanswered: cleared for the next visitor"), 1)
       << log;
   EXPECT_EQ(testing_support::countOf(log, "Staff screen left untouched: signed out"), 1) << log;
-  for (const char* typed : {"Walter", "5551234", "Greta", "Lund", "876", "greta@", "tamarind"}) {
+  for (const char* typed :
+       {"Walter", "5551234", "Greta", "Lund", "8761200", "876-1200", "greta@", "tamarind"}) {
     EXPECT_EQ(log.find(typed), std::string::npos) << typed;
   }
   // Only the visitor who went on is stored.
