@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "app/TolvikViewController.h"
+#include "kit/app/Application.h"
 #include "kit/base/Log.h"
 #include "kit/ui/AlertView.h"
 #include "survey/DataFile.h"
@@ -12,8 +13,8 @@
 void TolvikViewController::showEmailModalView() {
   std::string path = survey::dataFilePath();
   std::string error;
-  std::optional<std::string> contents = kit::readFile(path, &error);
-  if (!contents) {
+  std::optional<kit::FileReader> opened = kit::FileReader::open(path, &error);
+  if (!opened) {
     // Without its data there is nothing to send: staff are told why, and no composer opens.
     kit::log("Export failed: %s", error.c_str());
     kit::AlertView::show(std::make_unique<kit::AlertView>(
@@ -21,15 +22,24 @@ void TolvikViewController::showEmailModalView() {
     return;
   }
 
+  // What the file holds now goes, however many records are added while the mail is written: the
+  // file only grows, so its first bytes stay as they are. They are read as the message is.
+  auto file = std::make_shared<const kit::FileReader>(std::move(*opened));
+  const std::uint64_t length = file->size();
   auto composer = std::make_unique<kit::MailComposeViewController>();
   composer->mailComposeDelegate = this;
-  composer->addAttachmentData(*contents, "text/csv", "TolvikData.csv");
+  composer->addAttachmentFile(file, length, "text/csv", "TolvikData.csv");
   composer->setSubject("Tolvik Event - Form Submission Data");
   composer->setMessageBody("Tolvik data file attached!", true);
   composer->navigationBar()->barStyle = kit::BarStyle::Black;
   presentModalViewController(std::move(composer), true);
 
-  kit::log("CSV sent: %s", survey::contentsSummary(*contents).c_str());
+  // Counted on another thread: reading a large file takes longer than a frame.
+  kit::Application::shared()->runInBackground([file, length] {
+    return [summary = survey::contentsSummary(*file, length)] {
+      kit::log("CSV sent: %s", summary.c_str());
+    };
+  });
 }
 
 void TolvikViewController::didFinishWithResult(kit::MailComposeViewController*,

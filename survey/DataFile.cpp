@@ -3,7 +3,6 @@
 #include <glib.h>
 
 #include "kit/base/Log.h"
-#include "kit/base/Utf8.h"
 #include "survey/Tables.h"
 
 namespace survey {
@@ -43,17 +42,12 @@ std::optional<kit::FileReader> scanFile(const std::string& path, DataFileScan& s
 
 // Cuts a torn record (or header line) off the end of the data file, once its bytes are safe in a
 // file of their own: nothing is lost, and records added later start on a line of their own.
-void cutTornTail(const std::string& path, const std::string& headerLine) {
-  std::string error;
-  DataFileScan scan;
-  std::optional<kit::FileReader> reader = scanFile(path, scan, &error);
-  if (!reader) {
-    kit::log("%s", error.c_str());
-    return;
-  }
+void cutTornTail(const std::string& path, const kit::FileReader& file, const DataFileScan& scan,
+                 const std::string& headerLine) {
   const std::uint64_t wholeEnd = scan.wholeEnd(headerLine);
   if (wholeEnd == scan.size()) return;
-  std::optional<std::string> torn = reader->bytes(wholeEnd, scan.size(), &error);
+  std::string error;
+  std::optional<std::string> torn = file.bytes(wholeEnd, scan.size(), &error);
   const std::string tornPath = tornFilePath(path);
   kit::FileStatus status =
       torn ? kit::createFile(tornPath, *torn) : kit::FileStatus::failure(error);
@@ -82,22 +76,21 @@ std::string checkDataFile(const std::vector<std::string>& questionsTextArray) {
   const std::string header = headerLine(questionsTextArray);
 
   if (kit::fileExists(path)) {
+    // Read a piece at a time: the log line needs only the records' number and size (they are
+    // personal data), and the check only where the last whole record ends.
+    DataFileScan scan;
     std::string error;
-    std::optional<std::string> bytes = kit::readFile(path, &error);
-    if (!bytes) kit::log("%s", error.c_str());
-    // The records are personal data: the log gets their number and size only.
-    const std::string summary = contentsSummary(bytes ? *bytes : "");
-    std::string formData;
-    if (bytes && kit::utf8::isValid(*bytes)) formData = std::move(*bytes);
+    std::optional<kit::FileReader> reader = scanFile(path, scan, &error);
+    if (!reader) kit::log("%s", error.c_str());
+    std::string formData = contentsSummary(scan);
     kit::log("File exists");
-    kit::log("formData to start file: %s", summary.c_str());
-    if (!bytes) return formData;
+    kit::log("formData to start file: %s", formData.c_str());
+    if (!reader) return formData;
 
-    cutTornTail(path, header);
+    cutTornTail(path, *reader, scan, header);
     // An empty file (a copy that failed half-way, a file emptied by hand) gets the header line
     // a new one would have.
-    std::optional<kit::FileReader> reader = kit::FileReader::open(path);
-    if (reader && reader->size() == 0) {
+    if (reader->size() == 0) {
       std::optional<kit::AppendHandle> handle = kit::AppendHandle::open(path, &error);
       kit::FileStatus status = handle ? handle->write(header) : kit::FileStatus::failure(error);
       if (status) {
@@ -187,9 +180,21 @@ std::size_t countResponses(std::string_view text) {
 }
 
 std::string contentsSummary(std::string_view text) {
-  std::size_t records = countResponses(text);
+  DataFileScan scan;
+  scan.add(text);
+  return contentsSummary(scan);
+}
+
+std::string contentsSummary(const DataFileScan& scan) {
+  std::size_t records = scan.responses();
   return std::to_string(records) + (records == 1 ? " record, " : " records, ") +
-         std::to_string(text.size()) + (text.size() == 1 ? " byte" : " bytes");
+         std::to_string(scan.size()) + (scan.size() == 1 ? " byte" : " bytes");
+}
+
+std::string contentsSummary(const kit::FileReader& file, std::uint64_t length) {
+  DataFileScan scan;
+  kit::FileStatus read = file.read(0, length, [&](std::string_view piece) { scan.add(piece); });
+  return read ? contentsSummary(scan) : read.error;
 }
 
 WholeRecords readWholeRecords(std::string_view piece, CsvReader::Start start, bool reachesFileEnd,

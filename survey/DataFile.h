@@ -15,8 +15,8 @@ namespace survey {
 // "<Documents>/TolvikData.txt", built afresh on every call.
 std::string dataFilePath();
 
-// The start-up check. An existing file is read and its text returned (empty when the bytes are
-// not valid UTF-8, or when anything but a regular file is there); then, when the file ends in a
+// The start-up check. An existing file is read a piece at a time and a summary of it returned
+// (contentsSummary; the log gets it too); then, when the file ends in a
 // record or header line cut short (as a power cut in the middle of a write leaves it), the cut
 // bytes are first kept in a new file "TolvikData.torn-<date and time>" beside it, flushed to
 // disk, and the data file is cut back to its last whole record. A missing file is created in one
@@ -67,6 +67,9 @@ std::size_t countResponses(std::string_view text);
 // A summary of data file text, or of a record (which starts with its line end), for log lines
 // that must not carry personal data: "2 records, 410 bytes".
 std::string contentsSummary(std::string_view text);
+std::string contentsSummary(const DataFileScan& scan);
+// The same for the first `length` bytes of an open data file, read a piece at a time.
+std::string contentsSummary(const kit::FileReader& file, std::uint64_t length);
 
 // Whole records read from a piece of a data file, and where reading goes on.
 struct WholeRecords {

@@ -133,6 +133,22 @@ TEST(MailTransport, SendmailDeliversOrSaysWhyNot) {
   EXPECT_EQ(mail.from, "staff@kiosk.example") << "filled in by msmtp";
   EXPECT_EQ(mail.attachmentBytes, "a,b\r\n");
 
+  // An attachment read from a file as it goes: the file's first bytes. One that the file no
+  // longer holds whole ends the transport before the end of the message: nothing is sent.
+  testing_support::writeAll(home.path() + "/data.csv", "a,b\r\n1,2\r\n");
+  MailMessage fromFile = message;
+  fromFile.attachments[0].file =
+      std::make_shared<const FileReader>(*FileReader::open(home.path() + "/data.csv"));
+  fromFile.attachments[0].length = 5;
+  EXPECT_TRUE(deliverWithSendmail(fromFile, "", {}).sent);
+  ASSERT_EQ(server.messages().size(), 2u);
+  EXPECT_EQ(parseMail(server.messages()[1]).attachmentBytes, "a,b\r\n");
+  fromFile.attachments[0].length = 100;
+  MailDelivery cutShort = deliverWithSendmail(fromFile, "", {});
+  EXPECT_FALSE(cutShort.sent);
+  EXPECT_EQ(cutShort.error, "The message could not be written: Input/output error");
+  EXPECT_EQ(server.messages().size(), 2u);
+
   struct Case {
     std::string program;
     std::string error;  // part of the reported error

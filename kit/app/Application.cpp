@@ -1,5 +1,8 @@
 #include "kit/app/Application.h"
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
 
@@ -16,6 +19,8 @@ namespace {
 Application* sharedApplication = nullptr;
 // Clock times are sums of steps; a tap exactly at the interval must not miss it by rounding.
 constexpr double kTimeSlack = 1e-9;
+// The nice value of work on other threads (0 is the main thread's, 19 the lowest).
+constexpr int kBackgroundNiceness = 10;
 
 // The scroll views that hold `view`, itself included, innermost first.
 std::vector<ScrollView*> scrollViewsHolding(View* view) {
@@ -331,6 +336,9 @@ void Application::runInBackground(std::function<std::function<void()>()> work) {
   std::lock_guard<std::mutex> lock(backgroundMutex_);
   ++backgroundInFlight_;
   backgroundThreads_.emplace_back([this, work = std::move(work)] {
+    // Below the screen's priority (and so are the programs it starts, such as the mail
+    // transport): on a tablet's few processors the frames come first.
+    setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), kBackgroundNiceness);
     std::function<void()> result = work();
     std::lock_guard<std::mutex> done(backgroundMutex_);
     if (result) backgroundResults_.push_back(std::move(result));

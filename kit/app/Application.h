@@ -82,8 +82,9 @@ class Application {
   // has been left alone.
   double lastInputTime() const { return lastInputTime_; }
 
-  // Runs `work` on a thread of its own; the function it returns then runs on the main thread, on
-  // a turn of the run loop. While work is in flight the run loop keeps turning at frame pace.
+  // Runs `work` on a thread of its own, at a lower priority than the main thread; the function it
+  // returns then runs on the main thread, on a turn of the run loop. While work is in flight the
+  // run loop keeps turning at frame pace.
   void runInBackground(std::function<std::function<void()>()> work);
   size_t backgroundWorkInFlight() const;
   // Blocks (in real time, at most `timeoutSeconds`) until no work is in flight, then runs one

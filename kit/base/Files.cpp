@@ -198,6 +198,12 @@ FileStatus FileReader::read(std::uint64_t from, std::uint64_t to,
   return FileStatus::success();
 }
 
+int FileReader::openAgain() const {
+  // The descriptor's entry under /proc opens the same file, also when its name has changed.
+  std::string self = "/proc/self/fd/" + std::to_string(fd_);
+  return ::open(self.c_str(), O_RDONLY | O_CLOEXEC);
+}
+
 std::optional<std::string> FileReader::bytes(std::uint64_t from, std::uint64_t to,
                                              std::string* error) const {
   std::string contents;
@@ -227,6 +233,16 @@ FileStatus cutBack(const std::string& path, std::uint64_t length) {
 }
 
 FileStatus createFile(const std::string& path, std::string_view contents) {
+  return createFile(path, [&](int fd) {
+    int error = 0;
+    if (writeAll(fd, contents, &error) < contents.size()) {
+      return FileStatus::failure(std::strerror(error ? error : ENOSPC));
+    }
+    return FileStatus::success();
+  });
+}
+
+FileStatus createFile(const std::string& path, const std::function<FileStatus(int fd)>& write) {
   ignoreFileSizeSignal();
   const std::string folder = folderOf(path);
   int fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
@@ -237,9 +253,10 @@ FileStatus createFile(const std::string& path, std::string_view contents) {
   };
   // The mode asked for above may have been narrowed further by the umask.
   if (::fchmod(fd, 0600) < 0) return fail("cannot set permissions for", errno);
-  int error = 0;
-  size_t written = writeAll(fd, contents, &error);
-  if (written < contents.size()) return fail("cannot write", error ? error : ENOSPC);
+  if (FileStatus written = write(fd); !written) {
+    ::close(fd);
+    return FileStatus::failure("cannot write " + path + ": " + written.error);
+  }
   if (fsyncRetrying(fd) < 0) return fail("cannot flush", errno);
   // Naming the file through /proc needs no privilege, unlike AT_EMPTY_PATH.
   std::string self = "/proc/self/fd/" + std::to_string(fd);

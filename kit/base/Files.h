@@ -55,6 +55,9 @@ class FileReader {
   // pieces of at most 64 KiB. Each read names its place, so several threads may read at once.
   FileStatus read(std::uint64_t from, std::uint64_t to,
                   const std::function<void(std::string_view)>& piece) const;
+  // Another descriptor of the same file with a place of its own, for readers that read in order
+  // (GMime's streams); the caller closes it. -1 with errno when there is none.
+  int openAgain() const;
   // The bytes from `from` up to `to` (or the end) as one string: for small parts of a file.
   std::optional<std::string> bytes(std::uint64_t from, std::uint64_t to,
                                    std::string* error = nullptr) const;
@@ -74,6 +77,9 @@ FileStatus cutBack(const std::string& path, std::uint64_t length);
 // an unnamed file in the folder, flushed to disk, which then gets its name; then the folder is
 // flushed too, so that the new name survives a power loss.
 FileStatus createFile(const std::string& path, std::string_view contents);
+// The same with the bytes that `write` writes to the descriptor it is given; a failure it answers
+// (the system's error text) fails the creation.
+FileStatus createFile(const std::string& path, const std::function<FileStatus(int fd)>& write);
 
 // Puts a file holding `contents` at the path in one step, over any file there: a crash leaves the
 // old file or the new one, never a mix. The bytes go to "<path>.new", made afresh and flushed to

@@ -214,6 +214,12 @@ void MailComposeViewController::addAttachmentData(std::string data, const std::s
   // The attachments are shown as the view is built: the rows come from this list then.
 }
 
+void MailComposeViewController::addAttachmentFile(std::shared_ptr<const FileReader> file,
+                                                  std::uint64_t length, const std::string& mimeType,
+                                                  const std::string& fileName) {
+  draft_.attachments.push_back({"", mimeType, fileName, std::move(file), length});
+}
+
 NavigationBar* MailComposeViewController::navigationBar() {
   return bar_;
 }
@@ -294,7 +300,7 @@ void MailComposeViewController::viewDidLoad() {
   for (const MailAttachment& attachment : draft_.attachments) {
     auto* row = view_->addSubview(std::make_unique<AttachmentRow>(
         Size{width, kAttachmentRowHeight}, attachment.fileName,
-        readableSize(attachment.data.size()) + " \u00b7 " + attachment.mimeType));
+        readableSize(attachment.size()) + " \u00b7 " + attachment.mimeType));
     row->setCenter({width / 2, y + kAttachmentRowHeight / 2});
     y += kAttachmentRowHeight;
     addSeparator(y);
@@ -322,7 +328,7 @@ void MailComposeViewController::updateBar() {
   items.front()->enabled = !sending_ && !finished_;
   items.back()->enabled = sendable;
   if (sending_) {
-    bar_->setTitle("Sending\u2026");
+    bar_->setTitle(savingDraft_ ? "Saving\u2026" : "Sending\u2026");
   } else {
     bar_->setTitle(subject_->text().empty() ? "New Message" : subject_->text());
   }
@@ -382,12 +388,30 @@ void MailComposeViewController::saveDraft() {
   g_free(stamp);
   std::string path = stem + ".eml";
   for (int n = 2; fileExists(path); ++n) path = stem + " " + std::to_string(n) + ".eml";
-  FileStatus written = createFile(path, mimeMessage(message(), mailSettings().sender));
-  if (!written) {
-    draftNotSaved(written.error);
-    return;
-  }
-  finish(MailComposeResult::Saved, "");
+  // Written on another thread, as a message is sent: a large attachment takes a while to encode
+  // and flush to disk, and the screen keeps drawing meanwhile.
+  sending_ = savingDraft_ = true;
+  view_->userInteractionEnabled = false;
+  updateBar();
+  std::weak_ptr<const void> alive = weakReference();
+  Application::shared()->runInBackground(
+      [this, alive, path, message = message(), sender = mailSettings().sender] {
+        FileStatus written = createFile(path, [&](int fd) {
+          int error = writeMimeMessage(message, sender, fd);
+          return error ? FileStatus::failure(g_strerror(error)) : FileStatus::success();
+        });
+        return [this, alive, written] {
+          if (alive.expired()) return;
+          sending_ = savingDraft_ = false;
+          view_->userInteractionEnabled = true;
+          if (written) {
+            finish(MailComposeResult::Saved, "");
+          } else {
+            updateBar();
+            draftNotSaved(written.error);
+          }
+        };
+      });
 }
 
 // Nothing was saved, so the draft stays open for another choice.
@@ -405,13 +429,13 @@ void MailComposeViewController::send() {
   // The message is built and handed over on another thread: a large attachment takes a while to
   // encode, and the transport may take long to answer. The screen keeps drawing meanwhile.
   std::weak_ptr<const void> alive = weakReference();
-  Application::shared()->runInBackground([this, alive, message = message(),
-                                          settings = mailSettings()]() -> std::function<void()> {
-    MailDelivery delivery = deliverWithSendmail(mimeMessage(message, settings.sender), settings);
-    return [this, alive, delivery] {
-      if (!alive.expired()) didSend(delivery.sent, delivery.error);
-    };
-  });
+  Application::shared()->runInBackground(
+      [this, alive, message = message(), settings = mailSettings()]() -> std::function<void()> {
+        MailDelivery delivery = deliverWithSendmail(message, settings.sender, settings);
+        return [this, alive, delivery] {
+          if (!alive.expired()) didSend(delivery.sent, delivery.error);
+        };
+      });
 }
 
 void MailComposeViewController::didSend(bool sent, const std::string& error) {

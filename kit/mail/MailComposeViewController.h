@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -49,6 +50,10 @@ class MailComposeViewController : public ViewController, public AlertViewDelegat
   void setMessageBody(const std::string& body, bool isHTML);
   void addAttachmentData(std::string data, const std::string& mimeType,
                          const std::string& fileName);
+  // Attaches the first `length` bytes of an open file, read a piece at a time whenever the
+  // message is written (sent or saved as a draft), never held whole.
+  void addAttachmentFile(std::shared_ptr<const FileReader> file, std::uint64_t length,
+                         const std::string& mimeType, const std::string& fileName);
   NavigationBar* navigationBar();
 
   // The message as it would go now, with what has been typed.
@@ -86,7 +91,8 @@ class MailComposeViewController : public ViewController, public AlertViewDelegat
   View* activity_ = nullptr;
   DraftChoices* choices_ = nullptr;
   std::string sendError_;
-  bool sending_ = false;
+  bool sending_ = false;  // a message is being sent, or saved as a draft
+  bool savingDraft_ = false;
   bool finished_ = false;
 };
 

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <mutex>
 
@@ -52,14 +53,18 @@ void addMailboxes(GMimeMessage* message, GMimeAddressType type,
   }
 }
 
-// The part's content from bytes as given.
-void setContent(GMimePart* part, const std::string& bytes) {
-  GMimeStream* stream = g_mime_stream_mem_new_with_buffer(bytes.data(), bytes.size());
+// The part's content from `stream`, which it takes.
+void setContent(GMimePart* part, GMimeStream* stream) {
   GMimeDataWrapper* content =
       g_mime_data_wrapper_new_with_stream(stream, GMIME_CONTENT_ENCODING_DEFAULT);
   g_object_unref(stream);
   g_mime_part_set_content(part, content);
   g_object_unref(content);
+}
+
+// The part's content from bytes as given.
+void setContent(GMimePart* part, const std::string& bytes) {
+  setContent(part, g_mime_stream_mem_new_with_buffer(bytes.data(), bytes.size()));
 }
 
 // The body as it was typed, in UTF-8 (GMime's own text setter would pick another charset for
@@ -74,12 +79,24 @@ GMimeObject* bodyPart(const MailMessage& message) {
   return GMIME_OBJECT(text);
 }
 
+// The attachment's part, its content read from its file as the part is written; null with errno
+// when the file cannot be read.
 GMimeObject* attachmentPart(const MailAttachment& attachment) {
+  GMimeStream* fileStream = nullptr;
+  if (attachment.file) {
+    int fd = attachment.file->openAgain();
+    if (fd < 0) return nullptr;
+    fileStream = g_mime_stream_fs_new_with_bounds(fd, 0, static_cast<gint64>(attachment.length));
+  }
   GMimeContentType* type = g_mime_content_type_parse(nullptr, attachment.mimeType.c_str());
   GMimePart* part = g_mime_part_new_with_type(g_mime_content_type_get_media_type(type),
                                               g_mime_content_type_get_media_subtype(type));
   g_object_unref(type);
-  setContent(part, attachment.data);
+  if (fileStream) {
+    setContent(part, fileStream);
+  } else {
+    setContent(part, attachment.data);
+  }
   g_mime_object_set_disposition(GMIME_OBJECT(part), GMIME_DISPOSITION_ATTACHMENT);
   g_mime_part_set_filename(part, attachment.fileName.c_str());
   g_mime_part_set_content_encoding(part, GMIME_CONTENT_ENCODING_BASE64);
@@ -204,7 +221,10 @@ std::string textToHtml(const std::string& text) {
   return html;
 }
 
-std::string mimeMessage(const MailMessage& message, const std::string& from) {
+namespace {
+
+// The message as GMime's; null with errno when an attachment's file cannot be read.
+GMimeMessage* newMimeMessage(const MailMessage& message, const std::string& from) {
   initGMime();
   GMimeMessage* mime = g_mime_message_new(TRUE);
   if (!from.empty()) addMailboxes(mime, GMIME_ADDRESS_TYPE_FROM, {from});
@@ -223,22 +243,53 @@ std::string mimeMessage(const MailMessage& message, const std::string& from) {
   g_free(id);
 
   GMimeMultipart* mixed = g_mime_multipart_new_with_subtype("mixed");
+  g_mime_message_set_mime_part(mime, GMIME_OBJECT(mixed));
+  g_object_unref(mixed);
   GMimeObject* body = bodyPart(message);
   g_mime_multipart_add(mixed, body);
   g_object_unref(body);
   for (const MailAttachment& attachment : message.attachments) {
     GMimeObject* part = attachmentPart(attachment);
+    if (!part) {
+      int error = errno;
+      g_object_unref(mime);
+      errno = error;
+      return nullptr;
+    }
     g_mime_multipart_add(mixed, part);
     g_object_unref(part);
   }
-  g_mime_message_set_mime_part(mime, GMIME_OBJECT(mixed));
-  g_object_unref(mixed);
+  return mime;
+}
 
+}  // namespace
+
+std::string mimeMessage(const MailMessage& message, const std::string& from) {
+  GMimeMessage* mime = newMimeMessage(message, from);
+  if (!mime) return "";
   char* text = g_mime_object_to_string(GMIME_OBJECT(mime), nullptr);
   std::string result = text ? text : "";
   g_free(text);
   g_object_unref(mime);
   return result;
+}
+
+int writeMimeMessage(const MailMessage& message, const std::string& from, int fd) {
+  GMimeMessage* mime = newMimeMessage(message, from);
+  if (!mime) return errno;
+  GMimeStream* out = g_mime_stream_pipe_new(fd);
+  g_mime_stream_pipe_set_owner(GMIME_STREAM_PIPE(out), FALSE);
+  errno = 0;
+  bool written = g_mime_object_write_to_stream(GMIME_OBJECT(mime), nullptr, out) != -1 &&
+                 g_mime_stream_flush(out) == 0;
+  int error = written ? 0 : errno ? errno : EIO;
+  g_object_unref(out);
+  g_object_unref(mime);
+  // A file cut shorter than its attachment meanwhile gave fewer bytes than were to go.
+  for (const MailAttachment& attachment : message.attachments) {
+    if (!error && attachment.file && attachment.file->size() < attachment.length) error = EIO;
+  }
+  return error;
 }
 
 std::string readableSize(std::uint64_t bytes) {

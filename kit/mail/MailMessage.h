@@ -3,15 +3,24 @@
 // A mail message as plain values, the checks on it, and its MIME form (built with GMime).
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "kit/base/Files.h"
 
 namespace kit {
 
 struct MailAttachment {
-  std::string data;      // the bytes exactly as they travel
+  std::string data;      // the bytes exactly as they travel, when they are held in memory
   std::string mimeType;  // "type/subtype"
   std::string fileName;
+  // Else the first `length` bytes of an open file, read a piece at a time as the message is
+  // written: a large file is never held whole.
+  std::shared_ptr<const FileReader> file = nullptr;
+  std::uint64_t length = 0;
+
+  std::uint64_t size() const { return file ? length : data.size(); }
 };
 
 struct MailMessage {
@@ -45,6 +54,10 @@ std::string textToHtml(const std::string& text);
 // (when `from` is not empty), To, Cc, Subject (encoded when not ASCII), Date (the current local
 // time) and a new Message-ID. Line breaks in the subject become spaces.
 std::string mimeMessage(const MailMessage& message, const std::string& from);
+// The same written to `fd` (a file or a pipe) as it is made, attachments read and encoded a piece
+// at a time, so that it is never held whole. 0 once all of it is written, else the system's error
+// number (EPIPE: the reader went away; EIO also when a file is shorter than its attachment).
+int writeMimeMessage(const MailMessage& message, const std::string& from, int fd);
 
 // "12 bytes", "3.4 KB", "1.2 MB": a size as a person reads it.
 std::string readableSize(std::uint64_t bytes);

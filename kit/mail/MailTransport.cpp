@@ -1,12 +1,16 @@
 #include "kit/mail/MailTransport.h"
 
+#include <fcntl.h>
 #include <gio/gio.h>
+#include <gio/gunixinputstream.h>
 #include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <mutex>
+#include <thread>
+#include <utility>
 
 #include "kit/base/Utf8.h"
 
@@ -61,16 +65,17 @@ void readErrorOutput(GInputStream* stream, Exchange* exchange) {
       exchange);
 }
 
-void writeInput(GOutputStream* stream, const std::string& message, Exchange* exchange) {
-  g_output_stream_write_all_async(
-      stream, message.data(), message.size(), G_PRIORITY_DEFAULT, exchange->stop,
+// Hands the message over as it comes and closes the transport's input after it.
+void writeInput(GOutputStream* stream, GInputStream* message, Exchange* exchange) {
+  g_output_stream_splice_async(
+      stream, message,
+      static_cast<GOutputStreamSpliceFlags>(G_OUTPUT_STREAM_SPLICE_CLOSE_SOURCE |
+                                            G_OUTPUT_STREAM_SPLICE_CLOSE_TARGET),
+      G_PRIORITY_DEFAULT, exchange->stop,
       [](GObject* source, GAsyncResult* result, gpointer data) {
         auto* e = static_cast<Exchange*>(data);
         GError* error = nullptr;
-        e->written =
-            g_output_stream_write_all_finish(G_OUTPUT_STREAM(source), result, nullptr, &error);
-        if (e->written)
-          e->written = g_output_stream_close(G_OUTPUT_STREAM(source), nullptr, &error);
+        e->written = g_output_stream_splice_finish(G_OUTPUT_STREAM(source), result, &error) >= 0;
         if (error) e->writeError = error->message;
         g_clear_error(&error);
         e->writeDone = true;
@@ -94,7 +99,7 @@ void forget(GSource* source) {
 
 // Writes the message, reads the error output and waits for the exit. Once the transport has
 // exited, the exit status alone decides; reading and writing stop after a short grace.
-void exchangeWith(GSubprocess* process, const std::string& message, double timeout,
+void exchangeWith(GSubprocess* process, GInputStream* message, double timeout,
                   GCancellable* userCancellable, Exchange& e) {
   GMainContext* context = g_main_context_new();
   g_main_context_push_thread_default(context);
@@ -179,6 +184,117 @@ MailDelivery outcome(GSubprocess* process, const std::string& program, const Exc
   return delivery;
 }
 
+// The message as the transport reads it: bytes held in memory, or a message in MIME form that a
+// thread of its own writes into a pipe as the transport reads from it.
+class MessageInput {
+ public:
+  explicit MessageInput(const std::string& bytes)
+      : stream_(g_memory_input_stream_new_from_data(bytes.data(), static_cast<gssize>(bytes.size()),
+                                                    nullptr)) {}
+  MessageInput(const MailMessage& message, const std::string& from)
+      : message_(&message), from_(from) {
+    int ends[2];
+    if (::pipe2(ends, O_CLOEXEC) != 0) {
+      failure_ = g_strerror(errno);
+      return;
+    }
+    stream_ = g_unix_input_stream_new(ends[0], TRUE);
+    writeEnd_ = ends[1];
+  }
+  MessageInput(const MessageInput&) = delete;
+  MessageInput& operator=(const MessageInput&) = delete;
+  ~MessageInput() {
+    finish();
+    if (stream_) g_object_unref(stream_);
+  }
+
+  // What the transport reads; null when there is nothing to read (failure() says why).
+  GInputStream* stream() const { return stream_; }
+  // Starts writing, once the transport runs in process group `group`. A message that cannot be
+  // written whole (other than because the transport stopped reading) ends the group before the
+  // transport sees the end of its input, so that no part of it is sent.
+  void start(pid_t group) {
+    if (!message_ || !stream_) return;
+    writer_ = std::thread([this, group] {
+      int error = writeMimeMessage(*message_, from_, writeEnd_);
+      if (error == 0) {
+        ::close(std::exchange(writeEnd_, -1));
+      } else if (error != EPIPE) {
+        failure_ = g_strerror(error);
+        if (group > 0) ::kill(-group, SIGKILL);
+      }
+    });
+  }
+  // Stops the writing if it still goes on; answers why the message could not be written, or "".
+  const std::string& finish() {
+    if (writer_.joinable()) {
+      g_input_stream_close(stream_, nullptr, nullptr);
+      writer_.join();
+    }
+    if (writeEnd_ >= 0) ::close(std::exchange(writeEnd_, -1));
+    return failure_;
+  }
+  const std::string& failure() const { return failure_; }
+
+ private:
+  const MailMessage* message_ = nullptr;
+  std::string from_;
+  GInputStream* stream_ = nullptr;
+  int writeEnd_ = -1;
+  std::thread writer_;
+  std::string failure_;
+};
+
+MailDelivery deliver(MessageInput& input, const MailSettings& settings, GCancellable* cancellable) {
+  if (cancellable && g_cancellable_is_cancelled(cancellable)) return {false, true, kCancelled};
+  if (!input.stream())
+    return {false, false, "The message could not be written: " + input.failure()};
+  // A transport that quits before reading its input must not kill the program with SIGPIPE: the
+  // signal is held back on this thread (and the writing thread started from it), so the write
+  // fails instead.
+  sigset_t pipeSignal, previous;
+  sigemptyset(&pipeSignal);
+  sigaddset(&pipeSignal, SIGPIPE);
+  pthread_sigmask(SIG_BLOCK, &pipeSignal, &previous);
+
+  std::string program = sendmailProgram(settings);
+  MailDelivery delivery;
+  GError* error = nullptr;
+  GSubprocessLauncher* launcher = g_subprocess_launcher_new(static_cast<GSubprocessFlags>(
+      G_SUBPROCESS_FLAGS_STDIN_PIPE | G_SUBPROCESS_FLAGS_STDOUT_SILENCE |
+      G_SUBPROCESS_FLAGS_STDERR_PIPE));
+  // A group of its own, so that a timeout or a cancel ends its children too.
+  g_subprocess_launcher_set_child_setup(
+      launcher, [](gpointer) { setpgid(0, 0); }, nullptr, nullptr);
+  GSubprocess* process =
+      g_subprocess_launcher_spawn(launcher, &error, program.c_str(), "-t", "-oi", nullptr);
+  g_object_unref(launcher);
+  if (!process) {
+    delivery.error = program + ": " + (error ? error->message : "could not be started");
+    g_clear_error(&error);
+  } else {
+    Exchange exchange;
+    const char* identifier = g_subprocess_get_identifier(process);
+    exchange.group = identifier ? static_cast<pid_t>(std::atoi(identifier)) : 0;
+    input.start(exchange.group);
+    exchangeWith(process, input.stream(), settings.timeout, cancellable, exchange);
+    const std::string unwritten = input.finish();
+    delivery = outcome(process, program, exchange, settings.timeout);
+    if (!unwritten.empty() && !delivery.cancelled) {
+      delivery = {false, false, "The message could not be written: " + unwritten};
+    }
+    g_object_unref(process);
+  }
+
+  // A SIGPIPE raised meanwhile is taken off the pending list before the mask is restored, so it
+  // never reaches the program.
+  struct timespec none = {0, 0};
+  while (sigtimedwait(&pipeSignal, nullptr, &none) > 0) {
+  }
+  pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+  return delivery;
+}
+
 }  // namespace
 
 SendCancellation::SendCancellation() : cancellable_(g_cancellable_new()) {}
@@ -215,46 +331,14 @@ std::string sendmailProgram(const MailSettings& settings) {
 
 MailDelivery deliverWithSendmail(const std::string& message, const MailSettings& settings,
                                  SendCancellation* cancellation) {
-  if (cancellation && cancellation->isCancelled()) return {false, true, kCancelled};
-  // A transport that quits before reading its input must not kill the program with SIGPIPE: the
-  // signal is held back on this thread, so the write fails instead.
-  sigset_t pipeSignal, previous;
-  sigemptyset(&pipeSignal);
-  sigaddset(&pipeSignal, SIGPIPE);
-  pthread_sigmask(SIG_BLOCK, &pipeSignal, &previous);
+  MessageInput input(message);
+  return deliver(input, settings, cancellation ? cancellation->cancellable_ : nullptr);
+}
 
-  std::string program = sendmailProgram(settings);
-  MailDelivery delivery;
-  GError* error = nullptr;
-  GSubprocessLauncher* launcher = g_subprocess_launcher_new(static_cast<GSubprocessFlags>(
-      G_SUBPROCESS_FLAGS_STDIN_PIPE | G_SUBPROCESS_FLAGS_STDOUT_SILENCE |
-      G_SUBPROCESS_FLAGS_STDERR_PIPE));
-  // A group of its own, so that a timeout or a cancel ends its children too.
-  g_subprocess_launcher_set_child_setup(
-      launcher, [](gpointer) { setpgid(0, 0); }, nullptr, nullptr);
-  GSubprocess* process =
-      g_subprocess_launcher_spawn(launcher, &error, program.c_str(), "-t", "-oi", nullptr);
-  g_object_unref(launcher);
-  if (!process) {
-    delivery.error = program + ": " + (error ? error->message : "could not be started");
-    g_clear_error(&error);
-  } else {
-    Exchange exchange;
-    const char* identifier = g_subprocess_get_identifier(process);
-    exchange.group = identifier ? static_cast<pid_t>(std::atoi(identifier)) : 0;
-    exchangeWith(process, message, settings.timeout,
-                 cancellation ? cancellation->cancellable_ : nullptr, exchange);
-    delivery = outcome(process, program, exchange, settings.timeout);
-    g_object_unref(process);
-  }
-
-  // A SIGPIPE raised meanwhile is taken off the pending list before the mask is restored, so it
-  // never reaches the program.
-  struct timespec none = {0, 0};
-  while (sigtimedwait(&pipeSignal, nullptr, &none) > 0) {
-  }
-  pthread_sigmask(SIG_SETMASK, &previous, nullptr);
-  return delivery;
+MailDelivery deliverWithSendmail(const MailMessage& message, const std::string& from,
+                                 const MailSettings& settings, SendCancellation* cancellation) {
+  MessageInput input(message, from);
+  return deliver(input, settings, cancellation ? cancellation->cancellable_ : nullptr);
 }
 
 }  // namespace kit

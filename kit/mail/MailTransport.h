@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "kit/mail/MailMessage.h"
+
 typedef struct _GCancellable GCancellable;
 
 namespace kit {
@@ -51,6 +53,8 @@ class SendCancellation {
  private:
   friend MailDelivery deliverWithSendmail(const std::string&, const MailSettings&,
                                           SendCancellation*);
+  friend MailDelivery deliverWithSendmail(const MailMessage&, const std::string&,
+                                          const MailSettings&, SendCancellation*);
   GCancellable* cancellable_;
 };
 
@@ -60,6 +64,13 @@ class SendCancellation {
 // cancelled, the whole process group is killed. Blocks, so it belongs on a thread other than the
 // main one.
 MailDelivery deliverWithSendmail(const std::string& message, const MailSettings& settings,
+                                 SendCancellation* cancellation = nullptr);
+// The same with `message` in MIME form (From `from`), written to the transport by a thread of its
+// own as the transport reads it: attachments are read from their files and encoded a piece at a
+// time, so that the message is never held whole. An attachment that cannot be read whole ends
+// the transport before it has the end of the message, so that nothing is sent.
+MailDelivery deliverWithSendmail(const MailMessage& message, const std::string& from,
+                                 const MailSettings& settings,
                                  SendCancellation* cancellation = nullptr);
 
 }  // namespace kit
