@@ -14,7 +14,7 @@ namespace {
 
 // The bytes read at a time: enough for a full batch of usual records; doubled while a single
 // record does not fit.
-constexpr std::size_t kPieceSize = 1 << 20;
+constexpr std::size_t kPieceSize = 1 << 22;
 constexpr std::size_t kHeaderPiece = 1 << 16;
 
 }  // namespace

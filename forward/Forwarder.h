@@ -27,7 +27,7 @@ inline constexpr double kFirstRetry = 1;
 inline constexpr double kLongestRetry = 60;
 inline constexpr double kConnectTimeout = 10;
 inline constexpr double kStatementTimeout = 30;
-inline constexpr std::size_t kBatchRecords = 2000;
+inline constexpr std::size_t kBatchRecords = 10000;
 
 class Forwarder {
  public:

@@ -28,6 +28,7 @@ class OfficeDatabase {
   struct Result {
     Outcome outcome = Outcome::Done;
     std::string error;       // one line, when failed
+    std::string state = "";  // the server's SQLSTATE, when it refused the statement
     std::uint64_t new_ = 0;  // rows the office did not hold yet, after a batch
   };
 
