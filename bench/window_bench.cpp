@@ -5,112 +5,20 @@
 // memory is its own.
 
 #include <benchmark/benchmark.h>
-#include <signal.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
-#include <memory>
 #include <string>
 
-#include "app/TolvikAppDelegate.h"
-#include "kit/app/Application.h"
+#include "bench/support/KioskScene.h"
 #include "kit/app/ApplicationMain.h"
-#include "kit/text/TextField.h"
-#include "kit/ui/Screen.h"
-#include "kit/ui/View.h"
 
 namespace {
 
-enum class Scene { Flipping, FieldFocused, Idle };
-
-constexpr double kSettle = 1.0;  // seconds after launch before counting starts
-
-// The frames drawn: a point-sized view on top of the screen is drawn once in every frame that
-// covers it.
-long gFrames = 0;
-class FrameCounter : public kit::View {
- public:
-  FrameCounter() : View({1, 1}) {}
-  void draw(cairo_t*) const override { ++gFrames; }
-};
-
-double cpuSeconds() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
-         (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-// What the child measured, sent to the parent through a pipe.
-struct Measured {
-  long frames = 0;
-  double seconds = 0;
-  double cpu = 0;
-};
-
-// The kiosk's own delegate, plus the scene and the measurement around it.
-class SceneDelegate : public kit::ApplicationDelegate {
- public:
-  SceneDelegate(Scene scene, double seconds, int reportFd)
-      : kiosk_(loadMainInterface()), scene_(scene), seconds_(seconds), reportFd_(reportFd) {}
-
-  bool didFinishLaunchingWithOptions(kit::Application& app) override {
-    if (!kiosk_->didFinishLaunchingWithOptions(app)) return false;
-    auto counter = std::make_unique<FrameCounter>();
-    counter->setCenter({384, 600});
-    // Above the window, which the flip turns as a picture.
-    app.screen().alertLayer()->addSubview(std::move(counter));
-    TolvikViewController* c = kiosk_->viewController.get();
-    if (scene_ == Scene::FieldFocused) c->firstName->becomeFirstResponder();
-    after(kSettle, [this, &app] {
-      start_ = {gFrames, app.clock().now(), cpuSeconds()};
-      if (scene_ == Scene::Flipping) flip();
-      after(seconds_, [this, &app] {
-        Measured m{gFrames - start_.frames, app.clock().now() - start_.seconds,
-                   cpuSeconds() - start_.cpu};
-        if (write(reportFd_, &m, sizeof m) != sizeof m) std::abort();
-        kill(getpid(), SIGTERM);  // ends the program as its service would
-      });
-    });
-    return true;
-  }
-
- private:
-  // A block that changes nothing: a timer.
-  void after(double seconds, std::function<void()> then) {
-    kit::View::beginAnimations("", nullptr);
-    kit::View::setAnimationDuration(seconds);
-    kit::View::setAnimationDelegate(this);
-    kit::View::setAnimationDidStop(
-        [then](kit::Object*, const std::string&, bool, void*) { then(); });
-    kit::View::commitAnimations();
-  }
-
-  // The submit flip between form and thank-you screen, back and forth.
-  void flip() {
-    TolvikViewController* c = kiosk_->viewController.get();
-    kit::View::beginAnimations("", nullptr);
-    kit::View::setAnimationDuration(1);
-    kit::View::setAnimationTransition(kit::AnimationTransition::FlipFromRight,
-                                      c->view()->superview(), true);
-    bool formShown = !c->formView->isHidden();
-    c->formView->setHidden(formShown);
-    c->thankyouView->setHidden(!formShown);
-    kit::View::setAnimationDelegate(this);
-    kit::View::setAnimationDidStop(
-        [this](kit::Object*, const std::string&, bool, void*) { flip(); });
-    kit::View::commitAnimations();
-  }
-
-  std::unique_ptr<TolvikAppDelegate> kiosk_;
-  Scene scene_;
-  double seconds_;
-  int reportFd_;
-  Measured start_;
-};
+using kiosk_scene::Measured;
+using kiosk_scene::Scene;
 
 // Runs one scene in a child process; false if it could not.
 bool runScene(Scene scene, double seconds, Measured& measured, long& peakKb) {
@@ -126,8 +34,12 @@ bool runScene(Scene scene, double seconds, Measured& measured, long& peakKb) {
     setenv("HOME", home.c_str(), 1);
     kit::WindowOptions options;
     options.title = "tolvik-window-bench";
-    int status = kit::applicationMain(
-        options, [&] { return std::make_unique<SceneDelegate>(scene, seconds, fds[1]); });
+    int status = kit::applicationMain(options, [&] {
+      return std::make_unique<kiosk_scene::SceneDelegate>(
+          std::vector<kiosk_scene::Phase>{{scene, seconds}}, [&](const std::vector<Measured>& m) {
+            if (write(fds[1], m.data(), sizeof m[0]) != sizeof m[0]) std::abort();
+          });
+    });
     std::filesystem::remove_all(home);
     _exit(status);
   }
