@@ -435,3 +435,10 @@ int sdl::applicationMain(
 }
 
 }  // namespace kit
+
+// What the program calls once it has loaded this module (see kit/backends/ApplicationMain.cpp).
+extern "C" __attribute__((visibility("default"))) int kit_sdl_application_main(
+    const kit::WindowOptions& options,
+    const std::function<std::unique_ptr<kit::ApplicationDelegate>()>& makeDelegate) {
+  return kit::sdl::applicationMain(options, makeDelegate);
+}
