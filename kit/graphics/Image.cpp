@@ -148,6 +148,11 @@ Image::Image(cairo_surface_t* surface, double scale) : surface_(surface), scale_
   if (surface_) {
     pixelSize_ = {double(cairo_image_surface_get_width(surface_)),
                   double(cairo_image_surface_get_height(surface_))};
+    decoded_ = cairo_image_surface_get_format(surface_) == CAIRO_FORMAT_RGB24
+                   ? Decoded::Opaque
+                   : Decoded::Translucent;
+  } else {
+    decoded_ = Decoded::Failed;
   }
 }
 
@@ -155,7 +160,7 @@ Image::Image(std::string path, Size pixelSize, double scale)
     : path_(std::move(path)), pixelSize_(pixelSize), scale_(scale) {}
 
 cairo_surface_t* Image::surface() const {
-  if (!path_.empty()) {
+  if (!surface_ && decoded_ != Decoded::Failed && !path_.empty()) {
     surface_ = loadSurface(path_);
     // A file whose pixels turn out other than its header said is not drawn stretched.
     if (surface_ && (cairo_image_surface_get_width(surface_) != pixelSize_.width ||
@@ -163,9 +168,22 @@ cairo_surface_t* Image::surface() const {
       cairo_surface_destroy(surface_);
       surface_ = nullptr;
     }
-    path_.clear();
+    decoded_ = !surface_ ? Decoded::Failed
+               : cairo_image_surface_get_format(surface_) == CAIRO_FORMAT_RGB24
+                   ? Decoded::Opaque
+                   : Decoded::Translucent;
   }
   return surface_;
+}
+
+bool Image::hasPixels() const {
+  if (decoded_ == Decoded::NotYet) surface();
+  return decoded_ == Decoded::Opaque || decoded_ == Decoded::Translucent;
+}
+
+bool Image::isOpaque() const {
+  if (decoded_ == Decoded::NotYet) surface();
+  return decoded_ == Decoded::Opaque;
 }
 
 Image::~Image() {
@@ -174,17 +192,25 @@ Image::~Image() {
 }
 
 cairo_surface_t* Image::surfaceOfPixelSize(int width, int height) const {
-  if (!surface() || width <= 0 || height <= 0) return nullptr;
-  int ownWidth = cairo_image_surface_get_width(surface_);
-  int ownHeight = cairo_image_surface_get_height(surface_);
-  if (width == ownWidth && height == ownHeight) return surface_;
+  if (width <= 0 || height <= 0) return nullptr;
+  if (width == pixelSize_.width && height == pixelSize_.height) return surface();
   for (size_t i = 0; i < renditions_.size(); ++i) {
     if (renditions_[i].width == width && renditions_[i].height == height) {
       std::rotate(renditions_.begin(), renditions_.begin() + static_cast<long>(i),
                   renditions_.begin() + static_cast<long>(i) + 1);
+      // Shown at this size again, the picture lets go of its own pixels: a full-screen
+      // background is not held twice, as read and as shown. (While its size keeps changing, as in
+      // a zoom, they stay.)
+      if (!path_.empty() && surface_) {
+        cairo_surface_destroy(surface_);
+        surface_ = nullptr;
+      }
       return renditions_.front().surface;
     }
   }
+  if (!surface()) return nullptr;
+  int ownWidth = cairo_image_surface_get_width(surface_);
+  int ownHeight = cairo_image_surface_get_height(surface_);
   constexpr size_t kRenditionsKept = 4;
   if (renditions_.size() == kRenditionsKept) {
     cairo_surface_destroy(renditions_.back().surface);

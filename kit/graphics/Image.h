@@ -35,8 +35,13 @@ class Image {
   // The decoded pixels; nullptr if the file could not be decoded (logged).
   cairo_surface_t* surface() const;
   // The picture resampled to `width` x `height` pixels with good filtering, made once and kept
-  // (a few sizes per picture), so that drawing it at that size is a plain copy.
+  // (a few sizes per picture), so that drawing it at that size is a plain copy. A picture from a
+  // file shown at one size again lets go of its own pixels, which the file gives again if needed.
   cairo_surface_t* surfaceOfPixelSize(int width, int height) const;
+  // Whether the picture has pixels (it could be decoded), and whether they are all opaque:
+  // decoded once to find out.
+  bool hasPixels() const;
+  bool isOpaque() const;
 
  private:
   struct Rendition {
@@ -44,8 +49,10 @@ class Image {
     int height;
     cairo_surface_t* surface;
   };
+  enum class Decoded { NotYet, Failed, Translucent, Opaque };
   mutable cairo_surface_t* surface_ = nullptr;
-  mutable std::string path_;  // still to decode, when not empty
+  std::string path_;  // the file, for an image read from one
+  mutable Decoded decoded_ = Decoded::NotYet;
   Size pixelSize_;
   double scale_;
   mutable std::vector<Rendition> renditions_;  // most recently used first

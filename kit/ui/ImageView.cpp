@@ -14,13 +14,12 @@ ImageView::ImageView(Size size) : View(size) {
 bool ImageView::paintsOpaque() const {
   if (typeid(*this) != typeid(ImageView)) return false;
   if (backgroundColor.a >= 1) return true;
-  return image_ && image_->surface() &&
-         cairo_image_surface_get_format(image_->surface()) == CAIRO_FORMAT_RGB24;
+  return image_ && image_->isOpaque();
 }
 
 void ImageView::draw(cairo_t* cr) const {
   View::draw(cr);
-  if (!image_ || !image_->surface()) return;
+  if (!image_ || !image_->hasPixels()) return;
   Size area = bounds().size;
   if (area.width <= 0 || area.height <= 0) return;
   cairo_matrix_t m;
