@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "idle-inhibit-unstable-v1-client-protocol.h"
+#include "viewporter-client-protocol.h"
 #include "xdg-shell-client-protocol.h"
 
 namespace kit::wayland {
@@ -62,6 +63,8 @@ struct RegistryEvents {
     } else if (std::strcmp(interface, zwp_idle_inhibit_manager_v1_interface.name) == 0) {
       d->idleInhibitManager = static_cast<zwp_idle_inhibit_manager_v1*>(
           bind(&zwp_idle_inhibit_manager_v1_interface, 1));
+    } else if (std::strcmp(interface, wp_viewporter_interface.name) == 0) {
+      d->viewporter = static_cast<wp_viewporter*>(bind(&wp_viewporter_interface, 1));
     } else if (std::strcmp(interface, wl_data_device_manager_interface.name) == 0) {
       d->dataDeviceManager =
           static_cast<wl_data_device_manager*>(bind(&wl_data_device_manager_interface, 1));

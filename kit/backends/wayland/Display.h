@@ -16,6 +16,7 @@ struct wl_seat;
 struct wl_shm;
 struct wl_subcompositor;
 struct wl_data_device_manager;
+struct wp_viewporter;
 struct xdg_wm_base;
 struct zwp_idle_inhibit_manager_v1;
 
@@ -55,6 +56,7 @@ class Display {
   xdg_wm_base* wmBase = nullptr;
   zwp_idle_inhibit_manager_v1* idleInhibitManager = nullptr;  // null if not offered
   wl_data_device_manager* dataDeviceManager = nullptr;        // null if not offered
+  wp_viewporter* viewporter = nullptr;                        // null if not offered
   std::vector<std::unique_ptr<Output>> outputs;
 
   // Seats as they come and go, for the owner to take: the registry's name of each.

@@ -10,6 +10,7 @@
 #include "kit/backends/wayland/Display.h"
 #include "kit/base/Log.h"
 #include "kit/ui/Renderer.h"
+#include "viewporter-client-protocol.h"
 #include "xdg-shell-client-protocol.h"
 
 namespace kit::wayland {
@@ -110,6 +111,9 @@ Toplevel::Toplevel(Display& display, const WindowOptions& options)
   if (options.kiosk && display.idleInhibitManager) {
     inhibitor_ = zwp_idle_inhibit_manager_v1_create_inhibitor(display.idleInhibitManager, surface_);
   }
+  if (display.viewporter) {
+    backdropViewport_ = wp_viewporter_get_viewport(display.viewporter, surface_);
+  }
   bufferScale_ = outputScale();
   wl_surface_commit(surface_);
 }
@@ -119,6 +123,7 @@ Toplevel::~Toplevel() {
   backdrop_.reset();
   if (frameCallback_) wl_callback_destroy(frameCallback_);
   if (inhibitor_) zwp_idle_inhibitor_v1_destroy(inhibitor_);
+  if (backdropViewport_) wp_viewport_destroy(backdropViewport_);
   xdg_toplevel_destroy(toplevel_);
   xdg_surface_destroy(xdgSurface_);
   wl_subsurface_destroy(subsurface_);
@@ -178,8 +183,13 @@ void Toplevel::layOut() {
   pictureWidth_ = width;
   pictureHeight_ = height;
   if (newPicture) buffers_.clear();
-  // The backdrop: black, never drawn, at one pixel per unit whatever the outputs' scale.
-  if (!backdrop_ || backdrop_->width() != width_ || backdrop_->height() != height_) {
+  // The backdrop: black, never drawn; one pixel stretched over the window where the compositor
+  // can, else one pixel per unit whatever the outputs' scale.
+  if (backdropViewport_) {
+    if (!backdrop_) backdrop_ = ShmBuffer::create(display_.shm, 1, 1);
+    wp_viewport_set_destination(backdropViewport_, width_, height_);
+    backdropShown_ = false;
+  } else if (!backdrop_ || backdrop_->width() != width_ || backdrop_->height() != height_) {
     backdrop_ = ShmBuffer::create(display_.shm, width_, height_);
     backdropShown_ = false;
   }

@@ -1,8 +1,8 @@
 #pragma once
 
-// The kit's window as a Wayland toplevel: a black backdrop the size of the window and, centred on
-// it in a subsurface, the portrait screen drawn by Cairo into shared-memory buffers at the
-// largest scale that fits.
+// The kit's window as a Wayland toplevel: a black backdrop the size of the window (one pixel
+// stretched, where the compositor can) and, centred on it in a subsurface, the portrait screen
+// drawn by Cairo into shared-memory buffers at the largest scale that fits.
 
 #include <memory>
 #include <vector>
@@ -15,6 +15,7 @@ struct wl_callback;
 struct wl_output;
 struct wl_subsurface;
 struct wl_surface;
+struct wp_viewport;
 struct xdg_surface;
 struct xdg_toplevel;
 struct zwp_idle_inhibitor_v1;
@@ -73,6 +74,7 @@ class Toplevel {
   xdg_surface* xdgSurface_ = nullptr;
   xdg_toplevel* toplevel_ = nullptr;
   zwp_idle_inhibitor_v1* inhibitor_ = nullptr;
+  wp_viewport* backdropViewport_ = nullptr;  // stretches a one-pixel backdrop, where offered
   wl_callback* frameCallback_ = nullptr;
 
   int pendingWidth_ = 0, pendingHeight_ = 0;  // from the configure event under way
