@@ -10,10 +10,10 @@
 //   frame, and the ratio of the peak memory with all that.
 // - The flip at scale 2, on an output of 1536 x 2048 pixels at scale 2 (sway's headless backend:
 //   cage's outputs have one size): the same figures of the flip.
-// The frames follow the compositor's frame callbacks. A headless output of wlroots 0.15 starts
-// the wait for its next frame once it has drawn the last one, so it never asks for quite 60 a
-// second (about 54 where drawing takes 2 ms); the CPU per frame says what the kiosk needs of a
-// frame's 16.7 ms. On a busy machine both compositor and kiosk wait their turn for a core.
+// The frames follow the compositor's frame callbacks. A headless output of wlroots 0.15 seems
+// to wait a whole frame's time after it has drawn the last frame: its callbacks come 18 ms apart
+// at best, never 16.7, so it asks for about 55 frames a second. The CPU per frame says what the
+// kiosk needs of a frame's 16.7 ms. On a busy machine compositor and kiosk both wait for a core.
 // A session whose compositor or X server is missing is skipped.
 
 #include <benchmark/benchmark.h>
@@ -45,7 +45,7 @@ using kiosk_scene::Scene;
 
 constexpr double kSessionTimeout = 120;  // seconds
 
-// What one kiosk measured of itself, written at the end of its scenes.
+// What was measured of one kiosk: by itself at the end of its scenes, or from outside.
 struct Report {
   std::vector<Measured> phases;
   long peakKb = 0;  // VmHWM
