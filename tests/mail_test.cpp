@@ -319,6 +319,7 @@ TEST_F(ComposerTest, ADraftThatCannotBeSavedIsNamedAndTheComposerStays) {
   MailComposeViewController* composer = present();
   tapBarItem(composer, 0);
   h.tap(138, 146);  // Save Draft
+  h.wait(0);        // written on another thread
   AlertView* alert = AlertView::visibleAlert();
   ASSERT_NE(alert, nullptr);
   EXPECT_EQ(alert->title, "Draft Not Saved");

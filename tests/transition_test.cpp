@@ -9,6 +9,8 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "kit/backends/headless/Headless.h"
 #include "kit/ui/Renderer.h"
@@ -27,26 +29,34 @@ constexpr Color kNew = {0, 0, 1, 1};
 // black stripe, and a transition under way that swaps them.
 class TransitionTest : public ::testing::Test {
  protected:
-  void swapPages(double scale, AnimationTransition kind, double delay) {
+  // Before the swap, `prepare` lets the kit draw the hidden page aside as an idle window loop
+  // does; `replace` sets up the same transition a second time straight after the first.
+  void swapPages(double scale, AnimationTransition kind, double delay, bool prepare = false,
+                 bool replace = false) {
     h.emplace(scale);
     card = testing_support::addWhiteRoot(*h)->addSubview(std::make_unique<View>(Size{300, 400}));
     card->setCenter({384, 400});
     oldPage = addPage(kOld);
     View* newPage = addPage(kNew);
     newPage->setHidden(true);
+    h->shot("");
+    while (prepare && h->app().prepareWhileIdle()) h->wait(0);
 
-    View::beginAnimations("swap", nullptr);
-    View::setAnimationDelay(delay);
-    View::setAnimationDuration(1);
-    View::setAnimationTransition(kind, card, true);
-    oldPage->setHidden(true);
-    newPage->setHidden(false);
-    View::commitAnimations();
+    for (int times = replace ? 2 : 1; times > 0; --times) {
+      View::beginAnimations("swap", nullptr);
+      View::setAnimationDelay(delay);
+      View::setAnimationDuration(1);
+      View::setAnimationTransition(kind, card, true);
+      oldPage->setHidden(true);
+      newPage->setHidden(false);
+      View::commitAnimations();
+    }
   }
 
   View* addPage(Color color) {
     View* page = card->addSubview(std::make_unique<View>(Size{300, 400}));
     page->backgroundColor = color;
+    page->backgroundColor.a = pageAlpha;
     View* stripe = page->addSubview(std::make_unique<View>(Size{1, 400}));
     stripe->setCenter({100.5, 200});
     stripe->backgroundColor = Color::black();
@@ -99,6 +109,7 @@ class TransitionTest : public ::testing::Test {
     return h->renderer().colorAt({384 - 150 + x, kStatusBarHeight + 200 + y});
   }
 
+  double pageAlpha = 1;
   std::optional<Headless> h;
   View* card = nullptr;
   View* oldPage = nullptr;
@@ -163,6 +174,39 @@ TEST_F(TransitionTest, CurlUpPeelsTheOldPictureFromTheBottom) {
   shotAfter(0.6, "curl_end");
   EXPECT_COLOR(kNew, colorAt(150, 10));
   EXPECT_COLOR(kNew, colorAt(150, 390));
+}
+
+TEST_F(TransitionTest, FramesAreTheSameWhateverSurfacesThePicturesReuseAndWhenReplacedUndrawn) {
+  // Frames early in the transition and past its middle, at double density, with opaque and
+  // see-through pages: as first drawn, after the hidden page was drawn aside into a surface that
+  // the pictures then reuse, and when the transition replaced one set up a moment before that was
+  // never drawn.
+  for (auto [kind, alpha] : {std::pair{AnimationTransition::FlipFromRight, 1.0},
+                             {AnimationTransition::CurlUp, 1.0},
+                             {AnimationTransition::CurlUp, 0.5}}) {
+    pageAlpha = alpha;
+    std::vector<std::vector<uint8_t>> first;
+    for (int way = 0; way < 3; ++way) {
+      swapPages(2, kind, 0, way == 1, way == 2);
+      for (int frame = 0; frame < 2; ++frame) {
+        shotAfter(frame == 0 ? 1.0 / 60 : 0.6, "");
+        // Barely started: the old page over the white screen.
+        if (frame == 0) {
+          EXPECT_COLOR(Color::rgba(1, 1 - pageAlpha, 1 - pageAlpha), colorAt(150, 200));
+        }
+        const Renderer& r = h->renderer();
+        std::vector<uint8_t> pixels(r.pixels(),
+                                    r.pixels() + static_cast<size_t>(r.stride()) * r.pixelHeight());
+        if (way == 0) {
+          first.push_back(std::move(pixels));
+        } else {
+          EXPECT_TRUE(pixels == first[static_cast<size_t>(frame)])
+              << "kind " << static_cast<int>(kind) << ", alpha " << pageAlpha << ", way " << way
+              << ", frame " << frame;
+        }
+      }
+    }
+  }
 }
 
 TEST_F(TransitionTest, PicturesStaySharpAtDoubleDensity) {

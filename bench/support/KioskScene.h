@@ -1,11 +1,14 @@
 #pragma once
 
 // The kiosk in a real window going through measured scenes one after another: the screen left
-// alone, a field's caret blinking with the keyboard up, the submit flip over and over. Each scene
-// reports the frames drawn, the longest time between two of them and the CPU the process used.
+// alone, a field's caret blinking with the keyboard up, the submit flip over and over, the staff
+// screen's curl and the flip back. Each scene reports the frames drawn, the longest time between
+// two of them and the CPU the process used; the staff scene also how soon each transition showed
+// its first frame after the touch that started it.
 
 #include <signal.h>
 #include <sys/resource.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -23,7 +26,7 @@
 
 namespace kiosk_scene {
 
-enum class Scene { Idle, FieldFocused, Flipping };
+enum class Scene { Idle, FieldFocused, Flipping, StaffAndBack };
 struct Phase {
   Scene scene;
   double seconds;
@@ -33,6 +36,9 @@ struct Measured {
   double seconds = 0;
   double cpu = 0;           // seconds of CPU
   double longestFrame = 0;  // seconds between two frames drawn
+  // Transitions started by a touch: the longest wait from the touch to the first frame (each
+  // kind's too), and the main thread's CPU time in that wait (the rest is other programs).
+  double firstFrame = 0, curlFirstFrame = 0, flipFirstFrame = 0, firstFrameCpu = 0;
 };
 
 constexpr double kSettle = 1.0;  // seconds after launch, and after a field takes focus
@@ -44,12 +50,22 @@ inline double cpuSeconds() {
          (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
+inline double threadCpuSeconds() {
+  timespec t{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
+}
+
 // The frames drawn: a point-sized view on top of the screen is drawn once in every frame that
-// covers it, and notes the clock's time.
+// covers it, and notes the clock's time and the main thread's CPU time.
+struct FrameTime {
+  double clock, cpu;
+};
 struct FrameLog {
   long frames = 0;
   double last = -1;
   double longest = 0;
+  std::vector<FrameTime> times;
 };
 class FrameCounter : public kit::View {
  public:
@@ -59,6 +75,7 @@ class FrameCounter : public kit::View {
     if (log_.last >= 0) log_.longest = std::max(log_.longest, now - log_.last);
     log_.last = now;
     ++log_.frames;
+    log_.times.push_back({now, threadCpuSeconds()});
   }
 
  private:
@@ -102,9 +119,15 @@ class SceneDelegate : public kit::ApplicationDelegate {
       log_.longest = 0;
       flipping_ = phase.scene == Scene::Flipping;
       if (flipping_) flip();
+      transitions_ = {};
+      if (phase.scene == Scene::StaffAndBack) staffAndBack(kStaffRounds);
       after(phase.seconds, [this, index, begin] {
-        measured_.push_back({log_.frames - begin.frames, app_->clock().now() - begin.seconds,
-                             cpuSeconds() - begin.cpu, log_.longest});
+        Measured m = transitions_;
+        m.frames = log_.frames - begin.frames;
+        m.seconds = app_->clock().now() - begin.seconds;
+        m.cpu = cpuSeconds() - begin.cpu;
+        m.longestFrame = log_.longest;
+        measured_.push_back(m);
         flipping_ = false;
         start(index + 1);
       });
@@ -134,7 +157,64 @@ class SceneDelegate : public kit::ApplicationDelegate {
     kit::View::commitAnimations();
   }
 
+  // A touch as the window delivers it: down, then up a twentieth of a second later; `lifted` is
+  // then told when it lifted.
+  void tap(kit::Point p, std::function<void(FrameTime)> lifted) {
+    app_->touchDown(p);
+    after(0.05, [this, p, lifted] {
+      FrameTime now{app_->clock().now(), threadCpuSeconds()};
+      app_->touchUp(p);
+      lifted(now);
+    });
+  }
+
+  // The frames of a transition started by a touch at `touched`: the wait for the first.
+  void measureTransition(FrameTime touched, double& kindFirstFrame) {
+    for (auto [time, cpu] : log_.times) {
+      if (time < touched.clock || time > touched.clock + kStaffTransition) continue;
+      transitions_.firstFrame = std::max(transitions_.firstFrame, time - touched.clock);
+      kindFirstFrame = std::max(kindFirstFrame, time - touched.clock);
+      transitions_.firstFrameCpu = std::max(transitions_.firstFrameCpu, cpu - touched.cpu);
+      return;
+    }
+  }
+
+  // The hidden triple tap on the form, the staff screen curling up; a while later its Return
+  // button, the form flipping back; then again, `rounds` times. Each leaves the screen idle for
+  // a while before the next touch.
+  void staffAndBack(int rounds) {
+    if (rounds == 0) return;
+    tap(kHiddenTapArea, [this, rounds](FrameTime) {
+      after(0.1, [this, rounds] {
+        tap(kHiddenTapArea, [this, rounds](FrameTime) {
+          after(0.1, [this, rounds] {
+            // The third touch-down starts the curl.
+            FrameTime touched{app_->clock().now(), threadCpuSeconds()};
+            tap(kHiddenTapArea, [](FrameTime) {});
+            after(kStaffIdle, [this, rounds, touched] {
+              measureTransition(touched, transitions_.curlFirstFrame);
+              // Return acts when the touch lifts.
+              tap(kStaffReturn, [this, rounds](FrameTime lifted) {
+                after(kStaffIdle, [this, rounds, lifted] {
+                  measureTransition(lifted, transitions_.flipFirstFrame);
+                  staffAndBack(rounds - 1);
+                });
+              });
+            });
+          });
+        });
+      });
+    });
+  }
+
+  // Where the form's hidden tap area and the staff screen's Return button are.
+  static constexpr kit::Point kHiddenTapArea{693, 75}, kStaffReturn{308, 360};
+  static constexpr int kStaffRounds = 3;
+  static constexpr double kStaffIdle = 2.5;  // seconds between a touch and the next
+  static constexpr double kStaffTransition = 1.0;
+
   std::unique_ptr<TolvikAppDelegate> kiosk_;
+  Measured transitions_;
   std::vector<Phase> phases_;
   std::function<void(const std::vector<Measured>&)> done_;
   kit::Application* app_ = nullptr;

@@ -7,7 +7,9 @@
 #include <chrono>
 
 #include "kit/base/Files.h"
+#include "kit/graphics/Image.h"
 #include "kit/ui/Animation.h"
+#include "kit/ui/Renderer.h"
 #include "kit/ui/Screen.h"
 #include "kit/ui/ScrollView.h"
 #include "kit/ui/View.h"
@@ -416,6 +418,55 @@ Application::Damage Application::takeDamage() {
   if (!needsDisplay_) damage.rects = damage_;
   didDisplay();
   return damage;
+}
+
+namespace {
+
+// The first view of the tree under `view` that is hidden while its ancestors show, and that
+// `done` does not name.
+const View* firstHiddenScreen(const View& view, const std::function<bool(const View&)>& done) {
+  for (const View* child : view.subviews()) {
+    if (child->isHidden()) {
+      if (!done(*child)) return child;
+    } else if (const View* found = firstHiddenScreen(*child, done)) {
+      return found;
+    }
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+bool Application::prepareWhileIdle() {
+  if (needsDisplay() || animator_->isTransitionRunning()) return false;
+  if (!decoding_) {
+    if (auto decode = Image::decodePending()) {
+      decoding_ = true;
+      runInBackground([this, decode = std::move(decode)]() -> std::function<void()> {
+        std::function<void()> install = decode();
+        return [this, install] {
+          install();
+          decoding_ = false;
+        };
+      });
+      return false;
+    }
+  }
+  if (decoding_) return false;
+  if (preparedScale_ != currentRenderScale()) {
+    preparedScale_ = currentRenderScale();
+    prepared_.clear();
+  }
+  std::erase_if(prepared_, [](const Prepared& p) { return p.alive.expired(); });
+  auto done = [this](const View& view) {
+    return std::any_of(prepared_.begin(), prepared_.end(),
+                       [&view](const Prepared& p) { return p.view == &view; });
+  };
+  const View* hidden = firstHiddenScreen(*screen_, done);
+  if (!hidden) return false;
+  prepared_.push_back({hidden, hidden->weakReference()});
+  Renderer::prepare(*hidden, preparedScale_);
+  return true;
 }
 
 double Application::nextWakeTime() const {

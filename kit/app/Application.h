@@ -120,6 +120,11 @@ class Application {
   // animation or a frame update moves, infinity when nothing will. The SDL loop sleeps until
   // then, or until the next frame is due.
   double nextWakeTime() const;
+  // Work the window loops give the kit when there is nothing to draw and no input waits: the
+  // pictures of screens that are hidden now decoded (on another thread) and each such screen
+  // drawn once aside, so that the transition that reveals one starts within a frame. One step a
+  // call; true when more is left, so that the loop calls again once it has looked for input.
+  bool prepareWhileIdle();
   // Calls `update` with the clock's time on every turn of the run loop, until it returns false or
   // `owner` is destroyed; meanwhile the loop wakes every frame. For motion computed from the time,
   // such as a scroll view's momentum.
@@ -175,6 +180,15 @@ class Application {
   std::vector<std::thread> backgroundThreads_;
   std::vector<std::function<void()>> backgroundResults_;
   size_t backgroundInFlight_ = 0;
+  // What prepareWhileIdle has done: pictures being decoded, and the hidden views drawn aside at
+  // the render scale of the time.
+  bool decoding_ = false;
+  struct Prepared {
+    const View* view;
+    std::weak_ptr<const void> alive;
+  };
+  std::vector<Prepared> prepared_;
+  double preparedScale_ = 0;
   // Tap streak.
   double lastTapTime_ = -1e9;
   Point lastTapPoint_;

@@ -160,20 +160,54 @@ Image::Image(std::string path, Size pixelSize, double scale)
     : path_(std::move(path)), pixelSize_(pixelSize), scale_(scale) {}
 
 cairo_surface_t* Image::surface() const {
-  if (!surface_ && decoded_ != Decoded::Failed && !path_.empty()) {
-    surface_ = loadSurface(path_);
-    // A file whose pixels turn out other than its header said is not drawn stretched.
-    if (surface_ && (cairo_image_surface_get_width(surface_) != pixelSize_.width ||
-                     cairo_image_surface_get_height(surface_) != pixelSize_.height)) {
-      cairo_surface_destroy(surface_);
-      surface_ = nullptr;
-    }
-    decoded_ = !surface_ ? Decoded::Failed
-               : cairo_image_surface_get_format(surface_) == CAIRO_FORMAT_RGB24
-                   ? Decoded::Opaque
-                   : Decoded::Translucent;
-  }
+  // Read again when its pixels were let go of.
+  if (!surface_ && decoded_ != Decoded::Failed && !path_.empty()) take(loadSurface(path_));
   return surface_;
+}
+
+void Image::install(cairo_surface_t* decoded) const {
+  // Decoded meanwhile (and perhaps let go of again, once resampled): these pixels are not wanted.
+  if (decoded_ != Decoded::NotYet || surface_ || path_.empty()) {
+    if (decoded) cairo_surface_destroy(decoded);
+    return;
+  }
+  take(decoded);
+}
+
+void Image::take(cairo_surface_t* decoded) const {
+  surface_ = decoded;
+  // A file whose pixels turn out other than its header said is not drawn stretched.
+  if (surface_ && (cairo_image_surface_get_width(surface_) != pixelSize_.width ||
+                   cairo_image_surface_get_height(surface_) != pixelSize_.height)) {
+    cairo_surface_destroy(surface_);
+    surface_ = nullptr;
+  }
+  decoded_ = !surface_ ? Decoded::Failed
+             : cairo_image_surface_get_format(surface_) == CAIRO_FORMAT_RGB24
+                 ? Decoded::Opaque
+                 : Decoded::Translucent;
+}
+
+std::function<std::function<void()>()> Image::decodePending() {
+  std::vector<std::pair<std::shared_ptr<const Image>, std::string>> pending;
+  for (const auto& [key, image] : cache().images) {
+    if (image && !image->path_.empty() && image->decoded_ == Decoded::NotYet && !image->decoding_) {
+      image->decoding_ = true;
+      pending.emplace_back(image, image->path_);
+    }
+  }
+  if (pending.empty()) return nullptr;
+  return [pending = std::move(pending)]() -> std::function<void()> {
+    // Freed with the function if it never runs (the program ends first).
+    auto decoded = std::make_shared<std::vector<SurfaceHandle>>();
+    for (const auto& [image, path] : pending) decoded->emplace_back(loadSurface(path));
+    return [pending, decoded] {
+      for (size_t i = 0; i < pending.size(); ++i) {
+        pending[i].first->decoding_ = false;
+        pending[i].first->install((*decoded)[i].release());
+      }
+    };
+  };
 }
 
 bool Image::hasPixels() const {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -22,6 +23,10 @@ class Image {
   static const std::string& resourceDirectory();
   // Drops every cached picture (tests that switch scale or folder).
   static void clearCache();
+  // The decoding of every picture found but not decoded yet, as work for another thread; the
+  // function it returns takes the pixels in, on the calling thread. Empty when there is nothing
+  // to decode or that work is already under way.
+  static std::function<std::function<void()>()> decodePending();
 
   explicit Image(cairo_surface_t* surface, double scale);
   // The picture in the file at `path`, of `pixelSize`, decoded when first asked for.
@@ -50,9 +55,14 @@ class Image {
     cairo_surface_t* surface;
   };
   enum class Decoded { NotYet, Failed, Translucent, Opaque };
+  // Takes in the pixels decoded from the file on another thread, unless decoded already.
+  void install(cairo_surface_t* decoded) const;
+  // Takes in the pixels decoded from the file (nullptr: it could not be decoded).
+  void take(cairo_surface_t* decoded) const;
   mutable cairo_surface_t* surface_ = nullptr;
   std::string path_;  // the file, for an image read from one
   mutable Decoded decoded_ = Decoded::NotYet;
+  mutable bool decoding_ = false;  // on another thread
   Size pixelSize_;
   double scale_;
   mutable std::vector<Rendition> renditions_;  // most recently used first

@@ -404,6 +404,16 @@ void drawFlip(cairo_t* cr, Size size, TransitionPicture before, TransitionPictur
   cairo_surface_destroy(upright);
 }
 
+double curlShadow(double h) {
+  return std::min(kCurlShadowPoints, h / 4);
+}
+
+// The fold line of a curl up: from the bottom edge to just beyond the top, so that its shadow
+// leaves too.
+double curlFold(double h, double progress) {
+  return h - progress * (h + curlShadow(h));
+}
+
 void fillVerticalGradient(cairo_t* cr, double x, double width, double fromY, double toY, double r,
                           double g, double b, double fromAlpha, double toAlpha) {
   cairo_pattern_t* gradient = cairo_pattern_create_linear(0, fromY, 0, toY);
@@ -463,12 +473,13 @@ void drawCurl(cairo_t* cr, Size size, TransitionPicture before, TransitionPictur
       cairo_scale(cr, 1, -1);
     }
     setPictureSource(cr, picture);
+    // Over what lies below, an opaque picture is the same as its copy, which costs less.
+    if (picture.opaque) cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
     cairo_paint(cr);
     cairo_restore(cr);
   };
-  double shadow = std::min(kCurlShadowPoints, h / 4);
-  // The fold line runs from the bottom edge to just beyond the top, so its shadow leaves too.
-  double fold = h - progress * (h + shadow);
+  double shadow = curlShadow(h);
+  double fold = curlFold(h, progress);
   double peeled = h - fold;
   double back = std::min(peeled, kCurlBackFraction * h);
 
@@ -507,6 +518,13 @@ void paintPicture(cairo_t* cr, TransitionPicture picture) {
                   cairo_image_surface_get_height(picture.surface) / picture.scale);
   cairo_fill(cr);
   cairo_restore(cr);
+}
+
+Rect curlRevealed(AnimationTransition kind, Size size, double progress) {
+  double h = size.height;
+  double fold = std::clamp(curlFold(h, std::clamp(progress, 0.0, 1.0)), 0.0, h);
+  if (kind == AnimationTransition::CurlDown) return {{0, 0}, {size.width, h - fold}};
+  return {{0, fold}, {size.width, h - fold}};
 }
 
 void drawTransition(cairo_t* cr, AnimationTransition kind, Size size, TransitionPicture before,

@@ -21,6 +21,7 @@ enum class AnimationTransition {
 struct TransitionPicture {
   cairo_surface_t* surface = nullptr;
   double scale = 1;
+  bool opaque = false;  // every pixel opaque: copied rather than blended
 };
 
 // Draws, in the coordinates of a view of `size`, the transition `kind` at `progress` (0 to 1) from
@@ -32,6 +33,10 @@ struct TransitionPicture {
 // downwards (CurlDown), showing the new one beneath and the page's light back beyond the fold.
 void drawTransition(cairo_t* cr, AnimationTransition kind, Size size, TransitionPicture before,
                     TransitionPicture after, double progress);
+
+// The part of a view of `size` where the curl `kind` at `progress` shows its new picture (beside
+// the shadow drawn over it), in the view's coordinates.
+Rect curlRevealed(AnimationTransition kind, Size size, double progress);
 
 // Paints a picture with its top-left corner at the user-space origin, in points.
 void paintPicture(cairo_t* cr, TransitionPicture picture);

@@ -115,6 +115,11 @@ struct Animator::Pending {
   }
 };
 
+TransitionState::~TransitionState() {
+  recyclePicture(before);
+  recyclePicture(after);
+}
+
 Animator::Animator(const Clock& clock) : clock_(clock) {}
 
 Animator::~Animator() {
@@ -145,8 +150,14 @@ void Animator::setTransition(AnimationTransition transition, View* forView, bool
   auto state = std::make_unique<TransitionState>();
   state->kind = transition;
   auto& slot = forView->ensureAnimations().transition;
-  if (slot && !slot->block->ended) {
-    // The old look is an earlier transition still running: it is drawn now, before the new one
+  if (slot && !slot->block->ended && !slot->hiddenBefore.empty()) {
+    // An earlier transition not drawn yet: the screen still shows the look from before it.
+    state->hiddenBefore = std::move(slot->hiddenBefore);
+  } else if (slot && !slot->block->ended && clock_.now() < slot->block->startTime()) {
+    // An earlier transition waiting out its delay shows its first picture.
+    state->before = std::move(slot->before);
+  } else if (slot && !slot->block->ended) {
+    // The old look is an earlier transition under way: it is drawn now, before the new one
     // replaces it.
     state->before = Renderer::snapshot(*forView, currentRenderScale());
   } else {

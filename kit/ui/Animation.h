@@ -54,11 +54,17 @@ struct HiddenFlag {
 // before the block from the hidden flags recorded when the transition was set, its new look when
 // the transition starts moving.
 struct TransitionState {
+  ~TransitionState();
   AnimationTransition kind = AnimationTransition::None;
   std::vector<HiddenFlag> hiddenBefore;  // the subtree's flags, until the picture is taken
   Picture before;
   Picture after;
   bool afterTaken = false;
+  // A curl's new picture is drawn a band of device rows at a time, as the curl reveals it: the
+  // rows drawn, and whether the rest are clear.
+  int afterRowFirst = 0, afterRowEnd = 0;
+  bool afterClean = false;
+  int framesDrawn = 0;  // while moving
   std::shared_ptr<AnimationBlock> block;
 };
 

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <ctime>
 #include <limits>
 #include <vector>
@@ -53,10 +54,46 @@ double deviceScale(cairo_t* cr) {
   return std::clamp(scale, 0.25, 4.0);
 }
 
+// The pixel size of a picture of `size` points at `scale`.
+std::pair<int, int> pixelSize(Size size, double scale) {
+  return {std::max(1, static_cast<int>(std::ceil(size.width * scale - 1e-6))),
+          std::max(1, static_cast<int>(std::ceil(size.height * scale - 1e-6)))};
+}
+
 SurfaceHandle createSurface(Size size, double scale) {
-  int width = std::max(1, static_cast<int>(std::ceil(size.width * scale - 1e-6)));
-  int height = std::max(1, static_cast<int>(std::ceil(size.height * scale - 1e-6)));
+  auto [width, height] = pixelSize(size, scale);
   return SurfaceHandle(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height));
+}
+
+// The surfaces of the last pictures let go. A transition's pictures cover the screen, 12 MB each
+// at double density: memory freshly mapped for each would be faulted in page by page while the
+// transition's first frame waits.
+constexpr size_t kSpareSurfaces = 2;
+std::vector<SurfaceHandle>& spareSurfaces() {
+  static std::vector<SurfaceHandle> spares;
+  return spares;
+}
+
+// Small surfaces cost little either way.
+bool worthKeeping(cairo_surface_t* surface) {
+  return cairo_image_surface_get_width(surface) * cairo_image_surface_get_height(surface) >=
+         64 * 64;
+}
+
+// A surface for a picture: a spare one of the same size when there is one, else a new one,
+// which alone is `clean` (all clear).
+SurfaceHandle pictureSurface(Size size, double scale, bool& clean) {
+  auto [width, height] = pixelSize(size, scale);
+  std::vector<SurfaceHandle>& spares = spareSurfaces();
+  auto spare = std::find_if(spares.begin(), spares.end(), [&](const SurfaceHandle& s) {
+    return cairo_image_surface_get_width(s.get()) == width &&
+           cairo_image_surface_get_height(s.get()) == height;
+  });
+  clean = spare == spares.end();
+  if (clean) return createSurface(size, scale);
+  SurfaceHandle surface = std::move(*spare);
+  spares.erase(spare);
+  return surface;
 }
 
 // A box in device pixels.
@@ -77,6 +114,8 @@ struct Box {
 enum class Look { Now, Plain };
 Picture takePicture(const View& view, double scale, Look look,
                     const std::vector<HiddenFlag>& hidden);
+void drawPictureRows(Picture& picture, const View& view, Look look,
+                     const std::vector<HiddenFlag>& hidden, int rowFirst, int rowEnd, bool clean);
 
 // What a tree of views shows at one moment: presentation values, the transitions under way, and
 // hidden flags, some of which may be those of an earlier look (for a transition's first picture).
@@ -160,35 +199,68 @@ class Presentation {
   std::vector<std::pair<const View*, bool>> hiddenOverrides_;
 };
 
-bool coversScreen(Point origin, Size size) {
+// The screen below the status bar, in screen points.
+constexpr Rect kScreenBelowStatusBar{{0, kStatusBarHeight},
+                                     {kScreenWidth, kScreenHeight - kStatusBarHeight}};
+
+bool covers(Point origin, Size size, Rect area) {
   constexpr double e = 1e-9;
-  return origin.x <= e && origin.y <= kStatusBarHeight + e &&
-         origin.x + size.width >= kScreenWidth - e && origin.y + size.height >= kScreenHeight - e;
+  return origin.x <= area.minX() + e && origin.y <= area.minY() + e &&
+         origin.x + size.width >= area.maxX() - e && origin.y + size.height >= area.maxY() - e;
 }
 
-// The front-most view that covers the screen below the status bar with opaque paint, drawn
-// without transform, alpha or transition; its ancestors go into `path`. `origin` is the screen
-// position of `view`'s top-left corner.
-const View* findOccluder(const Presentation& shown, const View& view, Point origin,
+// Whether a transition under way paints every pixel of its view opaquely: a flip always does
+// (black where the card is not); a curl and the wait before a transition do when their pictures
+// are opaque.
+bool paintsOpaque(const TransitionState& transition, double now) {
+  if (now < transition.block->startTime()) {
+    return transition.hiddenBefore.empty() && transition.before.opaque;
+  }
+  switch (transition.kind) {
+    case AnimationTransition::FlipFromLeft:
+    case AnimationTransition::FlipFromRight:
+      return true;
+    case AnimationTransition::CurlUp:
+    case AnimationTransition::CurlDown:
+      return transition.hiddenBefore.empty() && transition.before.opaque && transition.afterTaken &&
+             transition.after.opaque;
+    case AnimationTransition::None:
+      break;
+  }
+  return false;
+}
+
+// The front-most view that covers `area` with opaque paint, drawn without transform or alpha;
+// its ancestors go into `path`. `origin` is the position of `view`'s top-left corner in the
+// coordinates of `area`.
+const View* findOccluder(const Presentation& shown, const View& view, Point origin, Rect area,
                          std::vector<const View*>& path) {
   const View* found = nullptr;
   for (const View* child : view.subviews()) {
-    if (!shown.isShown(*child) || shown.activeTransition(*child) ||
-        child->presentationAlpha() < 1 || !child->presentationTransform().isIdentity()) {
+    if (!shown.isShown(*child) || child->presentationAlpha() < 1 ||
+        !child->presentationTransform().isIdentity()) {
       continue;
     }
     Point center = child->presentationCenter();
     Size size = child->bounds().size;
     Point childOrigin{origin.x + center.x - size.width / 2, origin.y + center.y - size.height / 2};
+    if (const TransitionState* transition = shown.activeTransition(*child)) {
+      // What it holds shows only through its pictures.
+      if (paintsOpaque(*transition, shown.now()) && covers(childOrigin, size, area)) {
+        found = child;
+        path = {&view};
+      }
+      continue;
+    }
     std::vector<const View*> childPath;
     // What a clipping view holds covers at most the view itself.
     const View* inside =
-        child->clipsToBounds ? nullptr : findOccluder(shown, *child, childOrigin, childPath);
+        child->clipsToBounds ? nullptr : findOccluder(shown, *child, childOrigin, area, childPath);
     if (inside) {
       found = inside;
       path = {&view};
       path.insert(path.end(), childPath.begin(), childPath.end());
-    } else if (child->paintsOpaque() && coversScreen(childOrigin, size)) {
+    } else if (child->paintsOpaque() && covers(childOrigin, size, area)) {
       found = child;
       path = {&view};
     }
@@ -327,18 +399,59 @@ class Painter {
       transition.before = takePicture(view, scale, Look::Plain, transition.hiddenBefore);
       transition.hiddenBefore.clear();
     }
-    TransitionPicture before{transition.before.surface.get(), transition.before.scale};
+    TransitionPicture before{transition.before.surface.get(), transition.before.scale,
+                             transition.before.opaque};
     if (shown_.now() < transition.block->startTime()) {
       paintPicture(cr, before);
       return;
     }
-    if (!transition.afterTaken) {
+    double progress = blockProgress(*transition.block, shown_.now());
+    // A flip shows its new look only in its second half: the first frame, which the touch that
+    // started the flip waits for, goes out without taking that picture; the next one takes it.
+    bool flip = transition.kind == AnimationTransition::FlipFromLeft ||
+                transition.kind == AnimationTransition::FlipFromRight;
+    bool afterNeeded = !flip || progress >= 0.5 || transition.framesDrawn > 0;
+    if (flip && !transition.afterTaken && afterNeeded) {
       transition.after = takePicture(view, scale, Look::Plain, {});
       transition.afterTaken = true;
+    } else if (!flip) {
+      drawRevealedRows(view, transition, scale, progress);
     }
-    TransitionPicture after{transition.after.surface.get(), transition.after.scale};
-    drawTransition(cr, transition.kind, view.bounds().size, before, after,
-                   blockProgress(*transition.block, shown_.now()));
+    TransitionPicture after{transition.after.surface.get(), transition.after.scale,
+                            transition.after.opaque};
+    drawTransition(cr, transition.kind, view.bounds().size, before, after, progress);
+    ++transition.framesDrawn;
+  }
+
+  // A curl shows its new picture only where it has peeled the old one off: that picture is drawn
+  // a band of rows at a time, each frame adding the rows it reveals, so that the first frame,
+  // which the touch that started the curl waits for, draws few of them.
+  static void drawRevealedRows(const View& view, TransitionState& transition, double scale,
+                               double progress) {
+    if (!transition.afterTaken) {
+      transition.after = {pictureSurface(view.bounds().size, scale, transition.afterClean), scale};
+      transition.afterTaken = true;
+    }
+    Picture& after = transition.after;
+    int height = cairo_image_surface_get_height(after.surface.get());
+    Rect shows = curlRevealed(transition.kind, view.bounds().size, progress);
+    int first = std::clamp(static_cast<int>(std::floor(shows.minY() * after.scale)), 0, height);
+    int end = std::clamp(static_cast<int>(std::ceil(shows.maxY() * after.scale)), 0, height);
+    if (end <= first) return;
+    int& drawnFirst = transition.afterRowFirst;
+    int& drawnEnd = transition.afterRowEnd;
+    bool clean = transition.afterClean;
+    if (drawnEnd <= drawnFirst) {
+      drawPictureRows(after, view, Look::Plain, {}, first, end, clean);
+      drawnFirst = first;
+      drawnEnd = end;
+      return;
+    }
+    // The rows drawn stay one run: new ones join it at either end.
+    if (first < drawnFirst) drawPictureRows(after, view, Look::Plain, {}, first, drawnFirst, clean);
+    if (end > drawnEnd) drawPictureRows(after, view, Look::Plain, {}, drawnEnd, end, clean);
+    drawnFirst = std::min(drawnFirst, first);
+    drawnEnd = std::max(drawnEnd, end);
   }
 
   Presentation shown_;
@@ -350,11 +463,46 @@ class Painter {
 // own), then with the hidden flags in `hidden` where they name a view.
 Picture takePicture(const View& view, double scale, Look look,
                     const std::vector<HiddenFlag>& hidden) {
-  Picture picture{createSurface(view.bounds().size, scale), scale};
+  bool clean = false;
+  Picture picture{pictureSurface(view.bounds().size, scale, clean), scale};
+  drawPictureRows(picture, view, look, hidden, 0,
+                  cairo_image_surface_get_height(picture.surface.get()), clean);
+  return picture;
+}
+
+// Draws the device rows [rowFirst, rowEnd) of the picture of `view` (see takePicture), over what
+// they hold unless `clean`.
+void drawPictureRows(Picture& picture, const View& view, Look look,
+                     const std::vector<HiddenFlag>& hidden, int rowFirst, int rowEnd, bool clean) {
+  if (rowEnd <= rowFirst) return;
   Painter painter(currentTime());
   painter.shown().overrideHidden(hidden);
+  // Under a view that covers the whole picture with opaque paint nothing shows: neither what is
+  // drawn below it nor the surface's old pixels, so they are not cleared. That holds when the
+  // picture's edges fall on whole pixels.
+  const double scale = picture.scale;
+  Size size = view.bounds().size;
+  std::vector<const View*> path;
+  const View* occluder = look == Look::Plain && !painter.shown().isHidden(view) &&
+                                 size.width * scale == std::floor(size.width * scale) &&
+                                 size.height * scale == std::floor(size.height * scale)
+                             ? findOccluder(painter.shown(), view, {0, 0}, {{0, 0}, size}, path)
+                             : nullptr;
+  if (occluder) painter.skipUnder(occluder, std::move(path));
+  picture.opaque = occluder != nullptr;
+  cairo_surface_t* surface = picture.surface.get();
+  int width = cairo_image_surface_get_width(surface);
+  if (!occluder && !clean) {
+    cairo_surface_flush(surface);
+    int stride = cairo_image_surface_get_stride(surface);
+    std::memset(cairo_image_surface_get_data(surface) + static_cast<size_t>(rowFirst) * stride, 0,
+                static_cast<size_t>(rowEnd - rowFirst) * stride);
+    cairo_surface_mark_dirty(surface);
+  }
   if (!painter.shown().isHidden(view)) {
-    cairo_t* cr = cairo_create(picture.surface.get());
+    cairo_t* cr = cairo_create(surface);
+    cairo_rectangle(cr, 0, rowFirst, width, rowEnd - rowFirst);
+    cairo_clip(cr);
     cairo_scale(cr, scale, scale);
     if (look == Look::Now) {
       painter.drawBody(cr, view);
@@ -363,8 +511,7 @@ Picture takePicture(const View& view, double scale, Look look,
     }
     cairo_destroy(cr);
   }
-  cairo_surface_flush(picture.surface.get());
-  return picture;
+  cairo_surface_flush(surface);
 }
 
 // Clips `cr` to the device pixels of `damage` (screen points, rounded outwards) and returns them;
@@ -474,8 +621,9 @@ std::vector<Rect> Renderer::renderScreen(const Screen& screen, const std::vector
   }
   Painter painter(currentTime());
   std::vector<const View*> path;
-  const View* occluder =
-      screen.isHidden() ? nullptr : findOccluder(painter.shown(), screen, {0, 0}, path);
+  const View* occluder = screen.isHidden() ? nullptr
+                                           : findOccluder(painter.shown(), screen, {0, 0},
+                                                          kScreenBelowStatusBar, path);
   // With the status bar's edge between device pixels, its row is not covered by either alone.
   double barEdge = kStatusBarHeight * scale_;
   if (occluder && barEdge == std::floor(barEdge)) {
@@ -540,6 +688,20 @@ bool Renderer::writePng(const std::string& path) const {
 
 Picture Renderer::snapshot(const View& view, double scale) {
   return takePicture(view, scale, Look::Now, {});
+}
+
+void Renderer::prepare(const View& view, double scale) {
+  Picture picture = takePicture(view, scale, Look::Plain, {{&view, view.weakReference(), false}});
+  recyclePicture(picture);
+}
+
+void recyclePicture(Picture& picture) {
+  SurfaceHandle surface = std::move(picture.surface);
+  if (!surface || cairo_surface_get_reference_count(surface.get()) != 1) return;
+  if (!worthKeeping(surface.get())) return;
+  std::vector<SurfaceHandle>& spares = spareSurfaces();
+  spares.insert(spares.begin(), std::move(surface));
+  if (spares.size() > kSpareSurfaces) spares.pop_back();
 }
 
 }  // namespace kit

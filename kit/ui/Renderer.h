@@ -28,6 +28,7 @@ using SurfaceHandle = std::unique_ptr<cairo_surface_t, SurfaceDeleter>;
 struct Picture {
   SurfaceHandle surface;
   double scale = 1;
+  bool opaque = false;  // every pixel known to be opaque
 };
 
 // Draws the screen (or one view's subtree) into an ARGB32 Cairo image surface of the logical size
@@ -65,6 +66,10 @@ class Renderer {
   // Draws `view` and its subtree into a new picture of the view's size times `scale`, as it looks
   // now (a transition under way included).
   static Picture snapshot(const View& view, double scale);
+  // Draws `view` and its subtree as they would look shown, hidden or not, into a spare picture
+  // that is then let go: the pictures they show are decoded and resampled and their text laid
+  // out, so that a transition that reveals them later draws them quickly.
+  static void prepare(const View& view, double scale);
 
  private:
   void drawStatusBar(cairo_t* cr) const;
@@ -73,6 +78,9 @@ class Renderer {
   SurfaceHandle surface_;
   std::function<std::string()> timeText_;
 };
+
+// Takes a picture that is no longer needed: its surface may serve the next picture of its size.
+void recyclePicture(Picture& picture);
 
 // Where `view` and its subtree show on the screen now, with presentation values and a margin for
 // anti-aliasing and shadows, or where its rect `part` (in its coordinates) shows; empty when it

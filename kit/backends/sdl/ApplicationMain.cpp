@@ -391,6 +391,11 @@ int runLoop(Application& app, SdlHost& host) {
       host.display(false);  // only what the window lost
     }
 
+    // Nothing to draw and no input waiting: a step of preparing what a coming transition needs,
+    // then a look for input again.
+    if (!render && !SDL_HasEvents(SDL_FIRSTEVENT, SDL_LASTEVENT) && app.prepareWhileIdle())
+      continue;
+
     // Sleep until the next event, the next frame's time when one waits to be drawn, or the next
     // time something changes by itself (at the latest when the status bar's clock turns or its
     // battery is read), so that an idle program uses no CPU.

@@ -96,6 +96,9 @@ class Loop {
             wake = now + kHeldFrameTimeout;
         }
       }
+      // Nothing to draw: a step of preparing what a coming transition needs, then a look for
+      // input again without sleeping.
+      if (!app_.needsDisplay() && !window_.needsRedraw() && app_.prepareWhileIdle()) wake = now;
       if (!wait(wake - app_.clock().now())) return gone();
     }
   }
