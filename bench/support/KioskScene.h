@@ -126,7 +126,8 @@ class SceneDelegate : public kit::ApplicationDelegate {
         m.frames = log_.frames - begin.frames;
         m.seconds = app_->clock().now() - begin.seconds;
         m.cpu = cpuSeconds() - begin.cpu;
-        m.longestFrame = log_.longest;
+        // The staff scene's frames are those of its transitions; it is idle in between.
+        if (phases_[index].scene != Scene::StaffAndBack) m.longestFrame = log_.longest;
         measured_.push_back(m);
         flipping_ = false;
         start(index + 1);
@@ -168,14 +169,19 @@ class SceneDelegate : public kit::ApplicationDelegate {
     });
   }
 
-  // The frames of a transition started by a touch at `touched`: the wait for the first.
+  // The frames of a transition started by a touch at `touched`: the wait for the first, and the
+  // longest between two until it ends.
   void measureTransition(FrameTime touched, double& kindFirstFrame) {
+    double last = touched.clock;
     for (auto [time, cpu] : log_.times) {
       if (time < touched.clock || time > touched.clock + kStaffTransition) continue;
-      transitions_.firstFrame = std::max(transitions_.firstFrame, time - touched.clock);
-      kindFirstFrame = std::max(kindFirstFrame, time - touched.clock);
-      transitions_.firstFrameCpu = std::max(transitions_.firstFrameCpu, cpu - touched.cpu);
-      return;
+      if (last == touched.clock) {
+        transitions_.firstFrame = std::max(transitions_.firstFrame, time - touched.clock);
+        kindFirstFrame = std::max(kindFirstFrame, time - touched.clock);
+        transitions_.firstFrameCpu = std::max(transitions_.firstFrameCpu, cpu - touched.cpu);
+      }
+      transitions_.longestFrame = std::max(transitions_.longestFrame, time - last);
+      last = time;
     }
   }
 
