@@ -35,7 +35,7 @@ class TransitionTest : public ::testing::Test {
     View* newPage = addPage(kNew);
     newPage->setHidden(true);
 
-    View::beginAnimations("swap", nullptr);
+    card->beginAnimations("swap", nullptr);
     View::setAnimationDelay(delay);
     View::setAnimationDuration(1);
     View::setAnimationTransition(kind, card, true);

@@ -27,4 +27,16 @@ void setVerticalGradient(cairo_t* cr, Rect r, Color top, Color bottom) {
   cairo_pattern_destroy(gradient);
 }
 
+namespace {
+double gRenderScale = 1;
+}  // namespace
+
+double currentRenderScale() {
+  return gRenderScale;
+}
+
+void setCurrentRenderScale(double scale) {
+  gRenderScale = scale;
+}
+
 }  // namespace kit

@@ -15,4 +15,9 @@ void setColor(cairo_t* cr, Color c);
 // Makes a top-to-bottom gradient over `r` the source.
 void setVerticalGradient(cairo_t* cr, Rect r, Color top, Color bottom);
 
+// The scale at which transition snapshots, cached pictures and images are made; the backend
+// sets it.
+double currentRenderScale();
+void setCurrentRenderScale(double scale);
+
 }  // namespace kit

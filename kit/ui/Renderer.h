@@ -3,11 +3,14 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "kit/base/Color.h"
 #include "kit/base/Geometry.h"
+#include "kit/base/PowerSupply.h"
+#include "kit/graphics/Drawing.h"
 
 typedef struct _cairo cairo_t;
 typedef struct _cairo_surface cairo_surface_t;
@@ -67,7 +70,7 @@ class Renderer {
   static Picture snapshot(const View& view, double scale);
 
  private:
-  void drawStatusBar(cairo_t* cr) const;
+  void drawStatusBar(cairo_t* cr, const std::optional<BatteryState>& battery) const;
 
   double scale_;
   SurfaceHandle surface_;
@@ -79,9 +82,5 @@ class Renderer {
 // is not on the screen or does not show.
 Rect drawnArea(const View& view);
 Rect drawnArea(const View& view, Rect part);
-
-// The scale at which transition snapshots and cached pictures are made; the backend sets it.
-double currentRenderScale();
-void setCurrentRenderScale(double scale);
 
 }  // namespace kit
