@@ -17,7 +17,6 @@
 namespace kit {
 
 class Animator;
-class Screen;
 class TextField;
 class View;
 class Window;

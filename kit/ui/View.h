@@ -115,9 +115,9 @@ class View : public Responder {
   ViewController* viewController = nullptr;
 
   // Animation blocks, begun on the animator of the screen this view shows on (on none, nothing
-  // animates and the changes act at once). Changes of centre, alpha and transform of any view
-  // between begin and commit animate:
-  // the model value changes at once, the presentation value runs from where it is now to the new
+  // animates and the changes act at once); the static calls act on the block being built.
+  // Changes of centre, alpha and transform of any view between begin and commit animate: the
+  // model value changes at once, the presentation value runs from where it is now to the new
   // value after the delay, over the duration. Hidden-flag changes in a block with a transition are
   // shown by that transition on its view. The did-stop callback runs once, from the run loop,
   // when the block ends (also for a block that changed nothing), if its delegate still exists.
