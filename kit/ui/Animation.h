@@ -16,6 +16,8 @@
 
 namespace kit {
 
+class Animator;
+
 // One committed block: its timing and its did-stop callback.
 struct AnimationBlock {
   std::string animationID;
@@ -66,7 +68,7 @@ struct TransitionState {
 struct ViewAnimations {
   // The animator that holds the view's animations or changes of a block being built; cleared
   // when that animator goes first.
-  class Animator* animator = nullptr;
+  Animator* animator = nullptr;
   std::optional<PropertyAnimation<Point>> center;
   std::optional<PropertyAnimation<double>> alpha;
   std::optional<PropertyAnimation<Transform>> transform;
