@@ -14,7 +14,7 @@ constexpr double kTransitionDuration = 1.0;
 void TolvikViewController::showAdmin() {
   // First the keyboard, so that nothing typed from now on lands in the hidden form.
   admin->showKeyboard();
-  View::beginAnimations("", nullptr);
+  view()->beginAnimations("", nullptr);
   View::setAnimationDuration(kTransitionDuration);
   View::setAnimationTransition(kit::AnimationTransition::CurlUp, view()->superview(), true);
   admin->setHidden(false);
@@ -24,7 +24,7 @@ void TolvikViewController::showAdmin() {
 
 void TolvikViewController::showForm() {
   resetForm();
-  View::beginAnimations("", nullptr);
+  view()->beginAnimations("", nullptr);
   View::setAnimationDuration(kTransitionDuration);
   View::setAnimationTransition(kit::AnimationTransition::FlipFromRight, view()->superview(), true);
   admin->setHidden(true);

@@ -1,24 +1,24 @@
-// The controller's side of the export by e-mail: the data file goes as the attachment of a mail
-// composer; when staff leave the composer it is dismissed, with an alert only for a result the
-// composer does not define.
+#include "admin/EmailExport.h"
 
 #include <memory>
 
-#include "app/TolvikViewController.h"
-#include "kit/app/Application.h"
+#include "kit/base/Files.h"
 #include "kit/base/Log.h"
 #include "kit/ui/AlertView.h"
+#include "kit/ui/Screen.h"
 #include "survey/DataFile.h"
 
-void TolvikViewController::showEmailModalView() {
+void EmailExport::start() {
   std::string path = survey::dataFilePath();
   std::string error;
   std::optional<kit::FileReader> opened = kit::FileReader::open(path, &error);
   if (!opened) {
     // Without its data there is nothing to send: staff are told why, and no composer opens.
     kit::log("Export failed: %s", error.c_str());
-    kit::AlertView::show(std::make_unique<kit::AlertView>(
-        "Export Failed", "The data file could not be read: " + error, this, "OK"));
+    kit::AlertView::show(
+        std::make_unique<kit::AlertView>(
+            "Export Failed", "The data file could not be read: " + error, nullptr, "OK"),
+        *presenter_.view());
     return;
   }
 
@@ -32,18 +32,20 @@ void TolvikViewController::showEmailModalView() {
   composer->setSubject("Tolvik Event - Form Submission Data");
   composer->setMessageBody("Tolvik data file attached!", true);
   composer->navigationBar()->barStyle = kit::BarStyle::Black;
-  presentModalViewController(std::move(composer), true);
+  presenter_.presentModalViewController(std::move(composer), true);
 
   // Counted on another thread: reading a large file takes longer than a frame.
-  kit::Application::shared()->runInBackground([file, length] {
+  kit::Screen* screen = presenter_.view()->screen();
+  if (!screen) return;
+  screen->runLoop().runInBackground([file, length] {
     return [summary = survey::contentsSummary(*file, length)] {
       kit::log("CSV sent: %s", summary.c_str());
     };
   });
 }
 
-void TolvikViewController::didFinishWithResult(kit::MailComposeViewController*,
-                                               kit::MailComposeResult result, const std::string&) {
+void EmailExport::didFinishWithResult(kit::MailComposeViewController*,
+                                      kit::MailComposeResult result, const std::string&) {
   switch (result) {
     case kit::MailComposeResult::Cancelled:
     case kit::MailComposeResult::Saved:
@@ -52,8 +54,9 @@ void TolvikViewController::didFinishWithResult(kit::MailComposeViewController*,
       break;
     default:
       kit::AlertView::show(std::make_unique<kit::AlertView>(
-          "Email", "Sending Failed - Unknown Error :-(", this, "OK"));
+                               "Email", "Sending Failed - Unknown Error :-(", nullptr, "OK"),
+                           *presenter_.view());
       break;
   }
-  dismissModalViewControllerAnimated(true);
+  presenter_.dismissModalViewControllerAnimated(true);
 }

@@ -1,15 +1,17 @@
 #include "app/TolvikAppDelegate.h"
 
+#include "kit/app/Application.h"
+
 // The controller goes first, then the window.
 TolvikAppDelegate::~TolvikAppDelegate() {
   viewController.reset();
   window.reset();
 }
 
-bool TolvikAppDelegate::didFinishLaunchingWithOptions(kit::Application&) {
+bool TolvikAppDelegate::didFinishLaunchingWithOptions(kit::Application& application) {
   // The first request for the view loads it: the whole tree is built here.
   window->addSubview(viewController->view());
-  window->makeKeyAndVisible();
+  window->makeKeyAndVisible(application.screen());
   return true;
 }
 

@@ -3,10 +3,10 @@
 #include <string>
 #include <vector>
 
+#include "admin/EmailExport.h"
 #include "app/KioskSettings.h"
 #include "kit/base/Files.h"
 #include "kit/base/NotificationCenter.h"
-#include "kit/mail/MailComposeViewController.h"
 #include "kit/text/TextField.h"
 #include "kit/ui/ImageView.h"
 #include "kit/ui/Label.h"
@@ -24,7 +24,6 @@ class Button;
 // to (form/, admin/); view loading and the lifecycle are here in app/.
 class TolvikViewController : public kit::ViewController,
                              public kit::TextFieldDelegate,
-                             public kit::MailComposeViewControllerDelegate,
                              public kit::AlertViewDelegate {
  public:
   TolvikViewController() = default;
@@ -52,10 +51,14 @@ class TolvikViewController : public kit::ViewController,
   void showReq3(const std::string& animationID, bool finished, void* context);
   void hideReq(const std::string& animationID, bool finished, void* context);
 
-  // Submission, thank-you screen, reset and touches (form/Submission.cpp).
+  // Submission, thank-you screen, reset and the answers' rules (form/Submission.cpp).
   void submitForm();
   void resetForm();
+  // An answer button was tapped: it turns on (or, in the multiple-choice group, on or off).
+  void answerTapped(RadioBtn* button);
   void updateButtons(RadioBtn* b);
+
+  // Taps that no control takes, handed to the form or the staff screen (app/TouchRouting.cpp).
   void touchesBegan(const kit::TouchSet& touches, const kit::Event* withEvent) override;
   void touchesEnded(const kit::TouchSet& touches, const kit::Event* withEvent) override;
 
@@ -91,10 +94,8 @@ class TolvikViewController : public kit::ViewController,
   // next time may. Called once the view has loaded; it keeps itself going.
   void checkIdle();
 
-  // Export by e-mail (admin/EmailExport.cpp).
-  void showEmailModalView();
-  void didFinishWithResult(kit::MailComposeViewController* controller,
-                           kit::MailComposeResult result, const std::string& error) override;
+  // Export by e-mail (admin/EmailExport.cpp), started from the staff screen.
+  EmailExport emailExport{*this};
 
   AdminView* admin = nullptr;
   kit::View* formView = nullptr;
@@ -154,6 +155,8 @@ class TolvikViewController : public kit::ViewController,
   void askStillThere();
   void clearAbandonedForm();
   void signOutIdleStaff();
+  // Every alert on the screen goes, without telling its delegate.
+  void dismissAlerts();
   double idleCheckInterval() const;
   // The "Still there?" alert while it shows, and since when.
   kit::AlertView* stillThere_ = nullptr;

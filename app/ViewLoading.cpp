@@ -116,7 +116,7 @@ void TolvikViewController::viewDidLoad() {
   makeHiddenTapArea();
 
   auto& center = kit::NotificationCenter::defaultCenter();
-  center.addObserver(this, &TolvikViewController::showEmailModalView, "EmailData", admin);
+  center.addObserver(&emailExport, &EmailExport::start, "EmailData", admin);
   center.addObserver(this, &TolvikViewController::showForm, "ReturnToForm", admin);
 
   formData = "";

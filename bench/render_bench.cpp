@@ -114,7 +114,7 @@ void renderTransitionFrames(benchmark::State& state, kit::AnimationTransition ki
   for (auto _ : state) {
     state.PauseTiming();
     if (!kiosk.headless.app().animator().isAnimating()) {
-      kit::View::beginAnimations("", nullptr);
+      kiosk.headless.app().screen().beginAnimations("", nullptr);
       kit::View::setAnimationDuration(1);
       kit::View::setAnimationTransition(kind, c->view()->superview(), true);
       bool formShown = !c->formView->isHidden();

@@ -15,7 +15,7 @@ constexpr double kRow = 45;
 
 class ListDelegate : public kit::ApplicationDelegate {
  public:
-  bool didFinishLaunchingWithOptions(kit::Application&) override {
+  bool didFinishLaunchingWithOptions(kit::Application& app) override {
     window_ = std::make_unique<kit::Window>();
     window_->backgroundColor = kit::Color::white();
     scroller =
@@ -27,7 +27,7 @@ class ListDelegate : public kit::ApplicationDelegate {
       row->setCenter({149, kRow * (i + 0.5)});
       scroller->contentView()->addSubview(std::move(row));
     }
-    window_->makeKeyAndVisible();
+    window_->makeKeyAndVisible(app.screen());
     return true;
   }
   MapScroller* scroller = nullptr;

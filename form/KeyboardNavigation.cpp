@@ -14,7 +14,7 @@ constexpr int kFirstFieldTag = 400;
 constexpr int kLastFieldTag = 405;
 
 void moveToolbar(kit::Toolbar* toolbar, kit::Point to) {
-  View::beginAnimations("", nullptr);
+  toolbar->beginAnimations("", nullptr);
   View::setAnimationDuration(kToolbarDuration);
   toolbar->setCenter(to);
   View::commitAnimations();

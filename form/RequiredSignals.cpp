@@ -21,7 +21,7 @@ float baseHeight(const std::vector<std::string>& rY, const View* marker) {
 }  // namespace
 
 void TolvikViewController::showReqText(kit::Label* label) {
-  View::beginAnimations("", label);
+  view()->beginAnimations("", label);
   View::setAnimationDuration(kFade);
   label->setAlpha(1.0);
   View::setAnimationDelegate(this);
@@ -31,7 +31,7 @@ void TolvikViewController::showReqText(kit::Label* label) {
 
 void TolvikViewController::hideReqText(const std::string&, bool, void* context) {
   auto* label = static_cast<kit::Label*>(context);
-  View::beginAnimations("", label);
+  view()->beginAnimations("", label);
   View::setAnimationDelay(kLabelHold);
   View::setAnimationDuration(kFade);
   label->setAlpha(0.0);
@@ -40,7 +40,7 @@ void TolvikViewController::hideReqText(const std::string&, bool, void* context) 
 
 void TolvikViewController::showReq(kit::ImageView* marker) {
   float y = baseHeight(rY, marker);
-  View::beginAnimations("", marker);
+  view()->beginAnimations("", marker);
   // The stagger is computed in double precision and passed in single precision.
   View::setAnimationDelay(static_cast<float>(0.1 * marker->tag));
   View::setAnimationDuration(kFade);
@@ -54,7 +54,7 @@ void TolvikViewController::showReq(kit::ImageView* marker) {
 void TolvikViewController::showReq2(const std::string&, bool, void* context) {
   auto* marker = static_cast<kit::ImageView*>(context);
   float y = baseHeight(rY, marker);
-  View::beginAnimations("", marker);
+  view()->beginAnimations("", marker);
   View::setAnimationDuration(kBounce);
   marker->setCenter({kMarkerX, y + kBounceOffset});
   View::setAnimationDelegate(this);
@@ -65,7 +65,7 @@ void TolvikViewController::showReq2(const std::string&, bool, void* context) {
 void TolvikViewController::showReq3(const std::string&, bool, void* context) {
   auto* marker = static_cast<kit::ImageView*>(context);
   float y = baseHeight(rY, marker);
-  View::beginAnimations("", marker);
+  view()->beginAnimations("", marker);
   View::setAnimationDuration(kBounce);
   marker->setCenter({kMarkerX, y + kRestOffset});
   View::setAnimationDelegate(this);
@@ -76,7 +76,7 @@ void TolvikViewController::showReq3(const std::string&, bool, void* context) {
 void TolvikViewController::hideReq(const std::string&, bool, void* context) {
   auto* marker = static_cast<kit::ImageView*>(context);
   float y = baseHeight(rY, marker);
-  View::beginAnimations("", nullptr);
+  view()->beginAnimations("", nullptr);
   View::setAnimationDelay(kMarkerHold);
   View::setAnimationDuration(kFade);
   marker->setCenter({kMarkerX, y});

@@ -1,5 +1,5 @@
 // The form's life: submitting a response, the thank-you screen, the reset for the next visitor,
-// the one-answer rule of questions 2 to 4, and the touch routing that ties them to taps.
+// and the one-answer rule of questions 2 to 4.
 
 #include <memory>
 
@@ -12,18 +12,9 @@
 using kit::View;
 
 namespace {
-constexpr int kFormTag = 10;
-constexpr int kThankyouTag = 110;
-constexpr int kHiddenTapAreaTag = 300;
 constexpr int kMultipleChoiceGroup = 501;
-constexpr int kFirstAnswerTag = 501;
-constexpr int kLastAnswerTag = 599;
 constexpr double kFlipDuration = 1.0;
 constexpr double kThankyouDelay = 0.5;
-
-bool isAnswerTag(int tag) {
-  return tag >= kFirstAnswerTag && tag <= kLastAnswerTag;
-}
 }  // namespace
 
 void TolvikViewController::submitForm() {
@@ -34,13 +25,15 @@ void TolvikViewController::submitForm() {
   if (!stored) {
     // The visitor's answers stay on the form so that nothing is lost; staff are asked for.
     kit::log("Record not saved: %s", stored.error.c_str());
-    kit::AlertView::show(std::make_unique<kit::AlertView>(
-        "Sorry", "Your answers could not be saved. Please ask a member of staff for help.", nullptr,
-        "OK"));
+    kit::AlertView::show(
+        std::make_unique<kit::AlertView>(
+            "Sorry", "Your answers could not be saved. Please ask a member of staff for help.",
+            nullptr, "OK"),
+        *view());
     return;
   }
 
-  View::beginAnimations("", nullptr);
+  view()->beginAnimations("", nullptr);
   View::setAnimationDelay(kThankyouDelay);
   View::setAnimationDuration(kFlipDuration);
   View::setAnimationTransition(kit::AnimationTransition::FlipFromRight, view()->superview(), true);
@@ -56,7 +49,7 @@ void TolvikViewController::resetForm() {
   }
   phoneNum = "";
 
-  View::beginAnimations("", nullptr);
+  view()->beginAnimations("", nullptr);
   View::setAnimationDuration(kFlipDuration);
   View::setAnimationTransition(kit::AnimationTransition::FlipFromRight, view()->superview(), true);
   formView->setHidden(false);
@@ -64,35 +57,9 @@ void TolvikViewController::resetForm() {
   View::commitAnimations();
 }
 
-void TolvikViewController::updateButtons(RadioBtn* b) {
-  if (b->tag == kMultipleChoiceGroup) return;
-  for (RadioBtn* other : buttonsArray) {
-    if (other->tag == b->tag && other != b) other->btnOff();
-  }
-}
-
-void TolvikViewController::touchesBegan(const kit::TouchSet& touches, const kit::Event*) {
-  const kit::Touch* touch = touches.anyObject();
-  if (!touch || !touch->view) return;
-  int tag = touch->view->tag;
-  kit::log("button touch: %i", tag);
-
-  if (isAnswerTag(tag)) {
-    hideKeyboard();
-  } else if (tag == kFormTag) {
-    hideKeyboard();
-  } else if (tag == kThankyouTag && touch->tapCount == 2) {
-    resetForm();
-  } else if (tag == kHiddenTapAreaTag && touch->tapCount == 3 && !formView->isHidden()) {
-    showAdmin();
-  }
-}
-
-void TolvikViewController::touchesEnded(const kit::TouchSet& touches, const kit::Event*) {
-  const kit::Touch* touch = touches.anyObject();
-  if (!touch || !touch->view || !isAnswerTag(touch->view->tag)) return;
-  // Only answer buttons carry answer tags.
-  auto* button = static_cast<RadioBtn*>(touch->view);
+void TolvikViewController::answerTapped(RadioBtn* button) {
+  // A multiple-choice answer turns on and off; any other turns on, and the others of its
+  // question off.
   if (button->tag == kMultipleChoiceGroup) {
     if (button->btnTouched()) {
       button->btnOff();
@@ -103,4 +70,11 @@ void TolvikViewController::touchesEnded(const kit::TouchSet& touches, const kit:
     button->btnOn();
   }
   updateButtons(button);
+}
+
+void TolvikViewController::updateButtons(RadioBtn* b) {
+  if (b->tag == kMultipleChoiceGroup) return;
+  for (RadioBtn* other : buttonsArray) {
+    if (other->tag == b->tag && other != b) other->btnOff();
+  }
 }

@@ -86,7 +86,7 @@ void TolvikViewController::askStillThere() {
   stillThere_ = alert.get();
   stillThereAlive_ = alert->weakReference();
   stillThereShownAt_ = kit::Application::shared()->clock().now();
-  kit::AlertView::show(std::move(alert));
+  kit::AlertView::show(std::move(alert), *view());
 }
 
 void TolvikViewController::clearAbandonedForm() {
@@ -94,15 +94,22 @@ void TolvikViewController::clearAbandonedForm() {
   stillThere_->dismiss();
   stillThereAlive_.reset();
   // Any other message still up was for the visitor who has gone.
-  while (kit::AlertView* other = kit::AlertView::visibleAlert()) other->dismiss();
+  dismissAlerts();
   hideKeyboard();
   resetForm();
 }
 
 void TolvikViewController::signOutIdleStaff() {
   kit::log("Staff screen left untouched: signed out");
-  while (kit::AlertView* alert = kit::AlertView::visibleAlert()) alert->dismiss();
+  dismissAlerts();
   admin->returnToMain();
+}
+
+void TolvikViewController::dismissAlerts() {
+  kit::Screen* screen = view()->screen();
+  while (kit::AlertView* alert = screen ? kit::AlertView::visibleAlert(*screen) : nullptr) {
+    alert->dismiss();
+  }
 }
 
 double TolvikViewController::idleCheckInterval() const {

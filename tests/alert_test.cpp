@@ -29,7 +29,7 @@ class Catcher : public View {
 
 class ScreenOverTest : public ::testing::Test, public AlertViewDelegate {
  protected:
-  ScreenOverTest() { window->makeKeyAndVisible(); }
+  ScreenOverTest() { window->makeKeyAndVisible(h.app().screen()); }
   void clickedButtonAtIndex(AlertView* alert, int index) override {
     clicked.push_back(alert->title + " " + std::to_string(index));
     stillShowing = alert->buttonFrame().size.width > 0;
@@ -44,12 +44,14 @@ class ScreenOverTest : public ::testing::Test, public AlertViewDelegate {
 
 TEST_F(ScreenOverTest, AlertDimsTheScreenTakesEveryTouchAndClosesThroughItsButton) {
   Color white = h.colorAt({100, 100});
-  AlertView::show(std::make_unique<AlertView>(
-      "Email", "Sending Failed - Unknown Error :-( and a message long enough to wrap a line", this,
-      "OK"));
+  AlertView::show(
+      std::make_unique<AlertView>(
+          "Email", "Sending Failed - Unknown Error :-( and a message long enough to wrap a line",
+          this, "OK"),
+      *window);
   h.wait(0.3);
   h.shot(testing_support::outputDirectory() + "/alert.png");
-  AlertView* alert = AlertView::visibleAlert();
+  AlertView* alert = AlertView::visibleAlert(h.app().screen());
   ASSERT_NE(alert, nullptr);
   EXPECT_NEAR(h.colorAt({100, 100}).r, white.r * 0.6, 0.02);
 
@@ -63,7 +65,7 @@ TEST_F(ScreenOverTest, AlertDimsTheScreenTakesEveryTouchAndClosesThroughItsButto
   h.tap(ok.x, ok.y);
   EXPECT_EQ(clicked, std::vector<std::string>{"Email 0"});
   EXPECT_TRUE(stillShowing) << "the delegate hears of it before the alert goes";
-  EXPECT_EQ(AlertView::visibleAlert(), nullptr);
+  EXPECT_EQ(AlertView::visibleAlert(h.app().screen()), nullptr);
   EXPECT_EQ(h.colorAt({100, 100}), white);
   h.tap(100, 100);
   EXPECT_EQ(background->touches, 1);
@@ -91,6 +93,8 @@ class ModalScreen : public ViewController {
 TEST_F(ScreenOverTest, ModalScreenSlidesUpTakesEveryTouchAndGoesFromTheRunLoop) {
   int alive = 0;
   ViewController presenter;
+  presenter.view()->setHidden(true);  // on the screen, under the white view's touches
+  window->addSubview(presenter.view());
   auto owned = std::make_unique<ModalScreen>(&alive);
   ModalScreen* modal = owned.get();
   presenter.presentModalViewController(std::move(owned), true);

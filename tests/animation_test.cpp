@@ -32,7 +32,7 @@ class AnimationTest : public ::testing::Test {
   // did not finish) while `delegate` lives; the caller makes its changes and commits.
   void begin(const std::string& id, double seconds, void* context = nullptr, double delay = 0,
              Object* delegate = nullptr) {
-    View::beginAnimations(id, context);
+    app.screen().beginAnimations(id, context);
     View::setAnimationDelay(delay);
     View::setAnimationDuration(seconds);
     View::setAnimationDelegate(delegate ? delegate : &owner);
@@ -148,7 +148,7 @@ TEST_F(AnimationTest, GoneDelegatesAndViewsAreSkippedSafely) {
   View::commitAnimations();
 
   // Gone between a change and its commit.
-  View::beginAnimations("half built", nullptr);
+  app.screen().beginAnimations("half built", nullptr);
   std::make_unique<View>(Size{1, 1})->setCenter({5, 5});
   View::commitAnimations();
 

@@ -101,7 +101,7 @@ void submitThrough(const Fault& fault) {
   for (int i = 0; i < fault.refusals; ++i) {
     k.tapAt(FormPoints::submit);
     k.advance(2);
-    const kit::AlertView* alert = kit::AlertView::visibleAlert();
+    const kit::AlertView* alert = kit::AlertView::visibleAlert(k.app().screen());
     ASSERT_NE(alert, nullptr) << "refusal " << i + 1;
     EXPECT_EQ(alert->title, "Sorry");
     EXPECT_EQ(alert->message,
@@ -129,7 +129,7 @@ void submitThrough(const Fault& fault) {
 
   fault.mend(k);
   k.tapAt(FormPoints::submit);
-  EXPECT_EQ(kit::AlertView::visibleAlert(), nullptr);
+  EXPECT_EQ(kit::AlertView::visibleAlert(k.app().screen()), nullptr);
   EXPECT_FALSE(k.c().thankyouView->isHidden());
   EXPECT_EQ(readAll(path), (before ? *before : header()) + kRecord);
   EXPECT_EQ(namesIn(folder), std::set<std::string>{"TolvikData.txt"});

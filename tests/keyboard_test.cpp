@@ -22,7 +22,7 @@ namespace {
 TEST(Keyboard, ShiftSymbolsPressedKeysAndReturnTypeThroughTheDelegate) {
   Headless h;
   auto window = std::make_unique<Window>();
-  window->makeKeyAndVisible();
+  window->makeKeyAndVisible(h.app().screen());
   testing_support::RecordingDelegate delegate;
   auto* field = window->addSubview(std::make_unique<TextField>(Size{300, 40}));
   field->setCenter({384, 200});

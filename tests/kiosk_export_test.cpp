@@ -35,7 +35,7 @@ std::string send(Kiosk& k, SmtpServer& server) {
   k.tapAt(StaffPoints::composerSend);
   k.advance(0.5);
   EXPECT_EQ(composerOf(k), nullptr) << "dismissed once sent";
-  EXPECT_EQ(AlertView::visibleAlert(), nullptr);
+  EXPECT_EQ(AlertView::visibleAlert(k.app().screen()), nullptr);
   std::vector<std::string> received = server.messages();
   if (received.size() != before + 1) return "(nothing received)";
   testing_support::ReceivedMail mail = parseMail(received.back());
@@ -99,7 +99,7 @@ TEST(KioskExport, CancelFailureAndUnknownResultsAllDismissTheComposer) {
       k.tapAt(StaffPoints::composerSend);
       k.advance(0.5);
       // The composer's own alert, with the transport's words, and no alert of the controller's.
-      AlertView* alert = AlertView::visibleAlert();
+      AlertView* alert = AlertView::visibleAlert(k.app().screen());
       ASSERT_NE(alert, nullptr);
       EXPECT_EQ(alert->title, "Message Not Sent");
       EXPECT_NE(alert->message.find("cannot connect"), std::string::npos) << alert->message;
@@ -116,7 +116,7 @@ TEST(KioskExport, CancelFailureAndUnknownResultsAllDismissTheComposer) {
     }
     k.advance(0.5);
     EXPECT_EQ(composerOf(k), nullptr);
-    EXPECT_EQ(AlertView::visibleAlert(), nullptr);
+    EXPECT_EQ(AlertView::visibleAlert(k.app().screen()), nullptr);
     EXPECT_FALSE(k.c().admin->isHidden()) << "the signed-in panel is still there";
     EXPECT_EQ(testing_support::readAll(k.dataFile()), data);
     std::string log = capture.finish();
@@ -138,10 +138,11 @@ TEST(KioskExport, CancelFailureAndUnknownResultsAllDismissTheComposer) {
 
   // A result the composer does not define: the controller's alert, and the composer goes too.
   k.openExport();
-  k.c().didFinishWithResult(composerOf(k), static_cast<MailComposeResult>(4), "");
+  composerOf(k)->mailComposeDelegate->didFinishWithResult(composerOf(k),
+                                                          static_cast<MailComposeResult>(4), "");
   k.advance(0.5);
   EXPECT_EQ(composerOf(k), nullptr);
-  AlertView* alert = AlertView::visibleAlert();
+  AlertView* alert = AlertView::visibleAlert(k.app().screen());
   ASSERT_NE(alert, nullptr);
   EXPECT_EQ(alert->title, "Email");
   EXPECT_EQ(alert->message, "Sending Failed - Unknown Error :-(");
@@ -155,7 +156,7 @@ TEST(KioskExport, AnUnreadableDataFileIsReportedAndOpensNoComposer) {
   testing_support::StderrCapture capture;
   k.openExport();
   EXPECT_EQ(composerOf(k), nullptr);
-  AlertView* alert = AlertView::visibleAlert();
+  AlertView* alert = AlertView::visibleAlert(k.app().screen());
   ASSERT_NE(alert, nullptr);
   EXPECT_EQ(alert->title, "Export Failed");
   EXPECT_NE(alert->message.find("The data file could not be read: "), std::string::npos);

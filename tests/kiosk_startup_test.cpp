@@ -3,13 +3,21 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "admin/AdminView.h"
+#include "controls/MapScroller.h"
 #include "kit/base/NotificationCenter.h"
+#include "kit/mail/MailComposeViewController.h"
+#include "kit/text/Keyboard.h"
+#include "kit/ui/AlertView.h"
+#include "kit/ui/Animation.h"
 #include "support/KioskHarness.h"
 #include "survey/Tables.h"
 
 using testing_support::FormPoints;
 using testing_support::Kiosk;
+using testing_support::StaffPoints;
 
 namespace {
 
@@ -107,4 +115,81 @@ TEST(KioskStartup, StaffNotificationsFromAnyOtherSenderHaveNoEffect) {
   EXPECT_EQ(testing_support::countOf(capture.finish(), "CSV sent: "), 1);
   center.postNotificationName("ReturnToForm", c.admin);
   EXPECT_EQ(c.lastName->text(), "");
+}
+
+// The kiosk quits while something moves: every kind of movement is cut short, and what it held
+// goes with the rest, without a crash (the fault suite runs this under the sanitizers).
+TEST(KioskStartup, QuittingInTheMiddleOfAnyMovementEndsCleanly) {
+  auto composer = [](Kiosk& k) {
+    return dynamic_cast<kit::MailComposeViewController*>(k.c().modalViewController());
+  };
+  auto animating = [](Kiosk& k) { return k.app().animator().isAnimating(); };
+  const std::vector<std::pair<const char*, std::function<bool(Kiosk&)>>> cases = {
+      {"flip to the thank-you screen",
+       [&](Kiosk& k) {
+         k.fillCompleteForm();
+         k.tapAt(FormPoints::submit);
+         k.step(0.9);
+         return k.app().animator().isTransitionRunning();
+       }},
+      {"curl up to the staff screen",
+       [&](Kiosk& k) {
+         k.tapAt(FormPoints::hiddenTapArea, 3);
+         k.step(0.4);
+         return k.app().animator().isTransitionRunning();
+       }},
+      {"keyboard sliding in",
+       [&](Kiosk& k) {
+         k.tapAt(FormPoints::firstName);
+         k.step(0.1);
+         return animating(k);
+       }},
+      {"alert fading in",
+       [&](Kiosk& k) {
+         kit::AlertView::show(std::make_unique<kit::AlertView>("Sorry", "", nullptr, "OK"),
+                              *k.c().view());
+         k.step(0.05);
+         return animating(k);
+       }},
+      {"scroll decelerating",
+       [&](Kiosk& k) {
+         auto* scroller = k.c().view()->addSubview(
+             std::make_unique<MapScroller>(kit::Rect{{235, 400}, {298, 300}}));
+         scroller->setContentSize({298, 3000});
+         k.h().drag(384, 650, 384, 450, 0.05);
+         return scroller->isDecelerating();
+       }},
+      {"composer sliding up",
+       [&](Kiosk& k) {
+         k.openStaffScreen();
+         k.signIn();
+         k.advance(1.1);
+         k.tapAt(StaffPoints::emailData);
+         k.step(0.1);
+         return composer(k) && animating(k);
+       }},
+      {"composer sliding down",
+       [&](Kiosk& k) {
+         k.openExport();
+         k.tapAt(StaffPoints::composerCancel);
+         k.tapAt(StaffPoints::deleteDraft);
+         k.step(0.1);
+         return !composer(k) && animating(k);
+       }},
+      {"send in progress",
+       [&](Kiosk& k) {
+         k.openExport();
+         k.typeText("office@example.com");
+         k.tapAt(StaffPoints::composerSend);
+         return composer(k) && composer(k)->isSending();
+       }},
+  };
+  for (const auto& [name, startMoving] : cases) {
+    SCOPED_TRACE(name);
+    {
+      Kiosk k;
+      EXPECT_TRUE(startMoving(k)) << "moving when the kiosk quits";
+    }
+    EXPECT_EQ(kit::Keyboard::existing(), nullptr) << "every view has gone";
+  }
 }

@@ -234,6 +234,7 @@ class ComposerTest : public ::testing::Test, public MailComposeViewControllerDel
   }
   // Presents a composer with a subject, an HTML body and an attachment; it slides up.
   MailComposeViewController* present() {
+    h.app().screen().windowLayer()->addSubview(presenter.view());
     auto* composer = new MailComposeViewController;
     composer->mailComposeDelegate = this;
     composer->setSubject("Event data");
@@ -282,7 +283,7 @@ TEST_F(ComposerTest, TypedRecipientAndBodyThenSendDeliversTheMessageOnce) {
   std::string longText;
   for (int i = 0; i < 40; ++i) longText += "Line " + std::to_string(i) + "\r\n";
   h.paste(longText);
-  auto* body = dynamic_cast<TextView*>(Application::shared()->firstResponder());
+  auto* body = dynamic_cast<TextView*>(h.app().firstResponder());
   ASSERT_NE(body, nullptr);
   EXPECT_GT(body->contentOffset(), 0) << "scrolled to keep the caret in sight";
   Point top = body->convertToAncestor({12, 20}, nullptr);
@@ -320,7 +321,7 @@ TEST_F(ComposerTest, ADraftThatCannotBeSavedIsNamedAndTheComposerStays) {
   tapBarItem(composer, 0);
   h.tap(138, 146);  // Save Draft
   h.wait(0);        // written on another thread
-  AlertView* alert = AlertView::visibleAlert();
+  AlertView* alert = AlertView::visibleAlert(h.app().screen());
   ASSERT_NE(alert, nullptr);
   EXPECT_EQ(alert->title, "Draft Not Saved");
   EXPECT_NE(alert->message.find("cannot create folder " + documents + "/Drafts: "),

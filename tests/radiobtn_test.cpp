@@ -6,6 +6,7 @@
 
 #include "kit/app/Application.h"
 #include "kit/ui/Animation.h"
+#include "kit/ui/Screen.h"
 
 namespace {
 
@@ -14,7 +15,11 @@ struct PopFixture : ::testing::Test {
   kit::Application app{clock};
   RadioBtn button{kit::Size{50, 50}};
 
-  void SetUp() override { button.initBtn(); }
+  // On the screen, whose animator runs the pop.
+  void SetUp() override {
+    button.initBtn();
+    app.screen().windowLayer()->addSubview(&button);
+  }
   // Runs the loop at 60 Hz up to `t`, and once exactly at `t`.
   void advanceTo(double t) {
     while (clock.now() + 1.0 / 60 < t) {

@@ -28,7 +28,7 @@ class TextFieldTest : public ::testing::Test {
  protected:
   TextFieldTest() {
     field = addField({384, 200});
-    window->makeKeyAndVisible();
+    window->makeKeyAndVisible(h.app().screen());
   }
 
   TextField* addField(Point center) {

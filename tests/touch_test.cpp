@@ -99,7 +99,7 @@ TEST(ViewTree, HitTestingSkipsHiddenTransparentAndUntouchableViewsAndFollowsTran
   EXPECT_EQ((Point{235, 230}), outside->convertToAncestor({2.5, 20}, &root));
   EXPECT_EQ(&root, root.hitTest({275, 230}));
   // A view animating away is hit where it is going.
-  View::beginAnimations("move", nullptr);
+  app.screen().beginAnimations("move", nullptr);
   box->setCenter({30, 270});
   View::commitAnimations();
   EXPECT_EQ(&root, root.hitTest({230, 230}));
@@ -138,7 +138,7 @@ class TouchTest : public ::testing::Test {
  protected:
   TouchTest() {
     window.addSubview(controller.view());
-    window.makeKeyAndVisible();
+    window.makeKeyAndVisible(app.screen());
   }
   void tapAt(double x, double y) {
     app.touchDown({x, y});

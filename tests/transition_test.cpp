@@ -43,7 +43,7 @@ class TransitionTest : public ::testing::Test {
     while (prepare && h->app().prepareWhileIdle()) h->wait(0);
 
     for (int times = replace ? 2 : 1; times > 0; --times) {
-      View::beginAnimations("swap", nullptr);
+      card->beginAnimations("swap", nullptr);
       View::setAnimationDelay(delay);
       View::setAnimationDuration(1);
       View::setAnimationTransition(kind, card, true);

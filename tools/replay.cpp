@@ -1,4 +1,5 @@
-// Runs the real kiosk without a window from a script of a person's actions (see DESIGN.md):
+// Runs the real kiosk without a window from a script of a person's actions (the commands are
+// listed at Headless::runScript in kit/backends/headless/Headless.h; examples in tests/scripts):
 //   tolvik-replay [--scale S] SCRIPT
 // Log lines go to standard error; the data file is written under $HOME as by the kiosk.
 

@@ -144,7 +144,7 @@ class SceneDelegate : public kit::ApplicationDelegate {
   // The submit flip between form and thank-you screen, back and forth.
   void flip() {
     TolvikViewController* c = kiosk_->viewController.get();
-    kit::View::beginAnimations("", nullptr);
+    kiosk_->window->beginAnimations("", nullptr);
     kit::View::setAnimationDuration(1);
     kit::View::setAnimationTransition(kit::AnimationTransition::FlipFromRight,
                                       c->view()->superview(), true);

@@ -1,13 +1,10 @@
 #include "kit/app/Application.h"
 
-#include <sys/resource.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <chrono>
 
 #include "kit/base/Files.h"
 #include "kit/graphics/Image.h"
+#include "kit/text/TextField.h"
 #include "kit/ui/Animation.h"
 #include "kit/ui/Renderer.h"
 #include "kit/ui/Screen.h"
@@ -21,8 +18,6 @@ namespace {
 Application* sharedApplication = nullptr;
 // Clock times are sums of steps; a tap exactly at the interval must not miss it by rounding.
 constexpr double kTimeSlack = 1e-9;
-// The nice value of work on other threads (0 is the main thread's, 19 the lowest).
-constexpr int kBackgroundNiceness = 10;
 
 // The scroll views that hold `view`, itself included, innermost first.
 std::vector<ScrollView*> scrollViewsHolding(View* view) {
@@ -59,15 +54,10 @@ struct Application::TouchState {
   }
 };
 
-struct Application::FrameUpdate {
-  std::weak_ptr<const void> ownerAlive;
-  std::function<bool(double)> update;
-};
-
 Application::Application(Clock& clock)
     : clock_(clock),
-      screen_(std::make_unique<Screen>()),
-      animator_(std::make_unique<Animator>(clock)) {
+      runLoop_(std::make_unique<RunLoop>(clock)),
+      screen_(std::make_unique<Screen>(clock, *runLoop_)) {
   sharedApplication = this;
   lastInputTime_ = clock.now();
   // A file-size limit must fail a write, which is then undone, not end the program mid-record.
@@ -75,19 +65,15 @@ Application::Application(Clock& clock)
 }
 
 Application::~Application() {
-  // Work still running reports to nobody; its thread is waited for.
-  for (std::thread& thread : backgroundThreads_) thread.join();
-  backgroundResults_.clear();
-  // Whatever the delegate and queued tasks own goes while the screen and animator still exist,
-  // since views leaving the tree reach both.
+  // Queued work first: what it holds may refer to anything below.
+  runLoop_->stop();
   touches_.clear();
-  frameUpdates_.clear();
-  tasks_.clear();
-  timedTasks_.clear();
+  // Then running animations, whose callbacks may hold a controller until its dismissal ends.
+  screen_->animator().stop();
+  // Then the windows and controllers, which leave the screen as they go; then the views left.
   delegate_.reset();
-  keyWindow_ = nullptr;
   screen_.reset();
-  animator_.reset();
+  runLoop_.reset();
   if (sharedApplication == this) sharedApplication = nullptr;
 }
 
@@ -101,16 +87,15 @@ bool Application::launch(std::unique_ptr<ApplicationDelegate> delegate) {
   return delegate_ ? delegate_->didFinishLaunchingWithOptions(*this) : false;
 }
 
-void Application::setKeyWindow(Window* window) {
-  keyWindow_ = window;
-  setNeedsDisplay();
+TextField* Application::firstResponder() const {
+  return dynamic_cast<TextField*>(screen_->firstResponder());
 }
 
 void Application::touchDown(Point screenPoint, int finger) {
   lastInputTime_ = clock_.now();
   // A screen changing by a transition takes no touches: a tap then would land on whatever lies
   // half-revealed. The whole touch is dropped, and it counts for no tap streak.
-  if (animator_->isTransitionRunning()) return;
+  if (screen_->animator().isTransitionRunning()) return;
   double now = clock_.now();
   bool continuesStreak = now - lastTapTime_ <= kMultiTapInterval + kTimeSlack &&
                          distance(screenPoint, lastTapPoint_) <= kMultiTapDistance;
@@ -236,14 +221,11 @@ void Application::deliverHeldBackTouches() {
   }
 }
 
-void Application::addFrameUpdate(const Object& owner, std::function<bool(double now)> update) {
-  frameUpdates_.push_back({owner.weakReference(), std::move(update)});
-}
-
 void Application::orientationChanged(InterfaceOrientation orientation) {
-  if (!keyWindow_) return;
+  Window* keyWindow = screen_->keyWindow();
+  if (!keyWindow) return;
   ViewController* root = nullptr;
-  for (View* view : keyWindow_->subviews()) {
+  for (View* view : keyWindow->subviews()) {
     if (view->viewController) {
       root = view->viewController;
       break;
@@ -267,115 +249,24 @@ void Application::memoryWarning() {
 
 void Application::runOnce() {
   // Tasks posted from here on, by did-stop callbacks or by the tasks themselves, wait a turn.
-  std::vector<std::function<void()>> tasks;
-  tasks.swap(tasks_);
-  {
-    std::lock_guard<std::mutex> lock(backgroundMutex_);
-    for (auto& result : backgroundResults_) tasks.push_back(std::move(result));
-    backgroundResults_.clear();
-    if (backgroundInFlight_ == 0) {
-      for (std::thread& thread : backgroundThreads_) thread.join();
-      backgroundThreads_.clear();
-    }
-  }
-  animator_->endFinishedBlocks();
+  std::vector<std::function<void()>> tasks = runLoop_->takeTasks();
+  screen_->animator().endFinishedBlocks();
   for (auto& task : tasks) task();
-  runTimedTasks();
+  runLoop_->runTimedTasks();
   if (!tasks.empty()) setNeedsDisplay();
   deliverHeldBackTouches();
-
-  double now = clock_.now();
-  // Updates added meanwhile wait a turn, as tasks do.
-  std::vector<FrameUpdate> updates;
-  updates.swap(frameUpdates_);
-  for (auto& frame : updates) {
-    if (!frame.ownerAlive.expired() && frame.update(now)) frameUpdates_.push_back(std::move(frame));
-  }
-  std::vector<DisplayTime> due;
-  std::erase_if(displayTimes_, [now, &due](const DisplayTime& t) {
-    if (t.time > now) return false;
-    due.push_back(t);
-    return true;
-  });
-  for (const DisplayTime& t : due) {
-    if (!t.view) {
-      setNeedsDisplay();
-    } else if (!t.viewAlive.expired()) {
-      const_cast<View*>(t.view)->setNeedsDisplay(t.rect);
-    }
-  }
-}
-
-void Application::post(std::function<void()> task) {
-  tasks_.push_back(std::move(task));
-}
-
-void Application::postAt(double time, const Object& owner, std::function<void()> task) {
-  timedTasks_.push_back({time, owner.weakReference(), std::move(task)});
-}
-
-void Application::runTimedTasks() {
-  const double now = clock_.now();
-  // Tasks queued meanwhile by the ones that run wait for their own time, even when it has come.
-  std::vector<TimedTask> due;
-  std::erase_if(timedTasks_, [now, &due](TimedTask& timed) {
-    if (timed.time > now + kTimeSlack) return false;
-    due.push_back(std::move(timed));
-    return true;
-  });
-  for (TimedTask& timed : due) {
-    if (!timed.ownerAlive.expired()) timed.task();
-  }
-}
-
-void Application::setBattery(const std::optional<BatteryState>& battery) {
-  if (battery == battery_) return;
-  battery_ = battery;
-  setNeedsDisplayInRect({{0, 0}, {kScreenWidth, kStatusBarHeight}});
-}
-
-void Application::runInBackground(std::function<std::function<void()>()> work) {
-  std::lock_guard<std::mutex> lock(backgroundMutex_);
-  ++backgroundInFlight_;
-  backgroundThreads_.emplace_back([this, work = std::move(work)] {
-    // Below the screen's priority (and so are the programs it starts, such as the mail
-    // transport): on a tablet's few processors the frames come first.
-    setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), kBackgroundNiceness);
-    std::function<void()> result = work();
-    std::lock_guard<std::mutex> done(backgroundMutex_);
-    if (result) backgroundResults_.push_back(std::move(result));
-    --backgroundInFlight_;
-    backgroundDone_.notify_all();
-  });
-}
-
-size_t Application::backgroundWorkInFlight() const {
-  std::lock_guard<std::mutex> lock(backgroundMutex_);
-  return backgroundInFlight_;
+  runLoop_->runFrameUpdates();
+  screen_->markDueDisplay();
 }
 
 bool Application::waitForBackgroundWork(double timeoutSeconds) {
-  bool finished;
-  {
-    std::unique_lock<std::mutex> lock(backgroundMutex_);
-    finished = backgroundDone_.wait_for(lock, std::chrono::duration<double>(timeoutSeconds),
-                                        [this] { return backgroundInFlight_ == 0; });
-  }
+  bool finished = runLoop_->waitForBackgroundWork(timeoutSeconds);
   runOnce();
   return finished;
 }
 
 bool Application::needsDisplay() const {
-  return needsDisplay_ || !damage_.empty() || animator_->isMoving(clock_.now()) ||
-         !frameUpdates_.empty();
-}
-
-void Application::setNeedsDisplayAt(double time) {
-  displayTimes_.push_back({time, nullptr, {}, {}});
-}
-
-void Application::setNeedsDisplayAt(double time, const View& view, Rect rect) {
-  displayTimes_.push_back({time, &view, view.weakReference(), rect});
+  return screen_->needsDisplay() || runLoop_->hasFrameUpdates();
 }
 
 void Application::redrawFor(const View* touched) {
@@ -383,41 +274,10 @@ void Application::redrawFor(const View* touched) {
   if (!touched || !touched->reportsOwnChanges()) setNeedsDisplay();
 }
 
-void Application::setNeedsDisplayInRect(Rect r) {
-  if (needsDisplay_ || r.isEmpty()) return;
-  // A rect already covered adds nothing; one that covers others replaces them; two that overlap
-  // become one when their union is smaller than the two apart. Too many, and it is the whole
-  // screen.
-  constexpr size_t kMaxRects = 16;
-  for (const Rect& d : damage_) {
-    if (d.contains(r)) return;
-  }
-  std::erase_if(damage_, [&r](const Rect& d) { return r.contains(d); });
-  for (bool joined = true; joined;) {
-    joined = false;
-    for (auto it = damage_.begin(); it != damage_.end(); ++it) {
-      Rect both = it->united(r);
-      if (it->intersects(r) && both.area() < it->area() + r.area()) {
-        r = both;
-        damage_.erase(it);
-        joined = true;
-        break;
-      }
-    }
-  }
-  damage_.push_back(r);
-  if (damage_.size() > kMaxRects) setNeedsDisplay();
-}
-
 Application::Damage Application::takeDamage() {
-  animator_->addMovingDamage();
   // Content moving frame by frame (a scroll view's momentum) redraws the screen.
-  if (!frameUpdates_.empty()) setNeedsDisplay();
-  Damage damage;
-  damage.wholeScreen = needsDisplay_;
-  if (!needsDisplay_) damage.rects = damage_;
-  didDisplay();
-  return damage;
+  if (runLoop_->hasFrameUpdates()) setNeedsDisplay();
+  return screen_->takeDamage();
 }
 
 namespace {
@@ -438,7 +298,7 @@ const View* firstHiddenScreen(const View& view, const std::function<bool(const V
 }  // namespace
 
 bool Application::prepareWhileIdle() {
-  if (needsDisplay() || animator_->isTransitionRunning()) return false;
+  if (needsDisplay() || screen_->animator().isTransitionRunning()) return false;
   if (!decoding_) {
     if (auto decode = Image::decodePending()) {
       decoding_ = true;
@@ -471,17 +331,12 @@ bool Application::prepareWhileIdle() {
 
 double Application::nextWakeTime() const {
   double now = clock_.now();
-  if (!tasks_.empty()) return now;
-  // Content moving frame by frame (a scroll view's momentum) moves now.
-  double wake = frameUpdates_.empty() ? animator_->nextChangeTime(now) : now;
-  for (const TimedTask& timed : timedTasks_) wake = std::min(wake, timed.time);
+  if (runLoop_->hasTasks()) return now;
+  double wake = std::min(screen_->animator().nextChangeTime(now), runLoop_->nextWakeTime());
   for (const auto& touch : touches_) {
     if (touch->isHeldBack()) wake = std::min(wake, touch->heldUntil);
   }
-  // Work on another thread reports through the run loop, which keeps turning until it has.
-  if (backgroundWorkInFlight() > 0) wake = std::min(wake, now + kFrameInterval);
-  for (const DisplayTime& t : displayTimes_) wake = std::min(wake, t.time);
-  return wake;
+  return std::min(wake, screen_->nextDisplayTime());
 }
 
 }  // namespace kit

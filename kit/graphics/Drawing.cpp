@@ -27,4 +27,20 @@ void setVerticalGradient(cairo_t* cr, Rect r, Color top, Color bottom) {
   cairo_pattern_destroy(gradient);
 }
 
+void SurfaceDeleter::operator()(cairo_surface_t* surface) const {
+  cairo_surface_destroy(surface);
+}
+
+namespace {
+double gRenderScale = 1;
+}  // namespace
+
+double currentRenderScale() {
+  return gRenderScale;
+}
+
+void setCurrentRenderScale(double scale) {
+  gRenderScale = scale;
+}
+
 }  // namespace kit

@@ -10,7 +10,7 @@
 
 #include "kit/base/Files.h"
 #include "kit/base/Log.h"
-#include "kit/ui/Renderer.h"
+#include "kit/graphics/Drawing.h"
 
 #ifndef KIT_RESOURCE_DIR
 #define KIT_RESOURCE_DIR "resources"

@@ -6,7 +6,6 @@
 #include <cerrno>
 #include <cmath>
 
-#include "kit/app/Application.h"
 #include "kit/base/Files.h"
 #include "kit/base/Log.h"
 #include "kit/base/NotificationCenter.h"
@@ -17,6 +16,7 @@
 #include "kit/text/TextView.h"
 #include "kit/ui/Label.h"
 #include "kit/ui/NavigationBar.h"
+#include "kit/ui/Screen.h"
 
 namespace kit {
 
@@ -44,8 +44,8 @@ class ActivityIndicator : public View {
  public:
   ActivityIndicator() : View({24, 24}) { userInteractionEnabled = false; }
   void draw(cairo_t* cr) const override {
-    Application* app = Application::shared();
-    double now = app->clock().now();
+    Screen* screen = this->screen();
+    double now = screen ? screen->clock().now() : 0;
     int step = static_cast<int>(std::floor(now * 12)) % 12;
     for (int i = 0; i < 12; ++i) {
       double angle = (i * 30.0) * M_PI / 180.0;
@@ -57,7 +57,7 @@ class ActivityIndicator : public View {
       cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
       cairo_stroke(cr);
     }
-    app->setNeedsDisplayAt((std::floor(now * 12) + 1) / 12);
+    if (screen) screen->setNeedsDisplayAt((std::floor(now * 12) + 1) / 12);
   }
 };
 
@@ -166,7 +166,7 @@ class MailComposeViewController::DraftChoices : public View {
     }
     if (over != pressed_) {
       pressed_ = over;
-      Application::shared()->setNeedsDisplay();
+      setScreenNeedsDisplay();
     }
   }
 
@@ -317,6 +317,9 @@ void MailComposeViewController::viewDidLoad() {
   center.addObserver(this, &MailComposeViewController::keyboardWillHide,
                      KeyboardWillHideNotification, nullptr);
   updateBar();
+}
+
+void MailComposeViewController::viewWillAppear() {
   // The composer opens with the keyboard on the first recipient field.
   to_->becomeFirstResponder();
 }
@@ -333,7 +336,7 @@ void MailComposeViewController::updateBar() {
     bar_->setTitle(subject_->text().empty() ? "New Message" : subject_->text());
   }
   activity_->setHidden(!sending_);
-  if (Application* app = Application::shared()) app->setNeedsDisplay();
+  view_->setScreenNeedsDisplay();
 }
 
 // The body ends at the keyboard's top edge while it shows, so that its caret stays in sight.
@@ -350,9 +353,16 @@ void MailComposeViewController::keyboardWillHide() {
 
 void MailComposeViewController::cancel() {
   if (sending_ || finished_ || choices_) return;
-  if (TextField* field = Application::shared()->firstResponder()) field->resignFirstResponder();
+  resignFocus();
   choices_ = view_->addSubview(std::make_unique<DraftChoices>(this, view_->bounds().size));
   choices_->setCenter(view_->bounds().center());
+}
+
+void MailComposeViewController::resignFocus() {
+  Screen* screen = view_->screen();
+  if (Responder* focused = screen ? screen->firstResponder() : nullptr) {
+    focused->resignFirstResponder();
+  }
 }
 
 void MailComposeViewController::keepEditing() {
@@ -362,7 +372,9 @@ void MailComposeViewController::keepEditing() {
   choices_ = nullptr;
   going->setHidden(true);
   std::weak_ptr<const void> alive = going->weakReference();
-  Application::shared()->post([going, alive] {
+  Screen* screen = going->screen();
+  if (!screen) return;
+  screen->runLoop().post([going, alive] {
     if (!alive.expired()) going->removeFromSuperview();
   });
 }
@@ -390,11 +402,13 @@ void MailComposeViewController::saveDraft() {
   for (int n = 2; fileExists(path); ++n) path = stem + " " + std::to_string(n) + ".eml";
   // Written on another thread, as a message is sent: a large attachment takes a while to encode
   // and flush to disk, and the screen keeps drawing meanwhile.
+  Screen* screen = view_->screen();
+  if (!screen) return;
   sending_ = savingDraft_ = true;
   view_->userInteractionEnabled = false;
   updateBar();
   std::weak_ptr<const void> alive = weakReference();
-  Application::shared()->runInBackground(
+  screen->runLoop().runInBackground(
       [this, alive, path, message = message(), sender = mailSettings().sender] {
         FileStatus written = createFile(path, [&](int fd) {
           int error = writeMimeMessage(message, sender, fd);
@@ -417,19 +431,21 @@ void MailComposeViewController::saveDraft() {
 // Nothing was saved, so the draft stays open for another choice.
 void MailComposeViewController::draftNotSaved(const std::string& error) {
   log("Draft not saved: %s", error.c_str());
-  AlertView::show(std::make_unique<AlertView>("Draft Not Saved", error, nullptr, "OK"));
+  AlertView::show(std::make_unique<AlertView>("Draft Not Saved", error, nullptr, "OK"), *view_);
 }
 
 void MailComposeViewController::send() {
   if (sending_ || finished_ || !canSend()) return;
-  if (TextField* field = Application::shared()->firstResponder()) field->resignFirstResponder();
+  resignFocus();
+  Screen* screen = view_->screen();
+  if (!screen) return;
   sending_ = true;
   view_->userInteractionEnabled = false;
   updateBar();
   // The message is built and handed over on another thread: a large attachment takes a while to
   // encode, and the transport may take long to answer. The screen keeps drawing meanwhile.
   std::weak_ptr<const void> alive = weakReference();
-  Application::shared()->runInBackground(
+  screen->runLoop().runInBackground(
       [this, alive, message = message(), settings = mailSettings()]() -> std::function<void()> {
         MailDelivery delivery = deliverWithSendmail(message, settings.sender, settings);
         return [this, alive, delivery] {
@@ -448,7 +464,7 @@ void MailComposeViewController::didSend(bool sent, const std::string& error) {
   log("Message not sent: %s", error.c_str());
   sendError_ = error;
   updateBar();
-  AlertView::show(std::make_unique<AlertView>("Message Not Sent", error, this, "OK"));
+  AlertView::show(std::make_unique<AlertView>("Message Not Sent", error, this, "OK"), *view_);
 }
 
 void MailComposeViewController::clickedButtonAtIndex(AlertView*, int) {

@@ -67,6 +67,7 @@ class MailComposeViewController : public ViewController, public AlertViewDelegat
 
   void loadView() override;
   void viewDidLoad() override;
+  void viewWillAppear() override;
   void clickedButtonAtIndex(AlertView* alertView, int buttonIndex) override;
 
  private:
@@ -75,6 +76,8 @@ class MailComposeViewController : public ViewController, public AlertViewDelegat
   void saveDraft();
   void draftNotSaved(const std::string& error);
   void keepEditing();
+  // The field with the keyboard, if any, lets it go.
+  void resignFocus();
   void didSend(bool sent, const std::string& error);
   void finish(MailComposeResult result, const std::string& error);
   void updateBar();

@@ -6,7 +6,6 @@
 #include <cctype>
 #include <cmath>
 
-#include "kit/app/Application.h"
 #include "kit/graphics/Drawing.h"
 #include "kit/graphics/TextDrawing.h"
 #include "kit/ui/Screen.h"
@@ -198,11 +197,14 @@ Keyboard* Keyboard::existing() {
   return instance;
 }
 
-Keyboard* Keyboard::shared() {
+Keyboard* Keyboard::shared(Screen& screen) {
   if (instance) return instance;
-  Application* app = Application::shared();
-  if (!app) return nullptr;
-  return app->screen().keyboardLayer()->addSubview(std::make_unique<Keyboard>());
+  return screen.keyboardLayer()->addSubview(std::make_unique<Keyboard>());
+}
+
+TextField* Keyboard::field() const {
+  Screen* shown = screen();
+  return shown ? dynamic_cast<TextField*>(shown->firstResponder()) : nullptr;
 }
 
 Rect Keyboard::frameOfKey(const std::string& label) {
@@ -289,9 +291,8 @@ void Keyboard::hide() {
 
 bool Keyboard::isShifted() const {
   if (shift_) return true;
-  Application* app = Application::shared();
-  TextField* field = app ? app->firstResponder() : nullptr;
-  return field && field->capitalizesNextCharacter();
+  TextField* typedInto = field();
+  return typedInto && typedInto->capitalizesNextCharacter();
 }
 
 std::string Keyboard::pressedKey() const {
@@ -335,8 +336,7 @@ void Keyboard::touchesEnded(const TouchSet& touches, const Event*) {
 
 void Keyboard::press(const Key& pressedKey) {
   Key key = pressedKey;  // the layout may change under the reference
-  Application* app = Application::shared();
-  TextField* field = app->firstResponder();
+  TextField* field = this->field();
   switch (key.kind) {
     case Kind::Character:
       if (field) {

@@ -11,19 +11,21 @@
 
 namespace kit {
 
+class Screen;
+class TextField;
+
 inline constexpr double kKeyboardHeight = 264;              // points, portrait
 inline constexpr double kKeyboardAnimationDuration = 0.25;  // seconds to slide in or out
 
 // The keyboard of the screen's keyboard layer, drawn at the bottom of the screen. Its keys act
-// on the application's first responder through the same calls as a physical keyboard.
+// on the screen's first responder through the same calls as a physical keyboard.
 class Keyboard : public View {
  public:
   Keyboard();
   ~Keyboard() override;
 
-  // The keyboard of the current application's screen, made (hidden, below the screen) on first
-  // use; nullptr when there is no application.
-  static Keyboard* shared();
+  // The keyboard, made (hidden, below the screen) in `screen`'s keyboard layer on first use.
+  static Keyboard* shared(Screen& screen);
   // The keyboard if one has been made, else nullptr.
   static Keyboard* existing();
   // The key with `label` in screen points, on the page showing now; an empty rect when the
@@ -60,6 +62,8 @@ class Keyboard : public View {
   const std::vector<Key>& keys() const { return keys_; }
 
  private:
+  // The field the keys type into: the first responder of the screen the keyboard is on.
+  TextField* field() const;
   enum class Page { Letters, Symbols };
   void layOut();
   int keyAt(Point p) const;

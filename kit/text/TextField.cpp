@@ -7,12 +7,12 @@
 #include <cmath>
 #include <vector>
 
-#include "kit/app/Application.h"
 #include "kit/base/NotificationCenter.h"
 #include "kit/base/Utf8.h"
 #include "kit/graphics/Drawing.h"
 #include "kit/graphics/TextDrawing.h"
 #include "kit/text/Keyboard.h"
+#include "kit/ui/Screen.h"
 
 namespace kit {
 
@@ -104,11 +104,6 @@ std::string upperCase(const std::string& s) {
   return result;
 }
 
-double now() {
-  Application* app = Application::shared();
-  return app ? app->clock().now() : 0;
-}
-
 }  // namespace
 
 TextField::TextField(Size size) : Control(size) {}
@@ -122,18 +117,27 @@ void TextField::changed() {
 TextField::TextField(Size size, LineBreaks lineBreaks) : Control(size), buffer_(lineBreaks) {}
 
 TextField::~TextField() {
-  Application* app = Application::shared();
-  if (!app || app->firstResponder() != this) return;
-  app->setFirstResponder(nullptr);
+  Screen* screen = focusScreen();
+  if (!screen || screen->firstResponder() != this) return;
+  screen->setFirstResponder(nullptr);
   if (Keyboard* keyboard = Keyboard::existing()) keyboard->hide();
   // Observers may be going away together with this field, so they hear of it on the next turn.
-  app->post([] {
-    Application* current = Application::shared();
-    if (current && !current->firstResponder()) {
+  screen->runLoop().post([screen, alive = screen->weakReference()] {
+    if (!alive.expired() && !screen->firstResponder()) {
       NotificationCenter::defaultCenter().postNotificationName(KeyboardWillHideNotification,
                                                                nullptr);
     }
   });
+}
+
+Screen* TextField::focusScreen() const {
+  if (Screen* shown = screen()) return shown;
+  return focusScreenAlive_.expired() ? nullptr : focusScreen_;
+}
+
+double TextField::now() const {
+  Screen* screen = focusScreen();
+  return screen ? screen->clock().now() : 0;
 }
 
 struct TextField::Placement {
@@ -150,26 +154,28 @@ void TextField::setText(const std::string& text) {
 }
 
 bool TextField::isFirstResponder() const {
-  Application* app = Application::shared();
-  return app && app->firstResponder() == this;
+  Screen* screen = focusScreen();
+  return screen && screen->firstResponder() == this;
 }
 
 bool TextField::becomeFirstResponder() {
-  Application* app = Application::shared();
-  if (!app) return false;
-  if (app->firstResponder() == this) return true;
-  if (TextField* previous = app->firstResponder()) {
+  Screen* screen = this->screen();
+  if (!screen) return false;
+  if (screen->firstResponder() == this) return true;
+  if (auto* previous = dynamic_cast<TextField*>(screen->firstResponder())) {
     previous->endEditing();
     // An editing-did-end action handed the focus on itself; that choice stands.
-    if (app->firstResponder()) return app->firstResponder() == this;
+    if (screen->firstResponder()) return screen->firstResponder() == this;
   }
-  app->setFirstResponder(this);
+  screen->setFirstResponder(this);
+  focusScreen_ = screen;
+  focusScreenAlive_ = screen->weakReference();
   buffer_.setCaret(buffer_.length());
   restartBlink();
   scrollToCaret();
-  if (Keyboard* keyboard = Keyboard::shared()) keyboard->show(keyboardType);
+  Keyboard::shared(*screen)->show(keyboardType);
   sendActionsForControlEvents(ControlEvent::EditingDidBegin);
-  if (app->firstResponder() == this) {
+  if (screen->firstResponder() == this) {
     NotificationCenter::defaultCenter().postNotificationName(KeyboardWillShowNotification, nullptr);
   }
   changed();
@@ -177,10 +183,10 @@ bool TextField::becomeFirstResponder() {
 }
 
 bool TextField::resignFirstResponder() {
-  Application* app = Application::shared();
-  if (!app || app->firstResponder() != this) return true;
+  Screen* screen = focusScreen();
+  if (!screen || screen->firstResponder() != this) return true;
   endEditing();
-  if (!app->firstResponder()) {
+  if (!screen->firstResponder()) {
     if (Keyboard* keyboard = Keyboard::existing()) keyboard->hide();
     NotificationCenter::defaultCenter().postNotificationName(KeyboardWillHideNotification, nullptr);
   }
@@ -188,7 +194,7 @@ bool TextField::resignFirstResponder() {
 }
 
 void TextField::endEditing() {
-  Application::shared()->setFirstResponder(nullptr);
+  if (Screen* screen = focusScreen()) screen->setFirstResponder(nullptr);
   revealUntil_ = -1;
   scrollAnchor_ = 0;
   scrollX_ = 0;
@@ -211,7 +217,7 @@ bool TextField::insertText(const std::string& text) {
     // One character typed: it shows in clear for a moment, then as a bullet like the rest.
     revealed_ = buffer_.previousStop(buffer_.caret());
     revealUntil_ = now() + kSecureRevealDuration;
-    Application::shared()->setNeedsDisplayAt(revealUntil_);
+    if (Screen* screen = focusScreen()) screen->setNeedsDisplayAt(revealUntil_);
   }
   return true;
 }
@@ -427,7 +433,7 @@ void TextField::scheduleCaretBlink() const {
   if (next != blinkRedraw_) {
     blinkRedraw_ = next;
     // Only the caret's few pixels change, where it was last drawn.
-    Application::shared()->setNeedsDisplayAt(next, *this, caretRect_);
+    if (Screen* screen = focusScreen()) screen->setNeedsDisplayAt(next, *this, caretRect_);
   }
 }
 

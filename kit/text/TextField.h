@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "kit/graphics/Font.h"
@@ -7,6 +8,8 @@
 #include "kit/ui/Control.h"
 
 namespace kit {
+
+class Screen;
 
 class TextField;
 
@@ -107,8 +110,14 @@ class TextField : public Control {
   struct Placement;
   Placement placement() const;
   void restartBlink();
+  // The screen the field shows on, or the one it took the focus on while it is off every screen.
+  Screen* focusScreen() const;
+  // The time on that screen's clock; 0 on none.
+  double now() const;
 
   TextBuffer buffer_;
+  Screen* focusScreen_ = nullptr;
+  std::weak_ptr<const void> focusScreenAlive_;
   // Secure entry: the grapheme cluster starting at this position shows in clear until
   // `revealUntil_`.
   size_t revealed_ = 0;

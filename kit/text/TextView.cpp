@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "kit/app/Application.h"
 #include "kit/graphics/TextDrawing.h"
 
 namespace kit {

@@ -7,7 +7,6 @@
 #include <cmath>
 #include <optional>
 
-#include "kit/app/Application.h"
 #include "kit/graphics/Drawing.h"
 #include "kit/graphics/TextDrawing.h"
 #include "kit/ui/Screen.h"
@@ -166,7 +165,7 @@ class AlertOverlay : public View {
     bool over = touch && button_.contains(touch->locationInView(this));
     if (over != pressed_) {
       pressed_ = over;
-      Application::shared()->setNeedsDisplay();
+      setScreenNeedsDisplay();
     }
   }
 
@@ -174,7 +173,9 @@ class AlertOverlay : public View {
   // never inside the touch handler of the view that goes.
   void close(bool tapped = true) {
     closing_ = true;
-    Application::shared()->post([alive = weakReference(), this, tapped] {
+    Screen* shown = screen();
+    if (!shown) return;
+    shown->runLoop().post([alive = weakReference(), this, tapped] {
       if (alive.expired()) return;
       AlertViewDelegate* delegate = alert_->delegate;
       if (tapped && delegate && (!delegateAlive_.has_value() || !delegateAlive_->expired())) {
@@ -201,22 +202,20 @@ AlertView::AlertView(std::string title, std::string message, AlertViewDelegate* 
       delegate(delegate),
       cancelButtonTitle(std::move(cancelButtonTitle)) {}
 
-void AlertView::show(std::unique_ptr<AlertView> alert) {
-  Application* app = Application::shared();
-  if (!app || !alert) return;
+void AlertView::show(std::unique_ptr<AlertView> alert, const View& overView) {
+  Screen* screen = overView.screen();
+  if (!screen || !alert) return;
   AlertOverlay* shown =
-      app->screen().alertLayer()->addSubview(std::make_unique<AlertOverlay>(std::move(alert)));
+      screen->alertLayer()->addSubview(std::make_unique<AlertOverlay>(std::move(alert)));
   shown->setAlpha(0);
-  View::beginAnimations("kit.alert.show", nullptr);
+  shown->beginAnimations("kit.alert.show", nullptr);
   View::setAnimationDuration(kFadeInDuration);
   shown->setAlpha(1);
   View::commitAnimations();
 }
 
-AlertView* AlertView::visibleAlert() {
-  Application* app = Application::shared();
-  if (!app) return nullptr;
-  const auto& shown = app->screen().alertLayer()->subviews();
+AlertView* AlertView::visibleAlert(const Screen& screen) {
+  const auto& shown = screen.alertLayer()->subviews();
   for (auto it = shown.rbegin(); it != shown.rend(); ++it) {
     auto* overlay = dynamic_cast<AlertOverlay*>(*it);
     if (overlay && !overlay->isClosing()) return overlay->alert();

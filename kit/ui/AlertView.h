@@ -10,6 +10,8 @@ namespace kit {
 
 class AlertView;
 class AlertOverlay;
+class Screen;
+class View;
 
 class AlertViewDelegate {
  public:
@@ -23,10 +25,11 @@ class AlertView : public Object {
  public:
   AlertView(std::string title, std::string message, AlertViewDelegate* delegate,
             std::string cancelButtonTitle);
-  // Hands the alert to the screen; the caller keeps no reference.
-  static void show(std::unique_ptr<AlertView> alert);
-  // The top-most alert on the screen, or nullptr when none shows.
-  static AlertView* visibleAlert();
+  // Hands the alert to the screen that `overView` shows on (none: the alert goes); the caller
+  // keeps no reference.
+  static void show(std::unique_ptr<AlertView> alert, const View& overView);
+  // The top-most alert on `screen`, or nullptr when none shows.
+  static AlertView* visibleAlert(const Screen& screen);
   // Takes the alert away as its button would, but without telling the delegate: for an alert
   // that is no longer needed.
   void dismiss();

@@ -4,7 +4,6 @@
 #include <cmath>
 #include <limits>
 
-#include "kit/app/Application.h"
 #include "kit/ui/Renderer.h"
 
 namespace kit {
@@ -52,7 +51,7 @@ void install(const std::vector<Change<T>>& changes,
              const std::shared_ptr<AnimationBlock>& block, std::vector<View*>& animated) {
   for (const auto& change : changes) {
     if (!(change.from == change.to)) block->changesLook = true;
-    auto& running = change.view->ensureAnimations().*slot;
+    auto& running = change.view->animations()->*slot;
     if (running && running->block != block) running->block->superseded = true;
     running = PropertyAnimation<T>{change.from, change.to, block};
     track(animated, change.view);
@@ -120,10 +119,49 @@ TransitionState::~TransitionState() {
   recyclePicture(after);
 }
 
-Animator::Animator(const Clock& clock) : clock_(clock) {}
+namespace {
+// The animator whose block is being built: blocks are built on the main thread only.
+Animator* gBuilding = nullptr;
+}  // namespace
+
+Animator::Animator(const Clock& clock, std::function<void(Rect)> damage)
+    : clock_(clock), damage_(std::move(damage)) {}
 
 Animator::~Animator() {
-  for (View* view : animatedViews_) {
+  stop();
+}
+
+Animator* Animator::building() {
+  return gBuilding;
+}
+
+ViewAnimations& Animator::stateOf(View& view) {
+  ViewAnimations& state = view.ensureAnimations();
+  state.animator = this;
+  return state;
+}
+
+bool Animator::isBuildingFor(const View& view) const {
+  auto has = [&view](const auto& changes) {
+    return std::any_of(changes.begin(), changes.end(),
+                       [&view](const auto& change) { return change.view == &view; });
+  };
+  return std::any_of(building_.begin(), building_.end(), [&has](const auto& pending) {
+    return has(pending->centers) || has(pending->alphas) || has(pending->transforms);
+  });
+}
+
+void Animator::stop() {
+  if (gBuilding == this) gBuilding = nullptr;
+  // Taken out first: a callback's captures may destroy views, which then call forget.
+  std::vector<std::unique_ptr<Pending>> building = std::move(building_);
+  std::vector<std::shared_ptr<AnimationBlock>> running = std::move(running_);
+  std::vector<View*> animated = std::move(animatedViews_);
+  building_.clear();
+  running_.clear();
+  animatedViews_.clear();
+  lastDrawn_.clear();
+  for (View* view : animated) {
     if (ViewAnimations* a = view->animations()) {
       a->center.reset();
       a->alpha.reset();
@@ -131,9 +169,23 @@ Animator::~Animator() {
       a->transition.reset();
     }
   }
+  // Views with changes in a block being built, or animated once, no longer reach this animator.
+  auto release = [this](View* view) {
+    ViewAnimations* a = view->animations();
+    if (a && a->animator == this) a->animator = nullptr;
+  };
+  for (View* view : animated) release(view);
+  for (const auto& pending : building) {
+    for (const auto& change : pending->centers) release(change.view);
+    for (const auto& change : pending->alphas) release(change.view);
+    for (const auto& change : pending->transforms) release(change.view);
+  }
+  building.clear();
+  running.clear();
 }
 
 void Animator::begin(const std::string& animationID, void* context) {
+  gBuilding = this;
   auto pending = std::make_unique<Pending>();
   pending->block->animationID = animationID;
   pending->block->context = context;
@@ -149,7 +201,7 @@ void Animator::setTransition(AnimationTransition transition, View* forView, bool
   if (building_.empty() || !forView || transition == AnimationTransition::None) return;
   auto state = std::make_unique<TransitionState>();
   state->kind = transition;
-  auto& slot = forView->ensureAnimations().transition;
+  auto& slot = stateOf(*forView).transition;
   if (slot && !slot->block->ended && !slot->hiddenBefore.empty()) {
     // An earlier transition not drawn yet: the screen still shows the look from before it.
     state->hiddenBefore = std::move(slot->hiddenBefore);
@@ -176,6 +228,7 @@ void Animator::commit() {
   if (building_.empty()) return;
   std::unique_ptr<Pending> pending = std::move(building_.back());
   building_.pop_back();
+  if (building_.empty() && gBuilding == this) gBuilding = nullptr;
   const auto& block = pending->block;
   block->commitTime = commitTime();
   install(pending->centers, &ViewAnimations::center, block, animatedViews_);
@@ -190,15 +243,21 @@ void Animator::commit() {
 }
 
 void Animator::animateCenter(View& view, Point from, Point to) {
-  if (!building_.empty()) record(building_.back()->centers, view, from, to);
+  if (building_.empty()) return;
+  stateOf(view);
+  record(building_.back()->centers, view, from, to);
 }
 
 void Animator::animateAlpha(View& view, double from, double to) {
-  if (!building_.empty()) record(building_.back()->alphas, view, from, to);
+  if (building_.empty()) return;
+  stateOf(view);
+  record(building_.back()->alphas, view, from, to);
 }
 
 void Animator::animateTransform(View& view, const Transform& from, const Transform& to) {
-  if (!building_.empty()) record(building_.back()->transforms, view, from, to);
+  if (building_.empty()) return;
+  stateOf(view);
+  record(building_.back()->transforms, view, from, to);
 }
 
 void Animator::endFinishedBlocks() {
@@ -228,7 +287,12 @@ void Animator::endFinishedBlocks() {
     clearEnded(a.transform);
     if (a.transition && a.transition->block->ended) a.transition.reset();
   }
-  std::erase_if(animatedViews_, [](View* view) { return !hasState(*view->animations()); });
+  std::erase_if(animatedViews_, [this](View* view) {
+    ViewAnimations& a = *view->animations();
+    if (hasState(a)) return false;
+    if (a.animator == this && !isBuildingFor(*view)) a.animator = nullptr;
+    return true;
+  });
   // The final values show in one more frame.
   for (View* view : settled) damageMoved(*view, hasState(*view->animations()));
 
@@ -305,19 +369,18 @@ void Animator::rememberArea(const View& view) {
 }
 
 void Animator::damageMoved(const View& view, bool keep) {
-  Application* app = Application::shared();
   auto entry = std::find_if(lastDrawn_.begin(), lastDrawn_.end(),
                             [&view](const auto& e) { return e.first == &view; });
   Rect now = drawnArea(view);
   if (entry != lastDrawn_.end()) {
-    if (app && !entry->second.isEmpty()) app->setNeedsDisplayInRect(entry->second);
+    if (damage_ && !entry->second.isEmpty()) damage_(entry->second);
     if (keep) {
       entry->second = now;
     } else {
       lastDrawn_.erase(entry);
     }
   }
-  if (app && !now.isEmpty()) app->setNeedsDisplayInRect(now);
+  if (damage_ && !now.isEmpty()) damage_(now);
 }
 
 void Animator::addMovingDamage() {

@@ -3,6 +3,7 @@
 // Internal to the kit: the state behind View's animation blocks. The kiosk uses only the
 // View::beginAnimations family.
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -14,6 +15,8 @@
 #include "kit/ui/View.h"
 
 namespace kit {
+
+class Animator;
 
 // One committed block: its timing and its did-stop callback.
 struct AnimationBlock {
@@ -69,6 +72,9 @@ struct TransitionState {
 };
 
 struct ViewAnimations {
+  // The animator that holds the view's animations or changes of a block being built; cleared
+  // when that animator goes first.
+  Animator* animator = nullptr;
   std::optional<PropertyAnimation<Point>> center;
   std::optional<PropertyAnimation<double>> alpha;
   std::optional<PropertyAnimation<Transform>> transform;
@@ -80,11 +86,21 @@ double easeInOut(double t);
 // The eased progress of `block` at `now`: 0 before its start, 1 after its end.
 double blockProgress(const AnimationBlock& block, double now);
 
-// Collects the block being built, commits blocks, and ends them from the run loop.
+// Collects the block being built, commits blocks, and ends them from the run loop. Each screen has
+// one; the views it moves reach it through their animation state.
 class Animator {
  public:
-  explicit Animator(const Clock& clock);
+  // `damage` takes the screen rects that moving views need drawn again.
+  Animator(const Clock& clock, std::function<void(Rect)> damage);
+  // Views that outlive it forget it.
   ~Animator();
+  Animator(const Animator&) = delete;
+  Animator& operator=(const Animator&) = delete;
+
+  const Clock& clock() const { return clock_; }
+  // The animator whose block is being built (between begin and commit), if any: View's static
+  // block setters act on it.
+  static Animator* building();
 
   // Building a block (between begin and commit).
   void begin(const std::string& animationID, void* context);
@@ -112,6 +128,9 @@ class Animator {
   double nextChangeTime(double now) const;
   // A view is going away: forget its animations.
   void forget(View& view);
+  // Drops every block, built or running, without its did-stop callback, and every view's
+  // animations: the views show their model values. What the callbacks held goes meanwhile.
+  void stop();
   // Damage for the next frame: where each view that moves showed in the last frame and where it
   // shows now.
   void addMovingDamage();
@@ -122,7 +141,11 @@ class Animator {
   // block that ended, so that chains keep their exact timing whatever the frame rate.
   double commitTime() const;
 
+  ViewAnimations& stateOf(View& view);
+  bool isBuildingFor(const View& view) const;
+
   const Clock& clock_;
+  std::function<void(Rect)> damage_;
   double callbackTime_ = -1;  // the ending block's end time while its callback runs, else < 0
   std::vector<std::unique_ptr<Pending>> building_;
   std::vector<std::shared_ptr<AnimationBlock>> running_;

@@ -4,8 +4,6 @@
 
 #include <typeinfo>
 
-#include "kit/app/Application.h"
-
 namespace kit {
 
 namespace {
@@ -17,13 +15,13 @@ Button::Button(Size size) : Control(size) {}
 
 void Button::setBackgroundImage(std::shared_ptr<const Image> image, ControlState /*forState*/) {
   background_ = std::move(image);
-  if (Application* app = Application::shared()) app->setNeedsDisplay();
+  setScreenNeedsDisplay();
 }
 
 void Button::setHighlighted(bool highlighted) {
   if (highlighted_ == highlighted) return;
   highlighted_ = highlighted;
-  if (Application* app = Application::shared()) app->setNeedsDisplay();
+  setScreenNeedsDisplay();
 }
 
 bool Button::containsTouch(const TouchSet& touches) const {

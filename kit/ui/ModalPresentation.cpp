@@ -3,7 +3,6 @@
 #include <memory>
 #include <unordered_map>
 
-#include "kit/app/Application.h"
 #include "kit/ui/Screen.h"
 #include "kit/ui/ViewController.h"
 
@@ -37,8 +36,8 @@ std::unordered_map<const ViewController*, ViewController*>& presenters() {
 
 void ViewController::presentModalViewController(std::unique_ptr<ViewController> controller,
                                                 bool animated) {
-  Application* app = Application::shared();
-  if (!app || !controller) return;
+  Screen* screen = isViewLoaded() ? view_->screen() : nullptr;
+  if (!screen || !controller) return;
   if (modal_) {
     // Already presenting: the new screen goes over the one showing.
     modal_->presentModalViewController(std::move(controller), animated);
@@ -46,11 +45,12 @@ void ViewController::presentModalViewController(std::unique_ptr<ViewController> 
   }
   modal_ = std::move(controller);
   presenters()[modal_.get()] = this;
-  View* container = app->screen().modalLayer()->addSubview(std::make_unique<ModalContainer>());
+  View* container = screen->modalLayer()->addSubview(std::make_unique<ModalContainer>());
   container->addSubview(modal_->view());
-  if (!animated) return;
+  modal_->viewWillAppear();
+  if (!animated || !modal_) return;
   container->setCenter(kBelowCenter);
-  View::beginAnimations("kit.modal.present", nullptr);
+  container->beginAnimations("kit.modal.present", nullptr);
   View::setAnimationDuration(kSlideDuration);
   container->setCenter(kShownCenter);
   View::commitAnimations();
@@ -63,7 +63,6 @@ void ViewController::dismissModalViewControllerAnimated(bool animated) {
     if (found != presenters().end()) found->second->dismissModalViewControllerAnimated(animated);
     return;
   }
-  Application* app = Application::shared();
   if (modal_->modal_) modal_->dismissModalViewControllerAnimated(false);
 
   presenters().erase(modal_.get());
@@ -78,17 +77,19 @@ void ViewController::dismissModalViewControllerAnimated(bool animated) {
     going->reset();
   };
 
-  if (!app) return;
+  Screen* screen = container ? container->screen() : nullptr;
+  if (!screen && isViewLoaded()) screen = view_->screen();
+  if (!screen) return;
+  RunLoop& runLoop = screen->runLoop();
   if (!animated || !container) {
     if (container) container->setHidden(true);
-    app->post(finish);
+    runLoop.post(finish);
     return;
   }
-  View::beginAnimations("kit.modal.dismiss", nullptr);
+  container->beginAnimations("kit.modal.dismiss", nullptr);
   View::setAnimationDuration(kSlideDuration);
-  View::setAnimationDidStop([finish](Object*, const std::string&, bool, void*) {
-    if (Application* current = Application::shared()) current->post(finish);
-  });
+  View::setAnimationDidStop(
+      [finish, &runLoop](Object*, const std::string&, bool, void*) { runLoop.post(finish); });
   container->setCenter(kBelowCenter);
   View::commitAnimations();
 }

@@ -1,6 +1,5 @@
 #include "kit/ui/NavigationBar.h"
 
-#include "kit/app/Application.h"
 #include "kit/graphics/TextDrawing.h"
 
 namespace kit {
@@ -11,7 +10,7 @@ constexpr double kTitleMargin = 130;  // kept clear at each end for the items
 
 void NavigationBar::setTitle(const std::string& title) {
   title_ = title;
-  if (Application* app = Application::shared()) app->setNeedsDisplay();
+  setScreenNeedsDisplay();
 }
 
 void NavigationBar::draw(cairo_t* cr) const {

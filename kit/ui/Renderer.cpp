@@ -9,7 +9,6 @@
 #include <limits>
 #include <vector>
 
-#include "kit/app/Application.h"
 #include "kit/graphics/Font.h"
 #include "kit/graphics/TextDrawing.h"
 #include "kit/graphics/Transitions.h"
@@ -20,11 +19,10 @@
 namespace kit {
 namespace {
 
-double gRenderScale = 1;
-
-double currentTime() {
-  Application* app = Application::shared();
-  return app ? app->clock().now() : 0;
+// The time on the clock of the screen that `view` shows on; 0 for a view on none.
+double timeOf(const View& view) {
+  const Screen* screen = view.screen();
+  return screen ? screen->clock().now() : 0;
 }
 
 std::string localTimeText() {
@@ -475,7 +473,7 @@ Picture takePicture(const View& view, double scale, Look look,
 void drawPictureRows(Picture& picture, const View& view, Look look,
                      const std::vector<HiddenFlag>& hidden, int rowFirst, int rowEnd, bool clean) {
   if (rowEnd <= rowFirst) return;
-  Painter painter(currentTime());
+  Painter painter(timeOf(view));
   painter.shown().overrideHidden(hidden);
   // Under a view that covers the whole picture with opaque paint nothing shows: neither what is
   // drawn below it nor the surface's old pixels, so they are not cleared. That holds when the
@@ -572,22 +570,11 @@ void drawBattery(cairo_t* cr, const BatteryState& battery, Color light) {
 }  // namespace
 
 Rect drawnArea(const View& view) {
-  return areaOf(Presentation(currentTime()), view, nullptr);
+  return areaOf(Presentation(timeOf(view)), view, nullptr);
 }
 
 Rect drawnArea(const View& view, Rect part) {
-  return areaOf(Presentation(currentTime()), view, &part);
-}
-
-void SurfaceDeleter::operator()(cairo_surface_t* surface) const {
-  cairo_surface_destroy(surface);
-}
-
-double currentRenderScale() {
-  return gRenderScale;
-}
-void setCurrentRenderScale(double scale) {
-  gRenderScale = scale;
+  return areaOf(Presentation(timeOf(view)), view, &part);
 }
 
 Renderer::Renderer(double scale)
@@ -619,7 +606,7 @@ std::vector<Rect> Renderer::renderScreen(const Screen& screen, const std::vector
   } else {
     drawn.push_back({{0, 0}, {double(width), double(height)}});
   }
-  Painter painter(currentTime());
+  Painter painter(screen.clock().now());
   std::vector<const View*> path;
   const View* occluder = screen.isHidden() ? nullptr
                                            : findOccluder(painter.shown(), screen, {0, 0},
@@ -637,13 +624,13 @@ std::vector<Rect> Renderer::renderScreen(const Screen& screen, const std::vector
   cairo_scale(cr, scale_, scale_);
   // The screen fills the surface wherever its own centre is set.
   if (!screen.isHidden()) painter.drawBody(cr, screen);
-  if (statusBar) drawStatusBar(cr);
+  if (statusBar) drawStatusBar(cr, screen.battery());
   cairo_destroy(cr);
   cairo_surface_flush(surface_.get());
   return drawn;
 }
 
-void Renderer::drawStatusBar(cairo_t* cr) const {
+void Renderer::drawStatusBar(cairo_t* cr, const std::optional<BatteryState>& battery) const {
   cairo_save(cr);
   cairo_rectangle(cr, 0, 0, kScreenWidth, kStatusBarHeight);
   cairo_set_source_rgb(cr, 0, 0, 0);
@@ -651,8 +638,7 @@ void Renderer::drawStatusBar(cairo_t* cr) const {
   Color light = Color::rgba(0.92, 0.92, 0.92);
   drawTextLine(cr, timeText_(), Font::boldSystemFontOfSize(14), light, TextAlignment::Center,
                {{0, 0}, {kScreenWidth, kStatusBarHeight}});
-  const Application* app = Application::shared();
-  if (app && app->battery()) drawBattery(cr, *app->battery(), light);
+  if (battery) drawBattery(cr, *battery, light);
   cairo_restore(cr);
 }
 

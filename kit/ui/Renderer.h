@@ -3,11 +3,14 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "kit/base/Color.h"
 #include "kit/base/Geometry.h"
+#include "kit/base/PowerSupply.h"
+#include "kit/graphics/Drawing.h"
 
 typedef struct _cairo cairo_t;
 typedef struct _cairo_surface cairo_surface_t;
@@ -16,12 +19,6 @@ namespace kit {
 
 class View;
 class Screen;
-
-// A Cairo surface that frees itself.
-struct SurfaceDeleter {
-  void operator()(cairo_surface_t* surface) const;
-};
-using SurfaceHandle = std::unique_ptr<cairo_surface_t, SurfaceDeleter>;
 
 // A picture of a view: an image surface of the view's size times `scale`; a null surface shows
 // nothing.
@@ -72,7 +69,7 @@ class Renderer {
   static void prepare(const View& view, double scale);
 
  private:
-  void drawStatusBar(cairo_t* cr) const;
+  void drawStatusBar(cairo_t* cr, const std::optional<BatteryState>& battery) const;
 
   double scale_;
   SurfaceHandle surface_;
@@ -87,9 +84,5 @@ void recyclePicture(Picture& picture);
 // is not on the screen or does not show.
 Rect drawnArea(const View& view);
 Rect drawnArea(const View& view, Rect part);
-
-// The scale at which transition snapshots and cached pictures are made; the backend sets it.
-double currentRenderScale();
-void setCurrentRenderScale(double scale);
 
 }  // namespace kit

@@ -6,8 +6,8 @@
 #include <cmath>
 #include <memory>
 
-#include "kit/app/Application.h"
 #include "kit/graphics/Drawing.h"
+#include "kit/ui/Screen.h"
 
 namespace kit {
 
@@ -26,11 +26,6 @@ double& along(Point& p, int axis) {
 }
 double along(Size s, int axis) {
   return axis ? s.height : s.width;
-}
-
-double now() {
-  Application* app = Application::shared();
-  return app ? app->clock().now() : 0;
 }
 
 // The layer that holds the content: hit wherever the scroll view is, whatever the content size.
@@ -122,7 +117,7 @@ void ScrollView::showIndicators() {
 
 void ScrollView::fadeIndicators() {
   if (indicators_[0]->alpha() == 0 && indicators_[1]->alpha() == 0) return;
-  View::beginAnimations("", nullptr);
+  beginAnimations("", nullptr);
   View::setAnimationDelay(kIndicatorFadeDelay);
   View::setAnimationDuration(kIndicatorFadeDuration);
   for (View* indicator : indicators_) {
@@ -202,11 +197,11 @@ void ScrollView::endDrag(bool withMomentum) {
     fadeIndicators();
     return;
   }
-  motionStart_ = now();
-  Application* app = Application::shared();
-  if (app && !stepping_) {
+  Screen* shown = screen();
+  motionStart_ = shown ? shown->clock().now() : 0;
+  if (shown && !stepping_) {
     stepping_ = true;
-    app->addFrameUpdate(*this, [this](double time) { return step(time); });
+    shown->runLoop().addFrameUpdate(*this, [this](double time) { return step(time); });
   }
 }
 

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "kit/app/Application.h"
 #include "kit/graphics/Drawing.h"
 #include "kit/graphics/TextDrawing.h"
 
@@ -44,7 +43,7 @@ Toolbar::~Toolbar() = default;
 void Toolbar::setItems(std::vector<std::unique_ptr<BarButtonItem>> items) {
   items_ = std::move(items);
   pressed_ = tracked_ = -1;
-  if (Application* app = Application::shared()) app->setNeedsDisplay();
+  setScreenNeedsDisplay();
 }
 
 std::vector<Rect> Toolbar::layOut() const {
@@ -98,7 +97,7 @@ void Toolbar::touchesBegan(const TouchSet& touches, const Event*) {
   const Touch* touch = touches.anyObject();
   if (!touch) return;
   tracked_ = pressed_ = itemAt(touch->locationInView(this));
-  Application::shared()->setNeedsDisplay();
+  setScreenNeedsDisplay();
 }
 
 void Toolbar::touchesMoved(const TouchSet& touches, const Event*) {
@@ -106,14 +105,14 @@ void Toolbar::touchesMoved(const TouchSet& touches, const Event*) {
   if (!touch || tracked_ < 0) return;
   int over = itemAt(touch->locationInView(this));
   pressed_ = over == tracked_ ? tracked_ : -1;
-  Application::shared()->setNeedsDisplay();
+  setScreenNeedsDisplay();
 }
 
 void Toolbar::touchesEnded(const TouchSet& touches, const Event*) {
   const Touch* touch = touches.anyObject();
   int tracked = tracked_;
   pressed_ = tracked_ = -1;
-  Application::shared()->setNeedsDisplay();
+  setScreenNeedsDisplay();
   if (!touch || tracked < 0 || itemAt(touch->locationInView(this)) != tracked) return;
   // A copy, run last: the action may replace the items or take the bar off the screen.
   std::function<void()> action = items_[static_cast<size_t>(tracked)]->action();

@@ -5,33 +5,30 @@
 #include <algorithm>
 #include <typeinfo>
 
-#include "kit/app/Application.h"
 #include "kit/ui/Animation.h"
 #include "kit/ui/Renderer.h"
+#include "kit/ui/Screen.h"
+#include "kit/ui/ViewController.h"
 
 namespace kit {
 
 namespace {
 
-void markNeedsDisplay() {
-  if (Application* app = Application::shared()) app->setNeedsDisplay();
-}
-
-void damage(Rect screenRect) {
-  Application* app = Application::shared();
-  if (app && !screenRect.isEmpty()) app->setNeedsDisplayInRect(screenRect);
+// Marks `screenRect` of the screen that `view` shows on.
+void damage(const View& view, Rect screenRect) {
+  if (screenRect.isEmpty()) return;
+  if (Screen* screen = view.screen()) screen->setNeedsDisplayInRect(screenRect);
 }
 
 // The animator while a block is being built, else nullptr (setters then act at once).
 Animator* buildingAnimator() {
-  Application* app = Application::shared();
-  if (!app || !app->animator().isBuilding()) return nullptr;
-  return &app->animator();
+  return Animator::building();
 }
 
-double progressNow(const AnimationBlock& block) {
-  Application* app = Application::shared();
-  return app ? blockProgress(block, app->clock().now()) : 1;
+// How far `block` has come, on the clock of the animator that runs it; an animation whose
+// animator has gone shows its end.
+double progressNow(const ViewAnimations& animations, const AnimationBlock& block) {
+  return animations.animator ? blockProgress(block, animations.animator->clock().now()) : 1;
 }
 
 // A point of `view`'s coordinates in its parent's, and back; the transform acts about the centre.
@@ -62,12 +59,13 @@ void cancel(std::optional<PropertyAnimation<T>>& animation) {
 View::View(Size size) : size_(size), center_{size.width / 2, size.height / 2} {}
 
 View::~View() {
-  if (Application* app = Application::shared()) app->animator().forget(*this);
+  if (animations_ && animations_->animator) animations_->animator->forget(*this);
   if (superview_) {
+    Screen* screen = superview_->screen();
     auto& siblings = superview_->subviews_;
     siblings.erase(std::remove(siblings.begin(), siblings.end(), this), siblings.end());
     superview_ = nullptr;
-    markNeedsDisplay();
+    if (screen) screen->setNeedsDisplay();
   }
   // Children let go of this view first, so that none of them reaches back into it as it goes.
   for (View* child : subviews_) child->superview_ = nullptr;
@@ -88,7 +86,7 @@ void View::addSubview(View* child) {
   if (child->superview_ == this) {
     subviews_.erase(std::find(subviews_.begin(), subviews_.end(), child));
     subviews_.push_back(child);
-    damage(drawnArea(*child));
+    damage(*this, drawnArea(*child));
     return;
   }
   if (std::unique_ptr<View> owned = child->detachFromSuperview())
@@ -99,13 +97,13 @@ void View::addSubview(View* child) {
 void View::attach(View* child) {
   child->superview_ = this;
   subviews_.push_back(child);
-  damage(drawnArea(*child));
+  damage(*this, drawnArea(*child));
 }
 
 std::unique_ptr<View> View::detachFromSuperview() {
   View* parent = superview_;
   if (!parent) return nullptr;
-  damage(drawnArea(*this));
+  damage(*this, drawnArea(*this));
   auto& siblings = parent->subviews_;
   siblings.erase(std::remove(siblings.begin(), siblings.end(), this), siblings.end());
   superview_ = nullptr;
@@ -151,8 +149,8 @@ void View::setCenter(Point center) {
     return;
   }
   if (animations_) cancel(animations_->center);
-  damage(before);
-  damage(drawnArea(*this));
+  damage(*this, before);
+  damage(*this, drawnArea(*this));
 }
 
 void View::setTransform(const Transform& transform) {
@@ -165,8 +163,8 @@ void View::setTransform(const Transform& transform) {
     return;
   }
   if (animations_) cancel(animations_->transform);
-  damage(before);
-  damage(drawnArea(*this));
+  damage(*this, before);
+  damage(*this, drawnArea(*this));
 }
 
 void View::setAlpha(double alpha) {
@@ -180,16 +178,16 @@ void View::setAlpha(double alpha) {
     return;
   }
   if (animations_) cancel(animations_->alpha);
-  damage(before);
-  damage(drawnArea(*this));
+  damage(*this, before);
+  damage(*this, drawnArea(*this));
 }
 
 void View::setHidden(bool hidden) {
   if (hidden_ == hidden) return;
   // The area is where the view shows: before it hides, after it shows.
-  if (hidden) damage(drawnArea(*this));
+  if (hidden) damage(*this, drawnArea(*this));
   hidden_ = hidden;
-  if (!hidden) damage(drawnArea(*this));
+  if (!hidden) damage(*this, drawnArea(*this));
 }
 
 void View::setNeedsDisplay() {
@@ -197,25 +195,35 @@ void View::setNeedsDisplay() {
 }
 
 void View::setNeedsDisplay(Rect rect) {
-  damage(drawnArea(*this, rect));
+  damage(*this, drawnArea(*this, rect));
+}
+
+void View::setScreenNeedsDisplay() {
+  if (Screen* shown = screen()) shown->setNeedsDisplay();
+}
+
+Screen* View::screen() const {
+  const View* top = this;
+  while (top->superview_) top = top->superview_;
+  return const_cast<View*>(top)->asScreen();
 }
 
 Point View::presentationCenter() const {
   if (!animations_ || !animations_->center) return center_;
   const auto& a = *animations_->center;
-  return lerp(a.from, a.to, progressNow(*a.block));
+  return lerp(a.from, a.to, progressNow(*animations_, *a.block));
 }
 
 double View::presentationAlpha() const {
   if (!animations_ || !animations_->alpha) return alpha_;
   const auto& a = *animations_->alpha;
-  return lerp(a.from, a.to, progressNow(*a.block));
+  return lerp(a.from, a.to, progressNow(*animations_, *a.block));
 }
 
 Transform View::presentationTransform() const {
   if (!animations_ || !animations_->transform) return transform_;
   const auto& a = *animations_->transform;
-  return lerp(a.from, a.to, progressNow(*a.block));
+  return lerp(a.from, a.to, progressNow(*animations_, *a.block));
 }
 
 Point View::convertToAncestor(Point p, const View* ancestor) const {
@@ -262,7 +270,7 @@ ViewAnimations& View::ensureAnimations() {
 }
 
 void View::beginAnimations(const std::string& animationID, void* context) {
-  if (Application* app = Application::shared()) app->animator().begin(animationID, context);
+  if (Screen* shown = screen()) shown->animator().begin(animationID, context);
 }
 
 void View::setAnimationDelay(double seconds) {

@@ -14,6 +14,7 @@ typedef struct _cairo cairo_t;
 
 namespace kit {
 
+class Screen;
 class ViewController;
 struct ViewAnimations;  // per-view animation state, owned by the view, defined in Animation.cpp
 
@@ -47,6 +48,10 @@ class View : public Responder {
   std::unique_ptr<View> detachFromSuperview();
   const std::vector<View*>& subviews() const { return subviews_; }
   View* superview() const { return superview_; }
+  // The screen this view shows on, found at the top of its superviews; nullptr while the view is
+  // on none. Through it a view reaches the damage, the animator, the focus and the run loop.
+  Screen* screen() const;
+  virtual Screen* asScreen() { return nullptr; }
 
   // This view or the first descendant (depth first, in stacking order) with the tag, or nullptr.
   View* viewWithTag(int tag);
@@ -91,9 +96,12 @@ class View : public Responder {
   // not taken to cover anything unless it says so.
   virtual bool paintsOpaque() const;
   // Asks for the view's content (or its `rect`, in its coordinates) to be drawn again in the next
-  // frame. Views whose look follows plain fields rely on the touch that changed them instead.
+  // frame: the mark travels up the superviews to the screen. Views whose look follows plain fields
+  // rely on the touch that changed them instead. Nothing happens for a view on no screen.
   void setNeedsDisplay();
   void setNeedsDisplay(Rect rect);
+  // Asks for the whole screen this view shows on to be drawn again.
+  void setScreenNeedsDisplay();
   // True for views that ask for every change of their look themselves, so that touches on them
   // need not redraw the whole screen.
   virtual bool reportsOwnChanges() const { return false; }
@@ -106,12 +114,14 @@ class View : public Responder {
   // The controller whose root view this is; set by the controller.
   ViewController* viewController = nullptr;
 
-  // Animation blocks. Changes of centre, alpha and transform between begin and commit animate:
-  // the model value changes at once, the presentation value runs from where it is now to the new
+  // Animation blocks, begun on the animator of the screen this view shows on (on none, nothing
+  // animates and the changes act at once); the static calls act on the block being built.
+  // Changes of centre, alpha and transform of any view between begin and commit animate: the
+  // model value changes at once, the presentation value runs from where it is now to the new
   // value after the delay, over the duration. Hidden-flag changes in a block with a transition are
   // shown by that transition on its view. The did-stop callback runs once, from the run loop,
   // when the block ends (also for a block that changed nothing), if its delegate still exists.
-  static void beginAnimations(const std::string& animationID, void* context);
+  void beginAnimations(const std::string& animationID, void* context);
   static void setAnimationDelay(double seconds);
   static void setAnimationDuration(double seconds);  // default 0.2
   static void setAnimationTransition(AnimationTransition transition, View* forView, bool cache);

@@ -26,6 +26,9 @@ class ViewController : public Responder {
   virtual void loadView();
   virtual void viewDidLoad() {}
   virtual void viewDidUnload() {}
+  // The root view has just been put on the screen by a presentation, before it slides in: the
+  // place to give a field the keyboard, which takes a field on the screen.
+  virtual void viewWillAppear() {}
   virtual bool shouldAutorotateToInterfaceOrientation(InterfaceOrientation orientation);
   virtual void didReceiveMemoryWarning() {}
 

@@ -152,7 +152,7 @@ class CorePage : public kit::ViewController {
 
   void startStage(int stage) {
     stage_ = stage;
-    View::beginAnimations("stage " + std::to_string(stage), nullptr);
+    view()->beginAnimations("stage " + std::to_string(stage), nullptr);
     View::setAnimationDelegate(this);
     View::setAnimationDidStopSelector(&CorePage::stageDidStop);
     switch (stage) {
@@ -212,7 +212,7 @@ class CorePage : public kit::ViewController {
   }
 
   void turn(Card& card, kit::AnimationTransition transition, const char* id) {
-    View::beginAnimations(id, nullptr);
+    view()->beginAnimations(id, nullptr);
     View::setAnimationDuration(0.8);
     View::setAnimationTransition(transition, card.container, true);
     bool showBack = card.back->isHidden();

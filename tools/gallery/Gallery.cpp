@@ -93,11 +93,11 @@ class GalleryController : public kit::ViewController {
 
 class GalleryDelegate : public kit::ApplicationDelegate {
  public:
-  bool didFinishLaunchingWithOptions(kit::Application&) override {
+  bool didFinishLaunchingWithOptions(kit::Application& app) override {
     window_ = std::make_unique<kit::Window>();
     controller_ = std::make_unique<GalleryController>();
     window_->addSubview(controller_->view());
-    window_->makeKeyAndVisible();
+    window_->makeKeyAndVisible(app.screen());
     return true;
   }
   GalleryController& controller() { return *controller_; }

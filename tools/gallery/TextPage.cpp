@@ -206,7 +206,8 @@ class TextPage : public kit::ViewController,
     alert->addAction(
         [this] {
           kit::AlertView::show(std::make_unique<kit::AlertView>(
-              "Email", "Sending Failed - Unknown Error :-(", this, "OK"));
+                                   "Email", "Sending Failed - Unknown Error :-(", this, "OK"),
+                               *view());
         },
         kit::ControlEvent::TouchUpInside);
     kit::Button* modal = addTextButton(root, {{270, 414}, {230, 44}}, "Present a modal screen",
