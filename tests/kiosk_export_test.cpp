@@ -119,6 +119,7 @@ TEST(KioskExport, CancelFailureAndUnknownResultsAllDismissTheComposer) {
     EXPECT_EQ(AlertView::visibleAlert(), nullptr);
     EXPECT_FALSE(k.c().admin->isHidden()) << "the signed-in panel is still there";
     EXPECT_EQ(testing_support::readAll(k.dataFile()), data);
+    k.app().waitForBackgroundWork(10);  // the log line is counted on another thread
     std::string log = capture.finish();
     EXPECT_EQ(testing_support::countOf(
                   log, "CSV sent: 0 records, " + std::to_string(data.size()) + " bytes\n"),
