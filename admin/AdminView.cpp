@@ -5,6 +5,7 @@
 #include <ctime>
 #include <memory>
 
+#include "admin/ExportPanel.h"
 #include "admin/StaffPassword.h"
 #include "app/KioskSettings.h"
 #include "kit/base/Log.h"
@@ -139,6 +140,7 @@ void AdminView::initAdminView() {
         textLine({600, 22}, {384, 372}, Color::rgba(0.98, 0.80, 0.55), kit::TextAlignment::Center));
     builtInPasswordNote->text = "The built-in staff password is in use: give this kiosk its own.";
   }
+  exports = loggedInView->addSubview(std::make_unique<ExportPanel>());
 }
 
 void AdminView::showKeyboard() {
@@ -169,6 +171,7 @@ void AdminView::checkPass() {
   loggedInView->setAlpha(1.0);
   View::commitAnimations();
   if (!refreshingOffice_) showSentToOffice();
+  kit::NotificationCenter::defaultCenter().postNotificationName("SignedIn", this);
 }
 
 void AdminView::emailInfo() {

@@ -1,6 +1,6 @@
 // The controller's side of the export by e-mail: the data file goes as the attachment of a mail
-// composer; when staff leave the composer it is dismissed, with an alert only for a result the
-// composer does not define.
+// composer, to the key file's recipients unless staff type others; when staff leave the composer
+// it is dismissed, with an alert only for a result the composer does not define.
 
 #include <memory>
 
@@ -9,6 +9,10 @@
 #include "kit/base/Log.h"
 #include "kit/ui/AlertView.h"
 #include "survey/DataFile.h"
+
+namespace {
+const char* const kResponsesHeader = "X-Tolvik-Responses";
+}
 
 void TolvikViewController::showEmailModalView() {
   std::string path = survey::dataFilePath();
@@ -28,6 +32,11 @@ void TolvikViewController::showEmailModalView() {
   const std::uint64_t length = file->size();
   auto composer = std::make_unique<kit::MailComposeViewController>();
   composer->mailComposeDelegate = this;
+  composer->setToRecipients(kit::mailSettings().recipients);
+  // Carried with the message, so that one sent later from the outbox still says what it held.
+  survey::DataFileScan scan;
+  file->read(0, length, [&scan](std::string_view piece) { scan.add(piece); });
+  composer->addHeader(kResponsesHeader, std::to_string(scan.responses()));
   composer->addAttachmentFile(file, length, "text/csv", "TolvikData.csv");
   composer->setSubject("Tolvik Event - Form Submission Data");
   composer->setMessageBody("Tolvik data file attached!", true);
@@ -56,4 +65,6 @@ void TolvikViewController::didFinishWithResult(kit::MailComposeViewController*,
       break;
   }
   dismissModalViewControllerAnimated(true);
+  // A failed or cancelled send, or a saved draft, now waits in the outbox.
+  showExports();
 }

@@ -96,6 +96,12 @@ class TolvikViewController : public kit::ViewController,
   void didFinishWithResult(kit::MailComposeViewController* controller,
                            kit::MailComposeResult result, const std::string& error) override;
 
+  // The exports card: mail waiting in the outbox, sent on request or every few minutes
+  // (admin/WaitingMail.cpp).
+  void showExports();
+  void sendWaitingMail();
+  void retryWaitingMail();
+
   AdminView* admin = nullptr;
   kit::View* formView = nullptr;
   kit::View* thankyouView = nullptr;
@@ -136,6 +142,7 @@ class TolvikViewController : public kit::ViewController,
   kit::Toolbar* toolbar = nullptr;
   // The key files' settings, set before the view loads.
   KioskSettings settings;
+  bool sendingWaitingMail = false;
 
  private:
   // View loading, step by step (app/ViewLoading.cpp).

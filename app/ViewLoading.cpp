@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "admin/AdminView.h"
+#include "admin/ExportPanel.h"
 #include "app/TolvikViewController.h"
 #include "controls/RadioBtn.h"
 #include "kit/base/Log.h"
@@ -118,6 +119,10 @@ void TolvikViewController::viewDidLoad() {
   auto& center = kit::NotificationCenter::defaultCenter();
   center.addObserver(this, &TolvikViewController::showEmailModalView, "EmailData", admin);
   center.addObserver(this, &TolvikViewController::showForm, "ReturnToForm", admin);
+  center.addObserver(this, &TolvikViewController::showExports, "SignedIn", admin);
+  center.addObserver(this, &TolvikViewController::sendWaitingMail, "SendWaitingMail",
+                     admin->exports);
+  if (kit::mailSettings().retryMinutes > 0) retryWaitingMail();
 
   formData = "";
   formData = survey::checkDataFile(questionsTextArray);

@@ -9,6 +9,8 @@
 #include <fstream>
 
 #include "admin/AdminView.h"
+#include "admin/ExportPanel.h"
+#include "kit/mail/Outbox.h"
 #include "kit/ui/AlertView.h"
 #include "support/KioskHarness.h"
 #include "support/MailSupport.h"
@@ -105,14 +107,21 @@ TEST(KioskExport, CancelFailureAndUnknownResultsAllDismissTheComposer) {
       EXPECT_NE(alert->message.find("cannot connect"), std::string::npos) << alert->message;
       kit::Point ok = alert->buttonFrame().center();
       k.tapAt(ok);
+    } else if (c.expected == MailComposeResult::Saved) {
+      k.tapAt(StaffPoints::composerCancel);
+      k.tapAt(StaffPoints::saveDraft);
+      // The composer goes, and an alert says where the draft waits.
+      AlertView* alert = AlertView::visibleAlert();
+      ASSERT_NE(alert, nullptr);
+      EXPECT_EQ(alert->title, "Draft Saved");
+      k.tapAt(alert->buttonFrame().center());
     } else {
       // A tap beside Cancel's choices goes back to editing.
       k.tapAt(StaffPoints::composerCancel);
       k.tapAt({600, 700});
       ASSERT_NE(composerOf(k), nullptr);
       k.tapAt(StaffPoints::composerCancel);
-      k.tapAt(c.expected == MailComposeResult::Saved ? StaffPoints::saveDraft
-                                                     : StaffPoints::deleteDraft);
+      k.tapAt(StaffPoints::deleteDraft);
     }
     k.advance(0.5);
     EXPECT_EQ(composerOf(k), nullptr);
@@ -162,6 +171,88 @@ TEST(KioskExport, AnUnreadableDataFileIsReportedAndOpensNoComposer) {
   std::string log = capture.finish();
   EXPECT_NE(log.find("Export failed: "), std::string::npos) << log;
   EXPECT_EQ(log.find("CSV sent: "), std::string::npos);
+}
+
+}  // namespace
+
+namespace {
+
+// Sends what the export's composer holds to `to`; when the send fails, the alert is read and
+// closed. Returns the alert's message, or "" when the composer went without one.
+std::string sendTo(Kiosk& k, const std::string& to) {
+  k.tapAt(StaffPoints::emailData);
+  k.advance(0.5);
+  k.typeText(to);
+  k.tapAt(StaffPoints::composerSend);
+  k.advance(0.5);
+  AlertView* alert = AlertView::visibleAlert();
+  if (!alert) return "";
+  EXPECT_EQ(alert->title, "Message Not Sent");
+  std::string message = alert->message;
+  k.tapAt(alert->buttonFrame().center());
+  k.advance(0.5);
+  return message;
+}
+
+TEST(KioskExport, MailThatDoesNotGoWaitsInTheOutboxUntilTheTransportTakesIt) {
+  // Waiting mail is tried again every five minutes by itself.
+  kit::MailSettings before = kit::mailSettings(), retrying = before;
+  retrying.retryMinutes = 5;
+  kit::setMailSettings(retrying);
+  Kiosk k;
+  SmtpServer server;
+  server.stop();
+  std::string data = testing_support::readAll(k.dataFile());
+  ExportPanel* exports = k.c().admin->exports;
+  auto waitingShown = [&] { return exports->waiting->text + " | " + exports->waitingError->text; };
+
+  // The server is down: the message is kept, and the composer says so.
+  k.openStaffScreen();
+  k.signIn();
+  k.advance(1.1);
+  EXPECT_EQ(waitingShown(), "No mail waiting | ");
+  std::string said = sendTo(k, "office@example.com");
+  EXPECT_NE(said.find("cannot connect"), std::string::npos) << said;
+  EXPECT_NE(said.find("It waits in the outbox"), std::string::npos) << said;
+  EXPECT_EQ(composerOf(k), nullptr);
+  EXPECT_EQ(kit::outbox::waiting().size(), 1u);
+  EXPECT_NE(waitingShown().find("1 message waiting | Not sent: "), std::string::npos)
+      << waitingShown();
+  EXPECT_FALSE(exports->sendWaiting->isHidden());
+
+  // The server is back, and refuses a recipient: that message waits too, with the server's words
+  // naming the address at fault.
+  server.start();
+  said = sendTo(k, "nobody@refused.example");
+  EXPECT_NE(said.find("nobody@refused.example"), std::string::npos) << said;
+  EXPECT_NE(said.find("Recipient address rejected"), std::string::npos) << said;
+  EXPECT_EQ(waitingShown().rfind("2 messages waiting", 0), 0u) << waitingShown();
+
+  // Sent on request, one by one: the first is taken once and leaves the outbox; the refused one
+  // stays with its error.
+  k.tapAt(StaffPoints::sendWaitingMail);
+  k.advance(0.5);
+  ASSERT_EQ(server.messages().size(), 1u);
+  testing_support::ReceivedMail mail = parseMail(server.messages()[0]);
+  EXPECT_EQ(mail.to, "office@example.com");
+  EXPECT_EQ(mail.attachmentBytes, data);
+  std::vector<kit::WaitingMessage> left = kit::outbox::waiting();
+  ASSERT_EQ(left.size(), 1u);
+  EXPECT_EQ(left[0].to, "nobody@refused.example");
+  EXPECT_NE(waitingShown().find("1 message waiting | Not sent: "), std::string::npos)
+      << waitingShown();
+  EXPECT_NE(waitingShown().find("refused.example"), std::string::npos) << waitingShown();
+
+  // Down again for one more; back up, the kiosk sends it by itself within five minutes.
+  server.stop();
+  sendTo(k, "events@example.org");
+  server.start();
+  k.advance(5 * 60);
+  k.advance(0.1);  // the send that began meanwhile reports
+  EXPECT_EQ(server.messages().size(), 2u);
+  EXPECT_EQ(kit::outbox::waiting().size(), 1u) << "the refused one only";
+  EXPECT_EQ(server.messages().size(), 2u) << "nothing twice";
+  kit::setMailSettings(before);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "kit/app/Application.h"
 
+#include <glib.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -276,6 +277,9 @@ void Application::runOnce() {
       backgroundThreads_.clear();
     }
   }
+  // A bounded number, so that a flood of events cannot hold the screen up.
+  for (int i = 0; i < 100 && g_main_context_iteration(nullptr, FALSE); ++i) {
+  }
   animator_->endFinishedBlocks();
   for (auto& task : tasks) task();
   runTimedTasks();
@@ -430,6 +434,7 @@ double Application::nextWakeTime() const {
   // Work on another thread reports through the run loop, which keeps turning until it has.
   if (backgroundWorkInFlight() > 0) wake = std::min(wake, now + kFrameInterval);
   for (const DisplayTime& t : displayTimes_) wake = std::min(wake, t.time);
+  if (watchingSystemEvents_) wake = std::min(wake, now + kSystemEventInterval);
   return wake;
 }
 
