@@ -4,15 +4,12 @@
 
 #include <memory>
 
+#include "admin/ExportPanel.h"
 #include "app/TolvikViewController.h"
 #include "kit/app/Application.h"
 #include "kit/base/Log.h"
 #include "kit/ui/AlertView.h"
 #include "survey/DataFile.h"
-
-namespace {
-const char* const kResponsesHeader = "X-Tolvik-Responses";
-}
 
 void TolvikViewController::showEmailModalView() {
   std::string path = survey::dataFilePath();
@@ -51,8 +48,18 @@ void TolvikViewController::showEmailModalView() {
   });
 }
 
-void TolvikViewController::didFinishWithResult(kit::MailComposeViewController*,
+void TolvikViewController::didFinishWithResult(kit::MailComposeViewController* controller,
                                                kit::MailComposeResult result, const std::string&) {
+  if (result == kit::MailComposeResult::Sent) {
+    kit::MailMessage sent = controller->message();
+    std::vector<std::string> to = sent.toRecipients;
+    to.insert(to.end(), sent.ccRecipients.begin(), sent.ccRecipients.end());
+    std::uint64_t responses = 0;
+    for (const auto& [name, value] : sent.headers) {
+      if (name == kResponsesHeader) responses = std::strtoull(value.c_str(), nullptr, 10);
+    }
+    recordExport("e-mail", kit::joinedAddresses(to), responses);
+  }
   switch (result) {
     case kit::MailComposeResult::Cancelled:
     case kit::MailComposeResult::Saved:
@@ -65,6 +72,7 @@ void TolvikViewController::didFinishWithResult(kit::MailComposeViewController*,
       break;
   }
   dismissModalViewControllerAnimated(true);
-  // A failed or cancelled send, or a saved draft, now waits in the outbox.
+  // A failed or cancelled send, or a saved draft, now waits in the outbox; a sent one is the last
+  // export.
   showExports();
 }

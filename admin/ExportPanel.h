@@ -6,6 +6,10 @@
 #include "kit/ui/Label.h"
 #include "kit/ui/View.h"
 
+// The header field of an exported message that says how many responses its data file held, so
+// that one sent later from the outbox still tells.
+inline constexpr const char* kResponsesHeader = "X-Tolvik-Responses";
+
 // The signed-in panel's second card: the last export and what was stored since, mail waiting in
 // the outbox, and a removable drive to copy the data file to. Its buttons post "SendWaitingMail",
 // "CopyToDrive" and "EjectDrive" with the card as the object; the controller fills in its texts.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -96,11 +97,15 @@ class TolvikViewController : public kit::ViewController,
   void didFinishWithResult(kit::MailComposeViewController* controller,
                            kit::MailComposeResult result, const std::string& error) override;
 
-  // The exports card: mail waiting in the outbox, sent on request or every few minutes
-  // (admin/WaitingMail.cpp).
+  // The exports card: the last export and what was stored since, and mail waiting in the outbox,
+  // sent on request or every few minutes (admin/WaitingMail.cpp).
   void showExports();
   void sendWaitingMail();
   void retryWaitingMail();
+  // Keeps an export that succeeded as the last one ("e-mail" or "USB stick"), in the state file
+  // beside the data file, and shows it.
+  void recordExport(const std::string& kind, const std::string& destination,
+                    std::uint64_t responses);
 
   AdminView* admin = nullptr;
   kit::View* formView = nullptr;

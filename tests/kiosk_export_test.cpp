@@ -14,6 +14,7 @@
 #include "kit/ui/AlertView.h"
 #include "support/KioskHarness.h"
 #include "support/MailSupport.h"
+#include "survey/DataFile.h"
 
 using kit::AlertView;
 using kit::MailComposeResult;
@@ -68,6 +69,11 @@ TEST(KioskExport, FiftyMegabytesOfOddRecordsTravelByteForByteAsTheyWereWhenTheEx
   std::ofstream(k.dataFile(), std::ios::app | std::ios::binary) << "\r\nLate,Lund,,,,,";
   std::string sent = send(k, server);
   EXPECT_TRUE(sent == data) << sent.size() << " bytes sent of " << data.size();
+  ExportPanel* exports = k.c().admin->exports;
+  EXPECT_NE(exports->lastExport->text.find(": " + std::to_string(survey::countResponses(data)) +
+                                           " responses, e-mail to office@example.com"),
+            std::string::npos)
+      << exports->lastExport->text;
 
   // A visitor later, then an export with every record; the file itself is never changed.
   returnToForm(k);
@@ -75,6 +81,7 @@ TEST(KioskExport, FiftyMegabytesOfOddRecordsTravelByteForByteAsTheyWereWhenTheEx
   std::string grown = testing_support::readAll(k.dataFile());
   ASSERT_GT(grown.size(), data.size());
   k.openExport();
+  EXPECT_EQ(exports->storedSince->text, "2 responses stored since");
   sent = send(k, server);
   EXPECT_TRUE(sent == grown) << sent.size() << " bytes sent of " << grown.size();
   EXPECT_TRUE(testing_support::readAll(k.dataFile()) == grown);
@@ -182,7 +189,7 @@ namespace {
 std::string sendTo(Kiosk& k, const std::string& to) {
   k.tapAt(StaffPoints::emailData);
   k.advance(0.5);
-  k.typeText(to);
+  if (!to.empty()) k.typeText(to);
   k.tapAt(StaffPoints::composerSend);
   k.advance(0.5);
   AlertView* alert = AlertView::visibleAlert();
@@ -195,23 +202,30 @@ std::string sendTo(Kiosk& k, const std::string& to) {
 }
 
 TEST(KioskExport, MailThatDoesNotGoWaitsInTheOutboxUntilTheTransportTakesIt) {
-  // Waiting mail is tried again every five minutes by itself.
+  // Waiting mail is tried again every five minutes by itself; the export goes to the office
+  // unless staff type otherwise.
   kit::MailSettings before = kit::mailSettings(), retrying = before;
   retrying.retryMinutes = 5;
+  retrying.recipients = {"office@example.com"};
   kit::setMailSettings(retrying);
   Kiosk k;
   SmtpServer server;
   server.stop();
+  k.submitCompleteForm();
   std::string data = testing_support::readAll(k.dataFile());
   ExportPanel* exports = k.c().admin->exports;
   auto waitingShown = [&] { return exports->waiting->text + " | " + exports->waitingError->text; };
+  auto exportShown = [&] { return exports->lastExport->text + " | " + exports->storedSince->text; };
 
   // The server is down: the message is kept, and the composer says so.
   k.openStaffScreen();
   k.signIn();
   k.advance(1.1);
   EXPECT_EQ(waitingShown(), "No mail waiting | ");
-  std::string said = sendTo(k, "office@example.com");
+  EXPECT_EQ(exportShown(), "No export yet | 1 response stored, none exported");
+  std::string said = sendTo(k, "");
+  retrying.recipients.clear();
+  kit::setMailSettings(retrying);
   EXPECT_NE(said.find("cannot connect"), std::string::npos) << said;
   EXPECT_NE(said.find("It waits in the outbox"), std::string::npos) << said;
   EXPECT_EQ(composerOf(k), nullptr);
@@ -242,6 +256,13 @@ TEST(KioskExport, MailThatDoesNotGoWaitsInTheOutboxUntilTheTransportTakesIt) {
   EXPECT_NE(waitingShown().find("1 message waiting | Not sent: "), std::string::npos)
       << waitingShown();
   EXPECT_NE(waitingShown().find("refused.example"), std::string::npos) << waitingShown();
+  // The one taken is the last export, kept for the kiosk's user alone.
+  EXPECT_NE(exportShown().find(": 1 response, e-mail to office@example.com | "
+                               "No responses stored since"),
+            std::string::npos)
+      << exportShown();
+  EXPECT_EQ(std::filesystem::status(k.home().documents() + "/TolvikData.exported").permissions(),
+            std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
 
   // Down again for one more; back up, the kiosk sends it by itself within five minutes.
   server.stop();
@@ -252,6 +273,7 @@ TEST(KioskExport, MailThatDoesNotGoWaitsInTheOutboxUntilTheTransportTakesIt) {
   EXPECT_EQ(server.messages().size(), 2u);
   EXPECT_EQ(kit::outbox::waiting().size(), 1u) << "the refused one only";
   EXPECT_EQ(server.messages().size(), 2u) << "nothing twice";
+  EXPECT_NE(exportShown().find("e-mail to events@example.org"), std::string::npos) << exportShown();
   kit::setMailSettings(before);
 }
 

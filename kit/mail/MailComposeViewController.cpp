@@ -37,12 +37,6 @@ const Font kFieldFont = Font::systemFontOfSize(17);
 const char* const kWaitsInOutbox =
     "It waits in the outbox: staff send it from the signed-in staff screen.";
 
-std::string joined(const std::vector<std::string>& addresses) {
-  std::string text;
-  for (const std::string& address : addresses) text += (text.empty() ? "" : ", ") + address;
-  return text;
-}
-
 // Twelve spokes turning, one step a twelfth of a second: the bar's sign that a send is under way.
 class ActivityIndicator : public View {
  public:
@@ -190,13 +184,13 @@ MailComposeViewController::~MailComposeViewController() {
 
 void MailComposeViewController::setToRecipients(const std::vector<std::string>& recipients) {
   draft_.toRecipients = recipients;
-  if (to_) to_->setText(joined(recipients));
+  if (to_) to_->setText(joinedAddresses(recipients));
   updateBar();
 }
 
 void MailComposeViewController::setCcRecipients(const std::vector<std::string>& recipients) {
   draft_.ccRecipients = recipients;
-  if (cc_) cc_->setText(joined(recipients));
+  if (cc_) cc_->setText(joinedAddresses(recipients));
   updateBar();
 }
 
@@ -300,9 +294,9 @@ void MailComposeViewController::viewDidLoad() {
     return field;
   };
   to_ = addRow("To:", KeyboardType::EmailAddress, AutocapitalizationType::None,
-               joined(draft_.toRecipients));
+               joinedAddresses(draft_.toRecipients));
   cc_ = addRow("Cc:", KeyboardType::EmailAddress, AutocapitalizationType::None,
-               joined(draft_.ccRecipients));
+               joinedAddresses(draft_.ccRecipients));
   subject_ =
       addRow("Subject:", KeyboardType::Default, AutocapitalizationType::Sentences, draft_.subject);
   for (const MailAttachment& attachment : draft_.attachments) {

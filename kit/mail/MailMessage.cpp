@@ -105,6 +105,12 @@ GMimeObject* attachmentPart(const MailAttachment& attachment) {
 
 }  // namespace
 
+std::string joinedAddresses(const std::vector<std::string>& addresses) {
+  std::string text;
+  for (const std::string& address : addresses) text += (text.empty() ? "" : ", ") + address;
+  return text;
+}
+
 std::vector<std::string> parseAddressList(const std::string& typed) {
   std::vector<std::string> addresses;
   size_t start = 0;

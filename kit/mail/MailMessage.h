@@ -38,6 +38,8 @@ struct MailMessage {
 // The addresses typed into one field, separated by commas (or semicolons), blanks trimmed and
 // empty entries dropped.
 std::vector<std::string> parseAddressList(const std::string& typed);
+// The other way: "a@b.se, c@d.se".
+std::string joinedAddresses(const std::vector<std::string>& addresses);
 
 // A plain address "local@domain.tld" in ASCII: the local part of letters, digits and the
 // characters mail allows there, without leading, trailing or doubled dots; the domain of at
