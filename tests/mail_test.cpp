@@ -219,6 +219,15 @@ TEST(MailTransport, SendmailDeliversOrSaysWhyNot) {
     kill(left, SIGKILL);
   }
 
+  // A sender that the server refuses is named in the error, not the recipient.
+  MailSettings bySender = through("/usr/bin/msmtp");
+  bySender.sender = "kiosk@refused.example";
+  MailDelivery senderRefused = deliverWithSendmail(mimeMessage(message, bySender.sender), bySender);
+  EXPECT_FALSE(senderRefused.sent);
+  EXPECT_NE(senderRefused.error.find("kiosk@refused.example"), std::string::npos)
+      << senderRefused.error;
+  EXPECT_EQ(senderRefused.error.find("anna@example.com"), std::string::npos) << senderRefused.error;
+
   server.stop();
   MailDelivery refused = deliverWithSendmail(raw, through("/usr/bin/msmtp"));
   EXPECT_FALSE(refused.sent);

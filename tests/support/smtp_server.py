@@ -1,6 +1,6 @@
 # A real SMTP server for the tests, on loopback at a free port: it prints the port, then stores
 # every message it receives in the maildir named by its argument until it is stopped. It refuses
-# recipients at refused.example, as a server refuses an address it does not know.
+# senders and recipients at refused.example, as a server refuses an address it does not know.
 import asyncio
 import sys
 
@@ -9,6 +9,13 @@ from aiosmtpd.smtp import SMTP
 
 
 class Handler(Mailbox):
+    async def handle_MAIL(self, server, session, envelope, address, mail_options):
+        if address.endswith("@refused.example"):
+            return "553 5.7.1 <%s>: Sender address rejected: not ours" % address
+        envelope.mail_from = address
+        envelope.mail_options.extend(mail_options)
+        return "250 OK"
+
     async def handle_RCPT(self, server, session, envelope, address, rcpt_options):
         if address.endswith("@refused.example"):
             return "550 5.1.1 <%s>: Recipient address rejected: no such user" % address
