@@ -61,12 +61,15 @@ ExportPanel::ExportPanel() : View(kCardSize) {
                 "btn_action_wide.png", Color::white(), "Send waiting mail");
   waitingError = addLabel(this, {middle, 162}, kTextWidth, 13, kFailureInk);
 
-  drive = addLabel(this, {middle, 204}, kTextWidth, 14, kInk);
-  copy = addButton(this, &ExportPanel::copyToDrive, {250, 34}, {left + 125, 240},
+  drive = addLabel(this, {middle, 198}, kTextWidth, 14, kInk);
+  copy = addButton(this, &ExportPanel::copyToDrive, {250, 34}, {left + 125, 232},
                    "btn_action_wide.png", Color::white(), "", &copyTitle);
-  eject = addButton(this, &ExportPanel::ejectDrive, {120, 34}, {left + kTextWidth - 60, 240},
+  eject = addButton(this, &ExportPanel::ejectDrive, {120, 34}, {left + kTextWidth - 60, 232},
                     "btn_quiet_small.png", Color::rgba(0.17, 0.33, 0.27), "Eject");
-  status = addLabel(this, {middle, 276}, kTextWidth, 14, kStrongInk);
+  // Two lines: what failed can take more than one.
+  status = addLabel(this, {middle, 276}, kTextWidth, 13, kStrongInk);
+  status->setFrame({{left, 257}, {kTextWidth, 36}});
+  status->numberOfLines = 0;
   showDrive("", false);
   showOutbox(0, false, "");
 }

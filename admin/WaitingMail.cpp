@@ -42,7 +42,7 @@ void TolvikViewController::recordExport(const std::string& kind, const std::stri
                             survey::dataFileIdentity(path)};
   kit::FileStatus written = survey::writeExportState(survey::exportStatePath(path), state);
   if (written) {
-    kit::log("Export done: %s, %llu responses", kind.c_str(),
+    kit::log("Export done: %s, responses: %llu", kind.c_str(),
              static_cast<unsigned long long>(responses));
   } else {
     kit::log("Export done (%s) but not recorded: %s", kind.c_str(), written.error.c_str());

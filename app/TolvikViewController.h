@@ -1,12 +1,14 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "app/KioskSettings.h"
 #include "kit/base/Files.h"
 #include "kit/base/NotificationCenter.h"
+#include "kit/base/RemovableDrives.h"
 #include "kit/mail/MailComposeViewController.h"
 #include "kit/text/TextField.h"
 #include "kit/ui/ImageView.h"
@@ -106,6 +108,11 @@ class TolvikViewController : public kit::ViewController,
   // beside the data file, and shows it.
   void recordExport(const std::string& kind, const std::string& destination,
                     std::uint64_t responses);
+  // Its USB stick (admin/DriveCopy.cpp): the first removable drive mounted is offered, the data
+  // file copied to it as a new file and checked, and the drive ejected, on staff's request.
+  void showDrive();
+  void copyToDrive();
+  void ejectDrive();
 
   AdminView* admin = nullptr;
   kit::View* formView = nullptr;
@@ -148,6 +155,8 @@ class TolvikViewController : public kit::ViewController,
   // The key files' settings, set before the view loads.
   KioskSettings settings;
   bool sendingWaitingMail = false;
+  std::unique_ptr<kit::RemovableDrives> drives;
+  bool driveBusy = false;  // a copy or an eject under way
 
  private:
   // View loading, step by step (app/ViewLoading.cpp).

@@ -8,6 +8,7 @@
 #include "admin/ExportPanel.h"
 #include "app/TolvikViewController.h"
 #include "controls/RadioBtn.h"
+#include "kit/app/Application.h"
 #include "kit/base/Log.h"
 #include "kit/ui/Button.h"
 #include "survey/DataFile.h"
@@ -123,6 +124,11 @@ void TolvikViewController::viewDidLoad() {
   center.addObserver(this, &TolvikViewController::sendWaitingMail, "SendWaitingMail",
                      admin->exports);
   if (kit::mailSettings().retryMinutes > 0) retryWaitingMail();
+  center.addObserver(this, &TolvikViewController::copyToDrive, "CopyToDrive", admin->exports);
+  center.addObserver(this, &TolvikViewController::ejectDrive, "EjectDrive", admin->exports);
+  drives = std::make_unique<kit::RemovableDrives>([this] { showDrive(); });
+  kit::Application::shared()->watchSystemEvents(true);
+  showDrive();
 
   formData = "";
   formData = survey::checkDataFile(questionsTextArray);

@@ -1,12 +1,20 @@
-// The export by e-mail as staff use it, with a real SMTP server on loopback behind the system's
+// The exports as staff use them: by e-mail with a real SMTP server on loopback behind the system's
 // sendmail (msmtp): what leaves is byte for byte the data file, however large or odd its
 // records; leaving the composer any way dismisses it, and only an unknown result shows the
-// controller's alert.
+// controller's alert. Mail that does not go waits in the outbox. A copy to a USB stick goes to a
+// loop-mounted drive image.
 
+#include <fcntl.h>
+#include <glib.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <optional>
+#include <regex>
 
 #include "admin/AdminView.h"
 #include "admin/ExportPanel.h"
@@ -275,6 +283,121 @@ TEST(KioskExport, MailThatDoesNotGoWaitsInTheOutboxUntilTheTransportTakesIt) {
   EXPECT_EQ(server.messages().size(), 2u) << "nothing twice";
   EXPECT_NE(exportShown().find("e-mail to events@example.org"), std::string::npos) << exportShown();
   kit::setMailSettings(before);
+}
+
+}  // namespace
+
+namespace {
+
+// A USB stick for the test: an image with a file system, loop-mounted under /media where udisks2
+// mounts one, so that GIO's volume monitor shows it as a removable drive. FAT where the kernel
+// has it, else ext2. Unmounted and gone with the object.
+class LoopDrive {
+ public:
+  LoopDrive(const std::string& label, int kilobytes) {
+    std::string folder = "/media/tolvik-test-XXXXXX";
+    if (!mkdtemp(folder.data())) return;
+    folder_ = folder;
+    image_ = folder_ + ".img";
+    mountPoint_ = folder_ + "/" + label;
+    std::filesystem::create_directory(mountPoint_);
+    testing_support::writeAll(image_, "");
+    std::filesystem::resize_file(image_, kilobytes * 1024);
+    bool fat =
+        !testing_support::run("grep -w vfat /proc/filesystems; command -v mkfs.vfat").empty();
+    std::string make = fat ? "mkfs.vfat -n " + label + " " : "mke2fs -q -L " + label + " ";
+    ok_ = std::system(
+              (make + image_ + " >/dev/null 2>&1 && mount -o loop " + image_ + " " + mountPoint_)
+                  .c_str()) == 0;
+  }
+  ~LoopDrive() {
+    if (folder_.empty()) return;
+    std::system(("umount " + mountPoint_ + " 2>/dev/null").c_str());
+    std::filesystem::remove_all(folder_);
+    std::filesystem::remove(image_);
+  }
+  bool ok() const { return ok_; }
+  const std::string& path() const { return mountPoint_; }
+  // The names of the files on it, beside what the file system keeps.
+  std::vector<std::string> files() const {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(mountPoint_)) {
+      if (entry.path().filename() != "lost+found") names.push_back(entry.path().filename());
+    }
+    // Shortest first: "name.csv" before "name-2.csv".
+    std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+      return a.size() != b.size() ? a.size() < b.size() : a < b;
+    });
+    return names;
+  }
+
+ private:
+  std::string folder_, image_, mountPoint_;
+  bool ok_ = false;
+};
+
+// Turns the run loop until `done`, for at most 10 s of real time: the system's events come then.
+bool turnUntil(Kiosk& k, const std::function<bool()>& done) {
+  for (int i = 0; i < 200 && !done(); ++i) {
+    k.advance(0.25);
+    usleep(50000);
+  }
+  return done();
+}
+
+TEST(KioskExport, ACopyToAUsbStickIsNamedCheckedNeverOverwritesAndEjects) {
+  if (geteuid() != 0) GTEST_SKIP() << "mounting a drive image needs root";
+  Kiosk k;
+  k.submitCompleteForm();
+  const std::string data = testing_support::readAll(k.dataFile());
+  ExportPanel* exports = k.c().admin->exports;
+  k.openStaffScreen();
+  k.signIn();
+  k.advance(1.1);
+  EXPECT_TRUE(exports->copy->isHidden()) << "no drive yet";
+
+  std::optional<LoopDrive> stick(std::in_place, "EVENTS", 2048);
+  ASSERT_TRUE(stick->ok());
+  ASSERT_TRUE(turnUntil(k, [&] { return !exports->copy->isHidden(); }));
+  EXPECT_EQ(exports->copyTitle->text, "Copy to EVENTS");
+  // Twice in the same minute: the second copy takes a name of its own.
+  for (int copy = 0; copy < 2; ++copy) {
+    exports->status->text.clear();
+    k.tapAt(StaffPoints::copyToDrive);
+    ASSERT_TRUE(turnUntil(k, [&] { return !k.c().driveBusy; }));
+    EXPECT_EQ(exports->status->text, "Copied 1 response to EVENTS");
+  }
+  k.h().shot(testing_support::outputDirectory() + "/usb-copied.png");
+  std::vector<std::string> files = stick->files();
+  ASSERT_EQ(files.size(), 2u);
+  const std::string stem = "TolvikData-" + std::string(g_get_host_name());
+  EXPECT_TRUE(std::regex_match(files[0], std::regex(stem + "-\\d{4}-\\d\\d-\\d\\d-\\d{4}\\.csv")))
+      << files[0];
+  EXPECT_EQ(files[1], files[0].substr(0, files[0].size() - 4) + "-2.csv");
+  for (const std::string& name : files) {
+    EXPECT_EQ(testing_support::readAll(stick->path() + "/" + name), data) << name;
+  }
+  EXPECT_NE(exports->lastExport->text.find(": 1 response, USB stick to EVENTS"), std::string::npos)
+      << exports->lastExport->text;
+
+  // Ejected from the card: gone from the system and from the card.
+  k.tapAt(StaffPoints::ejectDrive);
+  ASSERT_TRUE(turnUntil(k, [&] { return !k.c().driveBusy && exports->copy->isHidden(); }));
+  EXPECT_EQ(exports->status->text, "EVENTS can be taken out now.");
+  EXPECT_EQ(testing_support::run("findmnt -n " + stick->path()), "");
+  stick.reset();
+
+  // A drive too small for the data file: what failed is said, and nothing is left on it.
+  testing_support::writeAll(k.dataFile(), data + std::string(1 << 20, 'x'));
+  LoopDrive tiny("TINY", 512);
+  ASSERT_TRUE(tiny.ok());
+  ASSERT_TRUE(turnUntil(k, [&] { return exports->copyTitle->text == "Copy to TINY"; }));
+  k.tapAt(StaffPoints::copyToDrive);
+  ASSERT_TRUE(turnUntil(k, [&] { return !k.c().driveBusy; }));
+  EXPECT_NE(exports->status->text.find("No space left on device"), std::string::npos)
+      << exports->status->text;
+  EXPECT_TRUE(tiny.files().empty());
+  k.h().shot(testing_support::outputDirectory() + "/usb-full.png");
 }
 
 }  // namespace

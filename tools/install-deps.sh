@@ -14,6 +14,8 @@ packages=(
   libgmime-3.0-dev msmtp msmtp-mta python3-aiosmtpd
   # staff password hashes (crypt(3), yescrypt)
   libcrypt-dev
+  # the USB stick test: a drive image with FAT (ext2 where the kernel has no FAT), loop-mounted
+  dosfstools e2fsprogs
   # tests and benchmarks
   libgtest-dev googletest libbenchmark-dev
   # the forwarder: libpq; its tests and benchmark run a PostgreSQL server of their own (and psql)
