@@ -304,7 +304,7 @@ class LoopDrive {
     testing_support::writeAll(image_, "");
     std::filesystem::resize_file(image_, kilobytes * 1024);
     bool fat =
-        !testing_support::run("grep -w vfat /proc/filesystems; command -v mkfs.vfat").empty();
+        !testing_support::run("grep -qw vfat /proc/filesystems && command -v mkfs.vfat").empty();
     std::string make = fat ? "mkfs.vfat -n " + label + " " : "mke2fs -q -L " + label + " ";
     ok_ = std::system(
               (make + image_ + " >/dev/null 2>&1 && mount -o loop " + image_ + " " + mountPoint_)
