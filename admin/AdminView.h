@@ -60,6 +60,9 @@ class AdminView : public kit::View {
   void showStoredResponses();
   void showSentToOffice();
   void showWrongPair();
+  // The office's line and the built-in password's note, one under the other below the stored
+  // responses' line, inside the card whatever their lengths.
+  void layOutStatusLines();
   bool refreshingOffice_ = false;
   // The data file as last counted for the office's line, so that only a change is counted again.
   std::string countedFile_;

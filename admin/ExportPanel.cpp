@@ -10,10 +10,10 @@ using kit::Size;
 
 namespace {
 
-// The card lies on the signed-in picture from (154, 436), 460 x 300; the views are placed in its
+// The card lies on the signed-in picture from (154, 452), 460 x 300; the views are placed in its
 // own coordinates.
 constexpr Size kCardSize{460, 300};
-constexpr Point kCardCenter{384, 586};
+constexpr Point kCardCenter{384, 602};
 constexpr double kTextWidth = 392;
 const Color kInk = Color::rgba(0.23, 0.26, 0.24);
 const Color kStrongInk = Color::rgba(0.12, 0.23, 0.2);
