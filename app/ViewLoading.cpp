@@ -8,7 +8,6 @@
 #include "admin/ExportPanel.h"
 #include "app/TolvikViewController.h"
 #include "controls/RadioBtn.h"
-#include "kit/app/Application.h"
 #include "kit/base/Log.h"
 #include "kit/ui/Button.h"
 #include "survey/DataFile.h"
@@ -127,7 +126,6 @@ void TolvikViewController::viewDidLoad() {
   center.addObserver(this, &TolvikViewController::copyToDrive, "CopyToDrive", admin->exports);
   center.addObserver(this, &TolvikViewController::ejectDrive, "EjectDrive", admin->exports);
   drives = std::make_unique<kit::RemovableDrives>([this] { showDrive(); });
-  kit::Application::shared()->watchSystemEvents(true);
   showDrive();
 
   formData = "";

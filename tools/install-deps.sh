@@ -23,7 +23,7 @@ packages=(
   # the window test: a virtual display (its cookie, its core fonts) and synthetic clicks
   xvfb xauth xfonts-base xdotool
   # the Debian package: built by CPack, its service checked, its kiosk run in cage and shot by grim
-  dpkg-dev file adduser systemd libpam-systemd dbus cage xwayland grim
+  dpkg-dev file adduser systemd libpam-systemd dbus dbus-daemon gvfs udisks2 cage xwayland grim
   # ... and given taps and keys through sway's virtual pointer and keyboard
   sway wtype
   # the fault suite: clang with its sanitizer and libFuzzer runtimes, the symbolizer for reports,

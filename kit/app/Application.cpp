@@ -277,7 +277,9 @@ void Application::runOnce() {
       backgroundThreads_.clear();
     }
   }
-  // A bounded number, so that a flood of events cannot hold the screen up.
+  // GLib's main context: drives coming and going, D-Bus replies. The window backends wake for its
+  // descriptors (MainContextWait). A bounded number, so that a flood of events cannot hold the
+  // screen up.
   for (int i = 0; i < 100 && g_main_context_iteration(nullptr, FALSE); ++i) {
   }
   animator_->endFinishedBlocks();
@@ -434,7 +436,6 @@ double Application::nextWakeTime() const {
   // Work on another thread reports through the run loop, which keeps turning until it has.
   if (backgroundWorkInFlight() > 0) wake = std::min(wake, now + kFrameInterval);
   for (const DisplayTime& t : displayTimes_) wake = std::min(wake, t.time);
-  if (watchingSystemEvents_) wake = std::min(wake, now + kSystemEventInterval);
   return wake;
 }
 

@@ -28,8 +28,6 @@ inline constexpr double kMultiTapInterval = 0.35;  // seconds
 inline constexpr double kMultiTapDistance = 20;    // points
 // The time between frames while something moves, where the display does not set it.
 inline constexpr double kFrameInterval = 1.0 / 60;  // seconds
-// How soon the system's events are seen while the run loop has nothing else to do.
-inline constexpr double kSystemEventInterval = 0.25;  // seconds
 
 // The run loop's state: the clock, the screen with its windows and overlays, touch delivery,
 // animations and tasks queued for the next turn. One exists at a time; kit calls reach it through
@@ -83,11 +81,6 @@ class Application {
   // The clock time of the last touch or key, or of the launch before any: how long the screen
   // has been left alone.
   double lastInputTime() const { return lastInputTime_; }
-
-  // Events of GLib's main context (drives coming and going, D-Bus signals) are dispatched on every
-  // turn. While they are watched the run loop also wakes every kSystemEventInterval, so that they
-  // arrive when nothing else moves.
-  void watchSystemEvents(bool watch) { watchingSystemEvents_ = watch; }
 
   // Runs `work` on a thread of its own, at a lower priority than the main thread; the function it
   // returns then runs on the main thread, on a turn of the run loop. While work is in flight the
@@ -172,7 +165,6 @@ class Application {
   std::vector<TimedTask> timedTasks_;
   double lastInputTime_ = 0;
   std::optional<BatteryState> battery_;
-  bool watchingSystemEvents_ = false;
   struct FrameUpdate;
   void deliverHeldBackTouches();
   std::vector<std::unique_ptr<TouchState>> touches_;

@@ -5,6 +5,8 @@
 
 #include <memory>
 
+#include "kit/base/Log.h"
+
 namespace kit {
 
 namespace {
@@ -34,6 +36,27 @@ void onMountsChanged(GVolumeMonitor*, GMount*, gpointer drives) {
   static_cast<std::function<void()>*>(drives)->operator()();
 }
 
+void onMounted(GObject* source, GAsyncResult* result, gpointer) {
+  GError* error = nullptr;
+  if (!g_volume_mount_finish(G_VOLUME(source), result, &error)) {
+    g_autofree char* name = g_volume_get_name(G_VOLUME(source));
+    log("the removable drive %s could not be mounted: %s", name ? name : "?",
+        error ? error->message : "no reason given");
+    g_clear_error(&error);
+  }
+}
+
+// A file system on a removable drive that the system would mount by itself on a desktop (not one
+// it hides or marks as the system's own): asks for it to be mounted. Where GIO's monitor is
+// gvfs's, udisks2 mounts it under /media for the kiosk's user, whose session polkit lets do so.
+void mountIfRemovable(GVolumeMonitor*, GVolume* volume, gpointer) {
+  if (g_autoptr(GMount) mounted = g_volume_get_mount(volume)) return;
+  g_autoptr(GDrive) drive = g_volume_get_drive(volume);
+  if (!drive || !(g_drive_is_removable(drive) || g_drive_is_media_removable(drive))) return;
+  if (!g_volume_can_mount(volume) || !g_volume_should_automount(volume)) return;
+  g_volume_mount(volume, G_MOUNT_MOUNT_NONE, nullptr, nullptr, onMounted, nullptr);
+}
+
 struct Ejecting {
   std::weak_ptr<const void> alive;
   std::function<void(const std::string&)> done;
@@ -58,6 +81,10 @@ RemovableDrives::RemovableDrives(std::function<void()> changed)
   for (const char* signal : {"mount-added", "mount-removed", "mount-changed"}) {
     g_signal_connect(monitor_, signal, G_CALLBACK(onMountsChanged), &changed_);
   }
+  g_signal_connect(monitor_, "volume-added", G_CALLBACK(mountIfRemovable), &changed_);
+  GList* volumes = g_volume_monitor_get_volumes(monitor_);
+  for (GList* v = volumes; v; v = v->next) mountIfRemovable(monitor_, G_VOLUME(v->data), nullptr);
+  g_list_free_full(volumes, g_object_unref);
 }
 
 RemovableDrives::~RemovableDrives() {

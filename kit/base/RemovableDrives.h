@@ -1,8 +1,9 @@
 #pragma once
 
-// Removable drives as the system mounts them (a USB stick that udisks2 mounts, as on any desktop
-// Linux), followed through GIO's volume monitor. Its events arrive on the run loop's turns, which
-// dispatch GLib's main context while Application::watchSystemEvents is on.
+// Removable drives, followed through GIO's volume monitor: a USB stick's file system is mounted
+// as soon as the monitor shows it (udisks2 mounts it, as on any desktop Linux, where GIO's monitor
+// is gvfs's over udisks2), and offered once it is mounted. Its events arrive from GLib's main
+// context, which the run loop dispatches when its descriptors wake it.
 
 #include <functional>
 #include <string>
@@ -21,7 +22,8 @@ struct RemovableDrive {
 
 class RemovableDrives : public Object {
  public:
-  // `changed` runs whenever a drive comes, goes or changes.
+  // `changed` runs whenever a drive comes, goes or changes. Volumes already there that are not
+  // mounted are mounted now, new ones as they come.
   explicit RemovableDrives(std::function<void()> changed);
   ~RemovableDrives() override;
 
