@@ -6,7 +6,6 @@
 
 #include "admin/ExportPanel.h"
 #include "app/TolvikViewController.h"
-#include "kit/app/Application.h"
 #include "kit/base/Log.h"
 #include "kit/ui/AlertView.h"
 #include "survey/DataFile.h"
@@ -30,7 +29,8 @@ void TolvikViewController::showEmailModalView() {
   auto composer = std::make_unique<kit::MailComposeViewController>();
   composer->mailComposeDelegate = this;
   composer->setToRecipients(kit::mailSettings().recipients);
-  // Carried with the message, so that one sent later from the outbox still says what it held.
+  // Carried with the message, so that one sent later from the outbox still says what it held. The
+  // file is read once for it here, a piece at a time, before the composer shows.
   survey::DataFileScan scan;
   file->read(0, length, [&scan](std::string_view piece) { scan.add(piece); });
   composer->addHeader(kResponsesHeader, std::to_string(scan.responses()));
@@ -39,13 +39,7 @@ void TolvikViewController::showEmailModalView() {
   composer->setMessageBody("Tolvik data file attached!", true);
   composer->navigationBar()->barStyle = kit::BarStyle::Black;
   presentModalViewController(std::move(composer), true);
-
-  // Counted on another thread: reading a large file takes longer than a frame.
-  kit::Application::shared()->runInBackground([file, length] {
-    return [summary = survey::contentsSummary(*file, length)] {
-      kit::log("CSV sent: %s", summary.c_str());
-    };
-  });
+  kit::log("CSV sent: %s", survey::contentsSummary(scan).c_str());
 }
 
 void TolvikViewController::didFinishWithResult(kit::MailComposeViewController* controller,

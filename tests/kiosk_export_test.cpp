@@ -125,7 +125,8 @@ TEST(KioskExport, CancelFailureAndUnknownResultsAllDismissTheComposer) {
     } else if (c.expected == MailComposeResult::Saved) {
       k.tapAt(StaffPoints::composerCancel);
       k.tapAt(StaffPoints::saveDraft);
-      // The composer goes, and an alert says where the draft waits.
+      // Once written (on another thread), the composer goes, and an alert says where it waits.
+      ASSERT_TRUE(k.app().waitForBackgroundWork(10));
       AlertView* alert = AlertView::visibleAlert();
       ASSERT_NE(alert, nullptr);
       EXPECT_EQ(alert->title, "Draft Saved");

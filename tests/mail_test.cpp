@@ -375,7 +375,8 @@ TEST_F(ComposerTest, ADraftThatCannotBeSavedIsNamedAndTheComposerStays) {
         documents, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
   MailComposeViewController* composer = present();
   tapBarItem(composer, 0);
-  h.tap(138, 146);  // Save Draft
+  h.tap(138, 146);  // Save Draft, written on another thread
+  ASSERT_TRUE(h.app().waitForBackgroundWork(10));
   AlertView* alert = AlertView::visibleAlert();
   ASSERT_NE(alert, nullptr);
   EXPECT_EQ(alert->title, "Draft Not Saved");
