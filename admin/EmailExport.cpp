@@ -1,11 +1,11 @@
 // The controller's side of the export by e-mail: the data file goes as the attachment of a mail
-// composer; when staff leave the composer it is dismissed, with an alert only for a result the
-// composer does not define.
+// composer, to the key file's recipients unless staff type others; when staff leave the composer
+// it is dismissed, with an alert only for a result the composer does not define.
 
 #include <memory>
 
+#include "admin/ExportPanel.h"
 #include "app/TolvikViewController.h"
-#include "kit/app/Application.h"
 #include "kit/base/Log.h"
 #include "kit/ui/AlertView.h"
 #include "survey/DataFile.h"
@@ -28,22 +28,32 @@ void TolvikViewController::showEmailModalView() {
   const std::uint64_t length = file->size();
   auto composer = std::make_unique<kit::MailComposeViewController>();
   composer->mailComposeDelegate = this;
+  composer->setToRecipients(kit::mailSettings().recipients);
+  // Carried with the message, so that one sent later from the outbox still says what it held. The
+  // file is read once for it here, a piece at a time, before the composer shows.
+  survey::DataFileScan scan;
+  file->read(0, length, [&scan](std::string_view piece) { scan.add(piece); });
+  composer->addHeader(kResponsesHeader, std::to_string(scan.responses()));
   composer->addAttachmentFile(file, length, "text/csv", "TolvikData.csv");
   composer->setSubject("Tolvik Event - Form Submission Data");
   composer->setMessageBody("Tolvik data file attached!", true);
   composer->navigationBar()->barStyle = kit::BarStyle::Black;
   presentModalViewController(std::move(composer), true);
-
-  // Counted on another thread: reading a large file takes longer than a frame.
-  kit::Application::shared()->runInBackground([file, length] {
-    return [summary = survey::contentsSummary(*file, length)] {
-      kit::log("CSV sent: %s", summary.c_str());
-    };
-  });
+  kit::log("CSV sent: %s", survey::contentsSummary(scan).c_str());
 }
 
-void TolvikViewController::didFinishWithResult(kit::MailComposeViewController*,
+void TolvikViewController::didFinishWithResult(kit::MailComposeViewController* controller,
                                                kit::MailComposeResult result, const std::string&) {
+  if (result == kit::MailComposeResult::Sent) {
+    kit::MailMessage sent = controller->message();
+    std::vector<std::string> to = sent.toRecipients;
+    to.insert(to.end(), sent.ccRecipients.begin(), sent.ccRecipients.end());
+    std::uint64_t responses = 0;
+    for (const auto& [name, value] : sent.headers) {
+      if (name == kResponsesHeader) responses = std::strtoull(value.c_str(), nullptr, 10);
+    }
+    recordExport("e-mail", kit::joinedAddresses(to), responses);
+  }
   switch (result) {
     case kit::MailComposeResult::Cancelled:
     case kit::MailComposeResult::Saved:
@@ -56,4 +66,7 @@ void TolvikViewController::didFinishWithResult(kit::MailComposeViewController*,
       break;
   }
   dismissModalViewControllerAnimated(true);
+  // A failed or cancelled send, or a saved draft, now waits in the outbox; a sent one is the last
+  // export.
+  showExports();
 }

@@ -1,11 +1,14 @@
 #pragma once
 
+#include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "app/KioskSettings.h"
 #include "kit/base/Files.h"
 #include "kit/base/NotificationCenter.h"
+#include "kit/base/RemovableDrives.h"
 #include "kit/mail/MailComposeViewController.h"
 #include "kit/text/TextField.h"
 #include "kit/ui/ImageView.h"
@@ -96,6 +99,21 @@ class TolvikViewController : public kit::ViewController,
   void didFinishWithResult(kit::MailComposeViewController* controller,
                            kit::MailComposeResult result, const std::string& error) override;
 
+  // The exports card: the last export and what was stored since, and mail waiting in the outbox,
+  // sent on request or every few minutes (admin/WaitingMail.cpp).
+  void showExports();
+  void sendWaitingMail();
+  void retryWaitingMail();
+  // Keeps an export that succeeded as the last one ("e-mail" or "USB stick"), in the state file
+  // beside the data file, and shows it.
+  void recordExport(const std::string& kind, const std::string& destination,
+                    std::uint64_t responses);
+  // Its USB stick (admin/DriveCopy.cpp): the first removable drive mounted is offered, the data
+  // file copied to it as a new file and checked, and the drive ejected, on staff's request.
+  void showDrive();
+  void copyToDrive();
+  void ejectDrive();
+
   AdminView* admin = nullptr;
   kit::View* formView = nullptr;
   kit::View* thankyouView = nullptr;
@@ -136,6 +154,9 @@ class TolvikViewController : public kit::ViewController,
   kit::Toolbar* toolbar = nullptr;
   // The key files' settings, set before the view loads.
   KioskSettings settings;
+  bool sendingWaitingMail = false;
+  std::unique_ptr<kit::RemovableDrives> drives;
+  bool driveBusy = false;  // a copy or an eject under way
 
  private:
   // View loading, step by step (app/ViewLoading.cpp).

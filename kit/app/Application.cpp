@@ -1,5 +1,6 @@
 #include "kit/app/Application.h"
 
+#include <glib.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -277,6 +278,11 @@ void Application::runOnce() {
       for (std::thread& thread : backgroundThreads_) thread.join();
       backgroundThreads_.clear();
     }
+  }
+  // GLib's main context: drives coming and going, D-Bus replies. The window backends wake for its
+  // descriptors (MainContextWait). A bounded number, so that a flood of events cannot hold the
+  // screen up.
+  for (int i = 0; i < 100 && g_main_context_iteration(nullptr, FALSE); ++i) {
   }
   animator_->endFinishedBlocks();
   for (auto& task : tasks) task();
