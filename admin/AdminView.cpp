@@ -2,13 +2,17 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <cmath>
 #include <ctime>
 #include <memory>
 
+#include "admin/ExportPanel.h"
 #include "admin/StaffPassword.h"
 #include "app/KioskSettings.h"
 #include "kit/base/Log.h"
 #include "kit/base/NotificationCenter.h"
+#include "kit/graphics/TextDrawing.h"
 #include "kit/ui/Button.h"
 #include "kit/ui/ImageView.h"
 #include "survey/DataFile.h"
@@ -27,6 +31,15 @@ constexpr Point kPanelCenter{384, 492};
 constexpr Size kWideButtonSize{136, 34};
 constexpr double kCrossFadeDuration = 1.0;
 constexpr double kOfficeRefreshInterval = 1.0;
+const Color kInk = Color::rgba(0.23, 0.26, 0.24);
+// The lines under the stored responses' line, from below it to the foot of the signed-in
+// picture's first card (which ends at 428): the office's line from the stored line's text to the
+// card's text margin, the note across the card's text width.
+constexpr double kStatusTop = 332;
+constexpr double kStatusBottom = 420;
+constexpr double kStatusGap = 4;
+constexpr kit::Rect kOfficeColumn{{230, 0}, {350, 0}};
+constexpr kit::Rect kNoteColumn{{188, 0}, {392, 0}};
 // The password of a kiosk whose key file names none.
 const char* const kPassword = "tamarind";
 // A refused sign-in's message shows this long, then fades.
@@ -115,15 +128,14 @@ void AdminView::initAdminView() {
   auto summary = std::make_unique<kit::Label>(Size{340, 24});
   summary->setCenter({400, 318});
   summary->font = kit::Font::fontWithName("Helvetica", 15);
-  summary->textColor = Color::rgba(0.23, 0.26, 0.24);
+  summary->textColor = kInk;
   summary->textAlignment = kit::TextAlignment::Left;
   storedResponses = loggedInView->addSubview(std::move(summary));
 
-  // Up to four lines: the office's error can be long.
-  auto office = std::make_unique<kit::Label>(Size{340, 68});
-  office->setCenter({400, 366});
+  // Under it, as many lines as the office's error takes (layOutStatusLines).
+  auto office = std::make_unique<kit::Label>(kOfficeColumn.size);
   office->font = kit::Font::fontWithName("Helvetica", 15);
-  office->textColor = Color::rgba(0.23, 0.26, 0.24);
+  office->textColor = kInk;
   office->numberOfLines = 0;
   office->setHidden(true);
   sentToOffice = loggedInView->addSubview(std::move(office));
@@ -134,11 +146,17 @@ void AdminView::initAdminView() {
   wrongPair->text = "Wrong user name or password.";
   wrongPair->setAlpha(0.0);
   if (passwordHash.empty()) {
-    // Below the card, where staff see it each time they sign in.
-    builtInPasswordNote = loggedInView->addSubview(
-        textLine({600, 22}, {384, 372}, Color::rgba(0.98, 0.80, 0.55), kit::TextAlignment::Center));
-    builtInPasswordNote->text = "The built-in staff password is in use: give this kiosk its own.";
+    // Last in the card, where staff see it each time they sign in, in a dark amber that reads
+    // well on the card.
+    auto note = std::make_unique<kit::Label>(kNoteColumn.size);
+    note->font = kit::Font::fontWithName("Helvetica", 14);
+    note->textColor = Color::rgba(0.55, 0.27, 0.04);
+    note->numberOfLines = 0;
+    note->text = "The built-in staff password is in use: give this kiosk its own.";
+    builtInPasswordNote = loggedInView->addSubview(std::move(note));
   }
+  layOutStatusLines();
+  exports = loggedInView->addSubview(std::make_unique<ExportPanel>());
 }
 
 void AdminView::showKeyboard() {
@@ -169,6 +187,7 @@ void AdminView::checkPass() {
   loggedInView->setAlpha(1.0);
   View::commitAnimations();
   if (!refreshingOffice_) showSentToOffice();
+  kit::NotificationCenter::defaultCenter().postNotificationName("SignedIn", this);
 }
 
 void AdminView::emailInfo() {
@@ -200,6 +219,7 @@ void AdminView::showStoredResponses() {
   // Whether a database is set is read afresh each time, as staff may have set one meanwhile.
   sentToOffice->setHidden(loadKioskSettings(kioskSettingsFiles()).collect.database.empty());
   countedFile_.clear();
+  layOutStatusLines();
 }
 
 void AdminView::showSentToOffice() {
@@ -220,7 +240,7 @@ void AdminView::showSentToOffice() {
                          countedResponses_, std::time(nullptr));
   if (line != sentToOffice->text) {
     sentToOffice->text = line;
-    sentToOffice->setNeedsDisplay();
+    layOutStatusLines();
   }
 
   // Again in a second: a block that changes nothing, for its did-stop callback.
@@ -230,4 +250,29 @@ void AdminView::showSentToOffice() {
   View::setAnimationDelegate(this);
   View::setAnimationDidStopSelector(&AdminView::showSentToOffice);
   View::commitAnimations();
+}
+
+void AdminView::layOutStatusLines() {
+  // The note keeps its lines; the office's line takes what is left, and a longer error is cut.
+  auto height = [](const kit::Label* label, const kit::Rect& column) {
+    return label->text.empty()
+               ? 0.0
+               : kit::wrappedTextSize(label->text, label->font, column.size.width).height;
+  };
+  double noteHeight = builtInPasswordNote ? height(builtInPasswordNote, kNoteColumn) : 0;
+  double top = kStatusTop;
+  if (!sentToOffice->isHidden()) {
+    double room = kStatusBottom - top - (noteHeight > 0 ? noteHeight + kStatusGap : 0);
+    double lineHeight =
+        kit::wrappedTextSize("X", sentToOffice->font, kOfficeColumn.size.width).height;
+    double shown =
+        std::min(height(sentToOffice, kOfficeColumn), std::floor(room / lineHeight) * lineHeight);
+    sentToOffice->setFrame({{kOfficeColumn.origin.x, top}, {kOfficeColumn.size.width, shown}});
+    top += shown + kStatusGap;
+  }
+  if (builtInPasswordNote) {
+    builtInPasswordNote->setFrame(
+        {{kNoteColumn.origin.x, top}, {kNoteColumn.size.width, noteHeight}});
+  }
+  loggedInView->setNeedsDisplay();
 }

@@ -9,10 +9,12 @@
 #include "kit/ui/Label.h"
 #include "kit/ui/View.h"
 
+class ExportPanel;
+
 // The staff screen that lies hidden above the form: a sign-in panel and, above it, a signed-in
 // panel. Which panel is active is carried by alpha alone, so only the visible one takes touches.
-// It knows nothing of the controller and reaches it through the notifications "EmailData" and
-// "ReturnToForm", posted with itself as the object.
+// It knows nothing of the controller and reaches it through the notifications "EmailData",
+// "ReturnToForm" and "SignedIn", posted with itself as the object.
 class AdminView : public kit::View {
  public:
   using kit::View::View;
@@ -25,7 +27,7 @@ class AdminView : public kit::View {
   void hideKeyboard();
   // Sign-in button: the exact user name and password (the key file's, else the built-in one)
   // cross-fade to the signed-in panel; a wrong pair shows a short message under the fields for a
-  // few seconds, and the fields keep their text.
+  // few seconds, and the fields keep their text. Signing in posts "SignedIn".
   void checkPass();
   // Both return buttons: back to the sign-in panel with empty fields, then "ReturnToForm".
   void returnToMain();
@@ -51,11 +53,16 @@ class AdminView : public kit::View {
   kit::Label* builtInPasswordNote = nullptr;
   // "Wrong user name or password.", under the fields for a few seconds after a refused sign-in.
   kit::Label* wrongPair = nullptr;
+  // The second card: exports, mail waiting, a USB stick.
+  ExportPanel* exports = nullptr;
 
  private:
   void showStoredResponses();
   void showSentToOffice();
   void showWrongPair();
+  // The office's line and the built-in password's note, one under the other below the stored
+  // responses' line, inside the card whatever their lengths.
+  void layOutStatusLines();
   bool refreshingOffice_ = false;
   // The data file as last counted for the office's line, so that only a change is counted again.
   std::string countedFile_;

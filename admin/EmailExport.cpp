@@ -1,7 +1,9 @@
 #include "admin/EmailExport.h"
 
+#include <cstdlib>
 #include <memory>
 
+#include "admin/ExportPanel.h"
 #include "kit/base/Files.h"
 #include "kit/base/Log.h"
 #include "kit/ui/AlertView.h"
@@ -28,24 +30,43 @@ void EmailExport::start() {
   const std::uint64_t length = file->size();
   auto composer = std::make_unique<kit::MailComposeViewController>();
   composer->mailComposeDelegate = this;
+  composer->setToRecipients(kit::mailSettings().recipients);
   composer->addAttachmentFile(file, length, "text/csv", "TolvikData.csv");
   composer->setSubject("Tolvik Event - Form Submission Data");
   composer->setMessageBody("Tolvik data file attached!", true);
   composer->navigationBar()->barStyle = kit::BarStyle::Black;
+  std::weak_ptr<const void> composerAlive = composer->weakReference();
+  kit::MailComposeViewController* shown = composer.get();
   presenter_.presentModalViewController(std::move(composer), true);
 
-  // Counted on another thread: reading a large file takes longer than a frame.
+  // Counted on another thread: reading a large file takes longer than a frame. The count goes with
+  // the message, so that one sent later from the outbox still says what it held.
   kit::Screen* screen = presenter_.view()->screen();
   if (!screen) return;
-  screen->runLoop().runInBackground([file, length] {
-    return [summary = survey::contentsSummary(*file, length)] {
-      kit::log("CSV sent: %s", summary.c_str());
+  screen->runLoop().runInBackground([file, length, shown, composerAlive] {
+    survey::DataFileScan scan;
+    file->read(0, length, [&scan](std::string_view piece) { scan.add(piece); });
+    return [scan, shown, composerAlive] {
+      if (!composerAlive.expired()) {
+        shown->addHeader(kResponsesHeader, std::to_string(scan.responses()));
+      }
+      kit::log("CSV sent: %s", survey::contentsSummary(scan).c_str());
     };
   });
 }
 
-void EmailExport::didFinishWithResult(kit::MailComposeViewController*,
+void EmailExport::didFinishWithResult(kit::MailComposeViewController* controller,
                                       kit::MailComposeResult result, const std::string&) {
+  std::optional<Sent> sent;
+  if (result == kit::MailComposeResult::Sent) {
+    kit::MailMessage message = controller->message();
+    std::vector<std::string> to = message.toRecipients;
+    to.insert(to.end(), message.ccRecipients.begin(), message.ccRecipients.end());
+    sent = Sent{kit::joinedAddresses(to), 0};
+    for (const auto& [name, value] : message.headers) {
+      if (name == kResponsesHeader) sent->responses = std::strtoull(value.c_str(), nullptr, 10);
+    }
+  }
   switch (result) {
     case kit::MailComposeResult::Cancelled:
     case kit::MailComposeResult::Saved:
@@ -59,4 +80,7 @@ void EmailExport::didFinishWithResult(kit::MailComposeViewController*,
       break;
   }
   presenter_.dismissModalViewControllerAnimated(true);
+  // A failed or cancelled send, or a saved draft, now waits in the outbox; a sent one is the last
+  // export.
+  if (finished_) finished_(sent);
 }

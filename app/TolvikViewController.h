@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -7,6 +9,7 @@
 #include "app/KioskSettings.h"
 #include "kit/base/Files.h"
 #include "kit/base/NotificationCenter.h"
+#include "kit/base/RemovableDrives.h"
 #include "kit/text/TextField.h"
 #include "kit/ui/ImageView.h"
 #include "kit/ui/Label.h"
@@ -95,7 +98,27 @@ class TolvikViewController : public kit::ViewController,
   void checkIdle();
 
   // Export by e-mail (admin/EmailExport.cpp), started from the staff screen.
-  EmailExport emailExport{*this};
+  // A sent message is the last export; a failed or cancelled one, or a saved draft, now waits in
+  // the outbox: the exports card shows either.
+  EmailExport emailExport{*this, [this](const std::optional<EmailExport::Sent>& sent) {
+                            if (sent) recordExport("e-mail", sent->to, sent->responses);
+                            showExports();
+                          }};
+
+  // The exports card: the last export and what was stored since, and mail waiting in the outbox,
+  // sent on request or every few minutes (admin/WaitingMail.cpp).
+  void showExports();
+  void sendWaitingMail();
+  void retryWaitingMail();
+  // Keeps an export that succeeded as the last one ("e-mail" or "USB stick"), in the state file
+  // beside the data file, and shows it.
+  void recordExport(const std::string& kind, const std::string& destination,
+                    std::uint64_t responses);
+  // Its USB stick (admin/DriveCopy.cpp): the first removable drive mounted is offered, the data
+  // file copied to it as a new file and checked, and the drive ejected, on staff's request.
+  void showDrive();
+  void copyToDrive();
+  void ejectDrive();
 
   AdminView* admin = nullptr;
   kit::View* formView = nullptr;
@@ -137,6 +160,9 @@ class TolvikViewController : public kit::ViewController,
   kit::Toolbar* toolbar = nullptr;
   // The key files' settings, set before the view loads.
   KioskSettings settings;
+  bool sendingWaitingMail = false;
+  std::unique_ptr<kit::RemovableDrives> drives;
+  bool driveBusy = false;  // a copy or an eject under way
 
  private:
   // View loading, step by step (app/ViewLoading.cpp).

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "admin/AdminView.h"
+#include "admin/ExportPanel.h"
 #include "app/TolvikViewController.h"
 #include "controls/RadioBtn.h"
 #include "kit/base/Log.h"
@@ -118,6 +119,14 @@ void TolvikViewController::viewDidLoad() {
   auto& center = kit::NotificationCenter::defaultCenter();
   center.addObserver(&emailExport, &EmailExport::start, "EmailData", admin);
   center.addObserver(this, &TolvikViewController::showForm, "ReturnToForm", admin);
+  center.addObserver(this, &TolvikViewController::showExports, "SignedIn", admin);
+  center.addObserver(this, &TolvikViewController::sendWaitingMail, "SendWaitingMail",
+                     admin->exports);
+  if (kit::mailSettings().retryMinutes > 0) retryWaitingMail();
+  center.addObserver(this, &TolvikViewController::copyToDrive, "CopyToDrive", admin->exports);
+  center.addObserver(this, &TolvikViewController::ejectDrive, "EjectDrive", admin->exports);
+  drives = std::make_unique<kit::RemovableDrives>([this] { showDrive(); });
+  showDrive();
 
   formData = "";
   formData = survey::checkDataFile(questionsTextArray);

@@ -232,6 +232,13 @@ std::optional<std::size_t> headerFieldCount(std::string_view text) {
   return fields;
 }
 
+std::size_t storedResponses(const std::string& path) {
+  DataFileScan scan;
+  std::string error;
+  if (kit::fileExists(path)) scanFile(path, scan, &error);
+  return scan.responses();
+}
+
 std::string storedResponsesSummary(const std::string& path) {
   // A file deleted while the kiosk runs holds nothing; the next response creates it again.
   DataFileScan scan;

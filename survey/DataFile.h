@@ -88,6 +88,9 @@ WholeRecords readWholeRecords(std::string_view piece, CsvReader::Start start, bo
 // ends it; nullopt before.
 std::optional<std::size_t> headerFieldCount(std::string_view text);
 
+// How many responses the data file holds now; 0 when it cannot be read.
+std::size_t storedResponses(const std::string& path);
+
 // What the data file holds, for staff: "128 responses stored, 10.4 kB", or why it cannot tell.
 std::string storedResponsesSummary(const std::string& path);
 

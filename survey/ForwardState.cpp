@@ -30,7 +30,8 @@ struct KeyFileFree {
   void operator()(GKeyFile* keys) const { g_key_file_free(keys); }
 };
 
-// "14:02" today, "5 Dec 14:02" on another day.
+}  // namespace
+
 std::string timeOfDay(std::time_t when, std::time_t now) {
   GDateTime* then = g_date_time_new_from_unix_local(when);
   GDateTime* today = g_date_time_new_from_unix_local(now);
@@ -49,12 +50,13 @@ std::string timeOfDay(std::time_t when, std::time_t now) {
   return result;
 }
 
-}  // namespace
+std::string besideDataFile(const std::string& dataFile, const std::string& name) {
+  std::size_t slash = dataFile.rfind('/');
+  return (slash == std::string::npos ? std::string() : dataFile.substr(0, slash + 1)) + name;
+}
 
 std::string forwardStatePath(const std::string& dataFile) {
-  std::size_t slash = dataFile.rfind('/');
-  return (slash == std::string::npos ? std::string() : dataFile.substr(0, slash + 1)) +
-         "TolvikData.forwarded";
+  return besideDataFile(dataFile, "TolvikData.forwarded");
 }
 
 std::string dataFileIdentity(const std::string& path) {

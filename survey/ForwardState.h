@@ -13,6 +13,12 @@
 
 namespace survey {
 
+// "14:02" today, "5 Dec 14:02" on another day, in local time.
+std::string timeOfDay(std::time_t when, std::time_t now);
+
+// The file `name` in the data file's folder.
+std::string besideDataFile(const std::string& dataFile, const std::string& name);
+
 // "TolvikData.forwarded" in the data file's folder.
 std::string forwardStatePath(const std::string& dataFile);
 

@@ -1,6 +1,5 @@
-// Screens over the screen: an alert dims what is below and takes every touch until its button
-// closes it; a modal screen slides up, takes every touch, and goes from the run loop when its own
-// callback closes it. The kiosk's alerts and its mail composer are tried in the kiosk tests.
+// An alert dims what is below and takes every touch until its button closes it. The kiosk's
+// alerts, and its mail composer sliding up over the screen, are tried in the kiosk tests.
 
 #include <gtest/gtest.h>
 
@@ -11,7 +10,6 @@
 #include "kit/app/Application.h"
 #include "kit/backends/headless/Headless.h"
 #include "kit/ui/AlertView.h"
-#include "kit/ui/ViewController.h"
 #include "kit/ui/Window.h"
 #include "support/TestSupport.h"
 
@@ -68,52 +66,6 @@ TEST_F(ScreenOverTest, AlertDimsTheScreenTakesEveryTouchAndClosesThroughItsButto
   EXPECT_EQ(AlertView::visibleAlert(h.app().screen()), nullptr);
   EXPECT_EQ(h.colorAt({100, 100}), white);
   h.tap(100, 100);
-  EXPECT_EQ(background->touches, 1);
-}
-
-// A screen that counts its own lifetime and closes itself from its own callback.
-class ModalScreen : public ViewController {
- public:
-  explicit ModalScreen(int* alive) : alive_(alive) { ++*alive_; }
-  ~ModalScreen() override { --*alive_; }
-  void loadView() override {
-    view_ = std::make_unique<Catcher>(Size{kScreenWidth, kScreenHeight - kStatusBarHeight});
-    view_->setFrame({{0, kStatusBarHeight}, {kScreenWidth, kScreenHeight - kStatusBarHeight}});
-  }
-  void close() {
-    dismissModalViewControllerAnimated(true);
-    aliveAfterClose = *alive_;
-  }
-  int aliveAfterClose = -1;
-
- private:
-  int* alive_;
-};
-
-TEST_F(ScreenOverTest, ModalScreenSlidesUpTakesEveryTouchAndGoesFromTheRunLoop) {
-  int alive = 0;
-  ViewController presenter;
-  presenter.view()->setHidden(true);  // on the screen, under the white view's touches
-  window->addSubview(presenter.view());
-  auto owned = std::make_unique<ModalScreen>(&alive);
-  ModalScreen* modal = owned.get();
-  presenter.presentModalViewController(std::move(owned), true);
-  auto* modalView = static_cast<Catcher*>(modal->view());
-  EXPECT_GT(modalView->superview()->presentationCenter().y, kScreenHeight) << "starts below";
-  h.wait(0.35);
-  h.tap(384, 600);
-  h.tap(384, 10);  // the status bar above the modal view
-  EXPECT_EQ(modalView->touches, 1);
-  EXPECT_EQ(background->touches, 0);
-
-  modal->close();
-  EXPECT_EQ(modal->aliveAfterClose, 1) << "it outlives its own call";
-  EXPECT_EQ(presenter.modalViewController(), nullptr);
-  h.wait(0.15);
-  EXPECT_EQ(alive, 1) << "still sliding down";
-  h.wait(0.25);
-  EXPECT_EQ(alive, 0);
-  h.tap(384, 600);
   EXPECT_EQ(background->touches, 1);
 }
 

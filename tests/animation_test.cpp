@@ -1,7 +1,6 @@
-// Animation blocks: presentation values behind the model, eased, did-stop callbacks in order and
-// on time, takeovers, views or delegates that go while they animate, and frames only while
-// something moves. The kiosk's chains of blocks at exact clock times are tried in the kiosk's
-// signal tests.
+// Animation blocks: did-stop calls in order of their end, takeovers, views or delegates that go
+// while they animate, and frames only while something moves. Presentation values, easing and
+// chains of blocks at exact clock times are tried in the kiosk's signal tests.
 
 #include "kit/ui/Animation.h"
 
@@ -49,38 +48,6 @@ class AnimationTest : public ::testing::Test {
   std::vector<void*> contexts;
   Object owner;
 };
-
-TEST_F(AnimationTest, PresentationFollowsTheModelEasedAndAChainKeepsItsTimingWhenTheLoopIsLate) {
-  View view({20, 20});
-  view.setCenter({0, 0});
-  // Two stages, the second started by the first one's did-stop callback: 0.1 to 0.35 s, then
-  // 0.1 s more.
-  begin("stage1", 0.25, nullptr, 0.1);
-  View::setAnimationDidStop([&](Object*, const std::string&, bool, void*) {
-    stops.push_back("stage1");
-    begin("stage2", 0.1);
-    view.setCenter({300, 300});
-    View::commitAnimations();
-  });
-  view.setCenter({300, 0});
-  view.setAlpha(0.5);
-  View::commitAnimations();
-  EXPECT_EQ(view.center().x, 300);  // the model value changes at commit
-  at(0.1);
-  EXPECT_EQ(x(view), 0);  // the presentation waits out the delay
-  at(0.15);
-  EXPECT_LT(x(view), 40);  // eased: slower than linear (60) at the start
-  at(0.225);
-  EXPECT_NEAR(x(view), 150, 1e-6);
-  EXPECT_NEAR(view.presentationAlpha(), 0.75, 1e-9);
-  // One late turn: stage 1 ended at 0.35 and stage 2 runs from there, from where the view was.
-  at(0.4);
-  EXPECT_EQ(stops, std::vector<std::string>{"stage1"});
-  EXPECT_NEAR(view.presentationCenter().y, 150, 1e-6);
-  at(0.45);
-  EXPECT_EQ(stops, (std::vector<std::string>{"stage1", "stage2"}));
-  EXPECT_FALSE(app.animator().isAnimating());
-}
 
 TEST_F(AnimationTest, DidStopRunsOnceInOrderOfEndTimeWithItsContextAndNeverInsideCommit) {
   View view({10, 10});

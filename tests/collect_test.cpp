@@ -224,7 +224,11 @@ TEST(Collect, TheStaffPanelSaysHowManyTheOfficeHoldsOrWhatIsWrongAndNeverAPasswo
       std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
     EXPECT_EQ(line->isHidden(), !c.configured);
+    // The built-in password's note lies under the line, inside the first card, whatever its length.
+    const kit::Rect note = k.c().admin->builtInPasswordNote->frame();
+    EXPECT_TRUE((kit::Rect{{154, 296}, {460, 132}}.contains(note))) << note.minY();
     if (c.configured) {
+      EXPECT_GE(note.minY(), line->frame().maxY());
       EXPECT_NE(line->text.find(c.line), std::string::npos) << line->text;
       if (c.password == wrong || c.officeChange) {
         EXPECT_EQ(line->text.rfind("0 of 1 sent; waiting for the office since ", 0), 0u);

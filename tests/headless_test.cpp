@@ -10,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "kit/text/TextField.h"
 #include "kit/ui/Screen.h"
 #include "kit/ui/View.h"
 #include "support/TestSupport.h"
@@ -44,22 +43,6 @@ TouchRecorder* addRecorder(Headless& h) {
 }
 
 }  // namespace
-
-TEST(Headless, TypedAndPastedTextRunsToTheEndOfTheLineAndReachesTheFocusedField) {
-  Headless h;
-  TextField* name = addRecorder(h)->addSubview(std::make_unique<TextField>(Size{300, 40}));
-  testing_support::RecordingDelegate recorder;
-  name->delegate = &recorder;
-  ASSERT_TRUE(name->becomeFirstResponder());
-  // One keystroke per character, multi-byte ones whole, '#' and blanks included; a paste is one
-  // edit.
-  std::istringstream script("type A\xC3\xB1 #3 \r\npaste  big world\nkey backspace\n");
-  std::ostringstream errors;
-  EXPECT_EQ(0, h.runScript(script, errors));
-  EXPECT_EQ((std::vector<std::string>{"A", "\xC3\xB1", " ", "#", "3", " ", " big world", ""}),
-            recorder.replacements());
-  EXPECT_EQ("A\xC3\xB1 #3  big worl", name->text());
-}
 
 TEST(Headless, ScriptsRunLineByLineAndNameTheirBadLine) {
   Headless h;

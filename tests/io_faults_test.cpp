@@ -1,7 +1,8 @@
 // The kiosk when storage fails under it: each fault in the table is set up on a running kiosk, a
 // visitor submits, and then the fault is mended and the visitor submits again. While it lasts:
 // "Sorry" and never a false thank-you, no torn record, no crash, no hang; afterwards the record
-// lands right after what was stored before. No other name ever shows beside the data file.
+// lands right after what was stored before. No other name ever shows beside the data file. A
+// copy to a removable drive that fails leaves nothing on the drive.
 
 #include <gtest/gtest.h>
 #include <sys/mount.h>
@@ -15,6 +16,7 @@
 #include <functional>
 #include <optional>
 
+#include "kit/base/Files.h"
 #include "kit/ui/AlertView.h"
 #include "support/IoFaults.h"
 #include "support/KioskHarness.h"
@@ -238,6 +240,35 @@ TEST(IoFaults, EveryFaultShowsSorryLeavesNoTornRecordAndTheNextTryStoresTheRecor
   };
   for (const Fault& fault : faults) submitThrough(fault);
   alarm(0);
+}
+
+}  // namespace
+
+namespace {
+
+// A copy to a removable drive that fails at any step, as a stick pulled out or full fails, leaves
+// nothing on the drive under any name, and says which file failed; once mended, it is whole.
+TEST(IoFaults, ACopyToADriveThatFailsLeavesNothingOnIt) {
+  testing_support::TempHome home;
+  const std::string drive = home.path() + "/STICK";
+  std::filesystem::create_directory(drive);
+  const std::string data(200000, 'x');
+  IoFaults writeFails{drive}, cutShort{drive}, flushFails{drive};
+  writeFails.writeErrors = 1;
+  cutShort.shortWrites = 1;
+  flushFails.flushErrors = 1;
+  for (const IoFaults& fault : {writeFails, cutShort, flushFails}) {
+    injectIoFaults(fault);
+    kit::FileStatus copied = kit::copyToNewFile(drive, "TolvikData-hall", ".csv", data);
+    injectIoFaults({});
+    EXPECT_FALSE(copied);
+    EXPECT_NE(copied.error.find("TolvikData-hall.csv: "), std::string::npos) << copied.error;
+    EXPECT_TRUE(namesIn(drive).empty()) << copied.error;
+  }
+  std::string name;
+  ASSERT_TRUE(kit::copyToNewFile(drive, "TolvikData-hall", ".csv", data, &name));
+  EXPECT_EQ(namesIn(drive), std::set<std::string>{name});
+  EXPECT_EQ(readAll(drive + "/" + name), data);
 }
 
 }  // namespace

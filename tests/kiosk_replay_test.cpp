@@ -1,9 +1,13 @@
 // The real kiosk program run headless from scripts, as the README's runner does: two visitors'
-// sessions must leave the data file byte for byte as expected.
+// sessions must leave the data file byte for byte as expected; staff's export by e-mail, also as
+// the kiosk's own user after the README's mail set-up.
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
+#include <regex>
+#include <sstream>
 
 #include "support/MailSupport.h"
 #include "support/TestSupport.h"
@@ -136,4 +140,57 @@ TEST(KioskReplay, StaffSignInWithThePasswordOfTheKiosksOwn) {
   ASSERT_EQ(replay("staff_password.txt", home.path(), &log), 0) << log;
   EXPECT_EQ(testing_support::countOf(log, "log in successful"), 1) << log;
   EXPECT_EQ(log.find("Fjäll"), std::string::npos);
+}
+
+// The README's mail set-up, followed as root follows it on a tablet: its commands, run for a
+// system user of the test's own in the place of the kiosk's (with the loopback server for the
+// example's, without TLS or a login), end in a delivered test message; then the kiosk, run as that
+// user, sends its export. Making a user needs root.
+TEST(KioskReplay, TheReadmesMailSetUpAsRootLetsTheKiosksUserSend) {
+  if (geteuid() != 0) GTEST_SKIP() << "making a user needs root";
+  if (testing_support::run("command -v adduser runuser").empty()) GTEST_SKIP() << "no adduser";
+  testing_support::TempHome home;
+  testing_support::SmtpServer server;
+  std::filesystem::permissions(
+      home.path(), std::filesystem::perms::owner_all | std::filesystem::perms::others_exec);
+  const std::string user = "tolvik-mail-test", userHome = home.path() + "/kiosk";
+  struct SystemUser {
+    std::string name;
+    ~SystemUser() { testing_support::run("deluser --quiet " + name + " 2>&1"); }
+  } made{user};
+  ASSERT_EQ(
+      std::system(("adduser --quiet --system --group --home " + userHome + " " + user).c_str()), 0);
+
+  // The README's commands: the indented lines of the section's first example.
+  std::string readme = testing_support::readAll(TOLVIK_SOURCE_DIR "/README.md");
+  std::istringstream section(readme.substr(readme.find("### Setting up mail on the kiosk")));
+  std::string line, commands;
+  bool in = false;
+  while (std::getline(section, line) && (!in || line.empty() || line.rfind("    ", 0) == 0)) {
+    if (line.rfind("    ", 0) == 0) in = true;
+    if (in) commands += (line.empty() ? "" : line.substr(4)) + "\n";
+  }
+  const std::pair<std::regex, std::string> ours[] = {
+      {std::regex("/var/lib/tolvik"), "@HOME@"},
+      {std::regex("\\btolvik\\b"), user},
+      {std::regex("@HOME@"), userHome},
+      {std::regex("smtp\\.example\\.com"), "127.0.0.1"},
+      {std::regex("port 587"), "port " + std::to_string(server.port())},
+      {std::regex("(auth|tls) on"), "$1 off"},
+  };
+  for (const auto& [from, to] : ours) commands = std::regex_replace(commands, from, to);
+  testing_support::writeAll(home.path() + "/set-up.sh", commands);
+  std::string said = testing_support::run("bash -e " + home.path() + "/set-up.sh 2>&1");
+  EXPECT_NE(said.find("Mail works."), std::string::npos) << commands << said;
+  ASSERT_EQ(server.messages().size(), 1u) << said;
+  EXPECT_EQ(testing_support::parseMail(server.messages()[0]).subject, "Tolvik mail test");
+
+  // The kiosk as its user, with nothing of root's around it.
+  std::string log =
+      testing_support::run("cd " + userHome + " && runuser -u " + user +
+                           " -- env -i PATH=/usr/bin:/bin:/usr/sbin HOME=" + userHome +
+                           " " TOLVIK_BUILD_DIR "/tolvik-replay " TOLVIK_SOURCE_DIR
+                           "/tests/scripts/staff_export.txt 2>&1");
+  ASSERT_EQ(server.messages().size(), 2u) << log;
+  EXPECT_EQ(testing_support::parseMail(server.messages()[1]).attachmentName, "TolvikData.csv");
 }

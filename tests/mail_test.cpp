@@ -15,6 +15,7 @@
 #include "kit/mail/MailComposeViewController.h"
 #include "kit/mail/MailMessage.h"
 #include "kit/mail/MailTransport.h"
+#include "kit/mail/Outbox.h"
 #include "kit/text/Keyboard.h"
 #include "kit/text/TextView.h"
 #include "kit/ui/NavigationBar.h"
@@ -218,6 +219,15 @@ TEST(MailTransport, SendmailDeliversOrSaysWhyNot) {
     kill(left, SIGKILL);
   }
 
+  // A sender that the server refuses is named in the error, not the recipient.
+  MailSettings bySender = through("/usr/bin/msmtp");
+  bySender.sender = "kiosk@refused.example";
+  MailDelivery senderRefused = deliverWithSendmail(mimeMessage(message, bySender.sender), bySender);
+  EXPECT_FALSE(senderRefused.sent);
+  EXPECT_NE(senderRefused.error.find("kiosk@refused.example"), std::string::npos)
+      << senderRefused.error;
+  EXPECT_EQ(senderRefused.error.find("anna@example.com"), std::string::npos) << senderRefused.error;
+
   server.stop();
   MailDelivery refused = deliverWithSendmail(raw, through("/usr/bin/msmtp"));
   EXPECT_FALSE(refused.sent);
@@ -309,6 +319,53 @@ TEST_F(ComposerTest, TypedRecipientAndBodyThenSendDeliversTheMessageOnce) {
   EXPECT_EQ(presenter.modalViewController(), nullptr);
 }
 
+TEST_F(ComposerTest, AFailedOrCancelledSendIsKeptInTheOutboxAndSaysSo) {
+  server.stop();
+  MailComposeViewController* composer = present();
+  h.type("anna@example.com");
+  tapBarItem(composer, 2);
+  h.wait(0.5);
+  AlertView* alert = AlertView::visibleAlert(h.app().screen());
+  ASSERT_NE(alert, nullptr);
+  EXPECT_EQ(alert->title, "Message Not Sent");
+  EXPECT_NE(alert->message.find("cannot connect to 127.0.0.1"), std::string::npos) << "msmtp's";
+  EXPECT_NE(alert->message.find("It waits in the outbox"), std::string::npos) << alert->message;
+  EXPECT_TRUE(results.empty()) << "not before the alert is read";
+  h.shot(testing_support::outputDirectory() + "/composer-not-sent.png");
+  h.tap(alert->buttonFrame().center().x, alert->buttonFrame().center().y);
+  h.wait(0.5);
+  EXPECT_EQ(results, std::vector<MailComposeResult>{MailComposeResult::Failed});
+  std::vector<WaitingMessage> waiting = outbox::waiting();
+  ASSERT_EQ(waiting.size(), 1u);
+  EXPECT_EQ(waiting[0].to, "anna@example.com");
+  EXPECT_EQ(parseMail(testing_support::readAll(waiting[0].path)).attachmentBytes,
+            "id,name\r\n1,Åsa\r\n");
+
+  // A transport that hangs: Cancel stays enabled, stops it, and the message waits too.
+  MailSettings before = mailSettings(), hanging = before;
+  hanging.sendmail = home.path() + "/hanging-sendmail";
+  testing_support::writeAll(hanging.sendmail, "#!/bin/sh\nexec sleep 60\n");
+  std::filesystem::permissions(hanging.sendmail, std::filesystem::perms::owner_all);
+  setMailSettings(hanging);
+  composer = present();
+  h.type("tom@example.com");
+  tapBarItem(composer, 2);
+  EXPECT_TRUE(composer->isSending());
+  EXPECT_TRUE(composer->navigationBar()->items().front()->enabled) << "Cancel";
+  tapBarItem(composer, 0);
+  h.wait(0.5);
+  setMailSettings(before);
+  alert = AlertView::visibleAlert(h.app().screen());
+  ASSERT_NE(alert, nullptr);
+  EXPECT_EQ(alert->message.rfind("The send was cancelled.\n\nIt waits in the outbox", 0), 0u)
+      << alert->message;
+  h.shot(testing_support::outputDirectory() + "/composer-cancelled.png");
+  h.tap(alert->buttonFrame().center().x, alert->buttonFrame().center().y);
+  h.wait(0.5);
+  EXPECT_EQ(results.size(), 2u);
+  EXPECT_EQ(outbox::waiting().size(), 2u);
+}
+
 TEST_F(ComposerTest, ADraftThatCannotBeSavedIsNamedAndTheComposerStays) {
   // A Documents folder that cannot be written, read-only even for root.
   std::string documents = home.documents();
@@ -319,8 +376,8 @@ TEST_F(ComposerTest, ADraftThatCannotBeSavedIsNamedAndTheComposerStays) {
         documents, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
   MailComposeViewController* composer = present();
   tapBarItem(composer, 0);
-  h.tap(138, 146);  // Save Draft
-  h.wait(0);        // written on another thread
+  h.tap(138, 146);  // Save Draft, written on another thread
+  ASSERT_TRUE(h.app().waitForBackgroundWork(10));
   AlertView* alert = AlertView::visibleAlert(h.app().screen());
   ASSERT_NE(alert, nullptr);
   EXPECT_EQ(alert->title, "Draft Not Saved");

@@ -1,6 +1,6 @@
-// Pixels of the rendered screen: pictures by name, alpha, transforms, unclipped children,
-// covering views, pixel density, and the status bar's battery. The kiosk's own screens are
-// probed in kiosk_screens_test.
+// Pixels of the rendered screen: alpha, transforms, unclipped children, covering views, and the
+// status bar's battery. The kiosk's own screens, its pictures at both densities, are probed in
+// kiosk_screens_test.
 
 #include <cairo.h>
 #include <gtest/gtest.h>
@@ -74,40 +74,6 @@ class RenderTest : public ::testing::Test {
 };
 
 }  // namespace
-
-TEST_F(RenderTest, PictureIsDrawnScaledIntoItsViewAtItsCentre) {
-  // 20 x 10 pixels, blue then green; the double-density file is cyan then green, so it shows
-  // which one was picked.
-  Color blue = Color::rgba(0, 0, 1), green = Color::rgba(0, 1, 0), cyan = Color::rgba(0, 1, 1);
-  writePng("marker.png", 20, 10, 10, blue, green);
-  writePng("marker@2x.png", 40, 20, 20, cyan, green);
-  {
-    Headless h(1);
-    View* root = addWhiteRoot(h);
-    addPicture(root, {40, 20}, {100, 200}, "marker.png");
-    // A missing picture is null and its view shows only its background.
-    ImageView* missing = addPicture(root, {40, 20}, {300, 200}, "nothing.png");
-    EXPECT_EQ(nullptr, missing->image());
-    missing->backgroundColor = Color::gray();
-    ASSERT_TRUE(h.shot(out("picture")));
-    expectColorAt(h, blue, {81, 191, 97, 207});
-    expectColorAt(h, green, {101, 200, 119, 207});
-    expectColorAt(h, Color::white(), {79, 200, 121, 200, 100, 189, 100, 211});
-    expectColorAt(h, Color::gray(), {300, 200});
-  }
-  // At scale 2 the double-density file is used; its size in points stays the same, and one
-  // device pixel either side of the picture's edges shows no blur.
-  Image::clearCache();
-  Headless h(2);
-  auto image = Image::imageNamed("marker.png");
-  ASSERT_TRUE(image);
-  EXPECT_EQ((Size{20, 10}), image->size());
-  addPicture(addWhiteRoot(h), {20, 10}, {100, 200}, "marker.png");
-  h.shot("");
-  expectColorAt(h, cyan, {90.25, 195.25});
-  expectColorAt(h, green, {100.25, 195.25});
-  expectColorAt(h, Color::white(), {89.75, 195.25});
-}
 
 TEST_F(RenderTest, AlphaTransformAndUnclippedChildren) {
   Headless h(1);

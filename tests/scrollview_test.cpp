@@ -1,5 +1,6 @@
-// The scroll view: its motion as a function of time, the claim of a touch that becomes a drag,
-// momentum, edges and what shows on screen, all on the manual clock.
+// The scroll view: its motion as a function of time, and a throw with its indicator on screen, on
+// the manual clock. A touch held back, pressed rows and drags that press nothing are tried in the
+// gallery's state picker (gallery_test).
 
 #include "kit/ui/ScrollView.h"
 
@@ -11,12 +12,9 @@
 
 #include "kit/backends/headless/Headless.h"
 #include "kit/ui/Animation.h"
-#include "kit/ui/Button.h"
 #include "support/TestSupport.h"
 
 using namespace kit;
-
-using testing_support::Target;
 
 namespace {
 
@@ -101,7 +99,7 @@ class Recorder : public View {
 };
 
 // A 200 x 100 scroll view at screen (100..300, 120..220) over content 1000 points tall: a grey
-// page whose top holds a recorder (screen y 120..170) and a button (170..220).
+// page whose top holds a recorder (screen y 120..170).
 class ScrollViewTest : public ::testing::Test {
  protected:
   ScrollViewTest() {
@@ -114,9 +112,6 @@ class ScrollViewTest : public ::testing::Test {
     page->backgroundColor = kGrey;
     row = page->addSubview(std::make_unique<Recorder>(Size{200, 50}));
     row->setCenter({100, 25});
-    button = page->addSubview(std::make_unique<Button>(Size{200, 50}));
-    button->setCenter({100, 75});
-    button->addTarget(&target, &Target::hit, ControlEvent::TouchUpInside);
     h.shot("");
   }
 
@@ -128,51 +123,7 @@ class ScrollViewTest : public ::testing::Test {
   Headless h;
   ScrollView* scroller;
   Recorder* row;
-  Button* button;
-  Target target;
 };
-
-TEST_F(ScrollViewTest, ATouchThatStaysATapReachesTheContentLateAndADragTakesItAway) {
-  EXPECT_COLOR(kGrey, h.colorAt({200, 215}));
-  EXPECT_COLOR(Color::white(), h.colorAt({200, 225})) << "the page goes on below, unseen";
-  // Held back until the finger lifts, or until it has rested a moment; moves short of a drag, or
-  // across the only axis that scrolls, stay the view's.
-  h.down(200, 145);
-  h.up(200, 145);
-  EXPECT_EQ(row->phases, "began ended ");
-  for (Point move : {Point{200, 154}, Point{200, 136}, Point{260, 145}}) {
-    row->phases.clear();
-    h.down(200, 145);
-    h.wait(kScrollTouchDelay - kFrame);
-    EXPECT_EQ(row->phases, "");
-    h.wait(kFrame);
-    h.move(move.x, move.y);
-    h.up(move.x, move.y);
-    EXPECT_EQ(row->phases, "began moved ended ") << move.x << ", " << move.y;
-    EXPECT_EQ(offset(), 0);
-  }
-
-  // Pressed long enough to show it, then dragged: the button lets go and never fires, and the
-  // content follows the finger from where the drag is recognised.
-  h.down(200, 195);
-  h.wait(0.2);
-  EXPECT_TRUE(button->isHighlighted());
-  h.move(200, 185 + 0.5);
-  EXPECT_FALSE(scroller->isDragging());
-  h.move(200, 185);  // the drag distance
-  EXPECT_TRUE(scroller->isDragging());
-  EXPECT_FALSE(button->isHighlighted());
-  h.move(200, 145);
-  EXPECT_EQ(offset(), 40);
-  h.up(200, 145);  // no time since the last move: no throw
-  EXPECT_FALSE(scroller->isDecelerating());
-  EXPECT_EQ(target.hits, 0);
-  // A quick drag over the recorder never shows it the touch at all.
-  row->phases.clear();
-  h.drag(200, 150, 200, 110, 0.1);
-  EXPECT_EQ(row->phases, "");
-  EXPECT_GT(offset(), 40);
-}
 
 TEST_F(ScrollViewTest, AThrowSlowsDownAndRestsWithTheIndicatorShownOnlyMeanwhile) {
   // The bar is 24 points long and runs down 70 points of track as the offset goes to 900.
@@ -201,39 +152,6 @@ TEST_F(ScrollViewTest, AThrowSlowsDownAndRestsWithTheIndicatorShownOnlyMeanwhile
   EXPECT_LT(offset(), 900);
   EXPECT_COLOR(kGrey, indicator());
   EXPECT_EQ(h.app().nextWakeTime(), INFINITY) << "nothing left to wake for";
-}
-
-TEST_F(ScrollViewTest, PastTheEdgesTheContentLagsTheFingerAndSpringsBack) {
-  // Pulled down at the top: shows less than the finger's 140 points, and returns when let go.
-  h.down(200, 130);
-  h.move(200, 140);
-  h.move(200, 280);
-  EXPECT_LT(offset(), 0);
-  EXPECT_GT(offset(), -100);
-  h.wait(0.2);  // held still: no throw
-  h.up(200, 280);
-  double previous = offset();
-  for (int i = 0; i < 30; ++i) {
-    h.wait(kFrame);
-    EXPECT_GE(offset(), previous) << "never back past where it was";
-    EXPECT_LE(offset(), 0) << "never past the edge";
-    previous = offset();
-  }
-  settle();
-  EXPECT_EQ(offset(), 0);
-
-  // Thrown hard towards the end: it runs past the far edge, then rests on it.
-  scroller->setContentOffset({0, 850});
-  h.drag(200, 215, 200, 125, 0.03);
-  double farthest = 0;
-  for (int i = 0; i < 120; ++i) {
-    h.wait(kFrame);
-    farthest = std::max(farthest, offset());
-  }
-  EXPECT_GT(farthest, 901);
-  EXPECT_LE(farthest, 900 + 100 * 0.2 + 1e-9);
-  settle();
-  EXPECT_EQ(offset(), 900);
   scroller->setContentOffset({0, 5000});
   EXPECT_EQ(offset(), 900) << "kept within the edges";
 }

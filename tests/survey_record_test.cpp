@@ -42,23 +42,6 @@ TEST(SurveyTables, HeaderLineHasTenColumnTitlesAndEndsWithAComma) {
   EXPECT_EQ(parseCsv(kHeader)[0].size(), 11u);  // ten titles and the empty one after the comma
 }
 
-TEST(SurveyRecord, WorkedExampleRecordsAreByteForByte) {
-  const auto answers = survey::answerTexts();
-  const auto anna =
-      buildRecord({"Anna", "Berg", "(555) 201-3344", "anna.berg@example.com", "F", "34"},
-                  answersOn({1, 5, 6, 9, 10}), answers);
-  EXPECT_EQ(anna.text,
-            "\r\nAnna,Berg,(555) 201-3344,anna.berg@example.com,F,34,\"Hiking,Camping,\","
-            "Yes,No,Yes,");
-  EXPECT_EQ(anna.beforeLastButtons,
-            "\r\nAnna,Berg,(555) 201-3344,anna.berg@example.com,F,34,\"Hiking,Camping,\",");
-
-  const auto tom = buildRecord({"Tom", "Lund", "(555) 876-1200", "tom@lund.example", "M", "52"},
-                               answersOn({0, 7, 9, 11}), answers);
-  EXPECT_EQ(tom.text,
-            "\r\nTom,Lund,(555) 876-1200,tom@lund.example,M,52,\"Trail Running,\",No,No,No,");
-}
-
 TEST(SurveyRecord, ActivitiesAndAnswersMissingOrAllOn) {
   const auto answers = survey::answerTexts();
   const ContactTexts contact{"A", "B", "555", "a@b.c", "", ""};

@@ -81,6 +81,9 @@ TEST(TextBuffer, ReplaceClampsTheRangeCleansTheTextAndMovesTheCaret) {
       {{3, 100}, "", " he", 3},
       {{100, 5}, "!", " he!", 4},
       {{0, 4}, "", "", 0},
+      // Typed one after the other: the next goes after the whole of a multi-byte character.
+      {{0, 0}, "\xC3\xA9", "\xC3\xA9", 1},
+      {{1, 0}, "t", "\xC3\xA9t", 2},
   };
   for (const Case& c : cases) {
     kit::Range range = b.replace(c.range, c.inserted);

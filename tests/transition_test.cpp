@@ -1,6 +1,6 @@
-// Pixels of the drawn transitions: flips and curls part of the way through (also against
-// reference pictures), the old picture during the delay, the plain view after the end, and sharp
-// pictures at double density.
+// Pixels of the drawn transitions: flips and curls part of the way through (against reference
+// pictures), the old picture during the delay, the plain view after the end. The kiosk's own flip
+// and curl, at double density too, are probed in kiosk_screens_test.
 
 #include <cairo.h>
 #include <gtest/gtest.h>
@@ -119,58 +119,32 @@ class TransitionTest : public ::testing::Test {
 
 TEST_F(TransitionTest, FlipFromRightTurnsTheOldPictureAwayAndTheNewOneIn) {
   swapPages(1, AnimationTransition::FlipFromRight, 0);
-
-  // A third of the way: the old page has narrowed about the centre line over black, its right
-  // edge coming towards the viewer stands out above the card, the far left edge is shorter.
+  // A third of the way: the old page narrowed about the centre line over black, its right edge
+  // coming towards the viewer standing out above the card, as the reference picture shows it.
   shotAfter(0.3, "flip_030");
   EXPECT_LT(differenceFromReference("flip_030"), 0.0005);
-  EXPECT_GT(colorAt(150, 200).r, 0.5);
-  EXPECT_COLOR(Color::black(), colorAt(20, 200));
-  EXPECT_GT(colorAt(260, -8).r, 0.5);
-  EXPECT_COLOR(Color::white(), colorAt(60, -8));
-
   // Halfway the card is edge-on: black where it stood.
   shotAfter(0.2, "flip_050");
   for (double x : {20.0, 100.0, 140.0, 160.0, 200.0, 280.0}) {
     EXPECT_COLOR(Color::black(), colorAt(x, 200));
   }
-  EXPECT_COLOR(Color::white(), colorAt(150, -8));
-
-  // Later the new page turns in, now with its left edge nearer.
+  // Later the new page turns in, now with its left edge nearer; after the end, drawn plainly.
   shotAfter(0.2, "flip_070");
-  EXPECT_GT(colorAt(150, 200).b, 0.5);
   EXPECT_GT(colorAt(40, -8).b, 0.5);
   EXPECT_COLOR(Color::white(), colorAt(240, -8));
-
-  // After the end the card is drawn plainly again.
   shotAfter(0.35, "flip_end");
   EXPECT_COLOR(kNew, colorAt(5, 5));
-  EXPECT_COLOR(Color::white(), colorAt(260, -8));
 }
 
 TEST_F(TransitionTest, CurlUpPeelsTheOldPictureFromTheBottom) {
   swapPages(1, AnimationTransition::CurlUp, 0.5);
-
   // During the delay the old picture stands in, though the model has already changed.
   shotAfter(0.25, "curl_delay");
   EXPECT_TRUE(oldPage->isHidden());
-  EXPECT_COLOR(kOld, colorAt(150, 10));
   EXPECT_COLOR(kOld, colorAt(150, 390));
-
   // Halfway: the new page below, the old one above, the pale back of the peeled part between.
   shotAfter(0.75, "curl_050");
   EXPECT_LT(differenceFromReference("curl_050"), 0.0005);
-  for (double y : {250.0, 300.0, 395.0}) EXPECT_COLOR(kNew, colorAt(150, y));
-  for (double y : {5.0, 40.0}) EXPECT_COLOR(kOld, colorAt(150, y));
-  // Just above the fold the back shows: lighter than the old red, not the new blue.
-  Color back = colorAt(150, 170);
-  EXPECT_GT(back.r, 0.8);
-  EXPECT_GT(back.g, 0.4);
-  EXPECT_LT(back.b, back.r);
-  // Nothing of the curl leaves the card.
-  EXPECT_COLOR(Color::white(), colorAt(150, -3));
-  EXPECT_COLOR(Color::white(), colorAt(-3, 150));
-
   shotAfter(0.6, "curl_end");
   EXPECT_COLOR(kNew, colorAt(150, 10));
   EXPECT_COLOR(kNew, colorAt(150, 390));
@@ -209,13 +183,3 @@ TEST_F(TransitionTest, FramesAreTheSameWhateverSurfacesThePicturesReuseAndWhenRe
   }
 }
 
-TEST_F(TransitionTest, PicturesStaySharpAtDoubleDensity) {
-  swapPages(2, AnimationTransition::CurlUp, 0.5);
-  // The stripe covers 100..101 points, two device pixels: no blur on either side, both in the
-  // snapshot shown during the delay and in the live picture while the page curls.
-  for (double wait : {0.25, 0.75}) {
-    shotAfter(wait, "");
-    for (double x : {100.25, 100.75}) EXPECT_COLOR(Color::black(), colorAt(x, 30));
-    for (double x : {99.75, 101.25}) EXPECT_COLOR(kOld, colorAt(x, 30));
-  }
-}

@@ -14,6 +14,8 @@ packages=(
   libgmime-3.0-dev msmtp msmtp-mta python3-aiosmtpd
   # staff password hashes (crypt(3), yescrypt)
   libcrypt-dev
+  # the USB stick test: a drive image with FAT (ext2 where the kernel has no FAT), loop-mounted
+  dosfstools e2fsprogs
   # tests and benchmarks
   libgtest-dev googletest libbenchmark-dev
   # the forwarder: libpq; its tests and benchmark run a PostgreSQL server of their own (and psql)
@@ -21,7 +23,7 @@ packages=(
   # the window test: a virtual display (its cookie, its core fonts) and synthetic clicks
   xvfb xauth xfonts-base xdotool
   # the Debian package: built by CPack, its service checked, its kiosk run in cage and shot by grim
-  dpkg-dev file adduser systemd libpam-systemd dbus cage xwayland grim
+  dpkg-dev file adduser systemd libpam-systemd dbus dbus-daemon gvfs udisks2 cage xwayland grim
   # ... and given taps and keys through sway's virtual pointer and keyboard
   sway wtype
   # the fault suite: clang with its sanitizer and libFuzzer runtimes, the symbolizer for reports,

@@ -1,5 +1,7 @@
 #include "kit/app/Application.h"
 
+#include <glib.h>
+
 #include <algorithm>
 
 #include "kit/base/Files.h"
@@ -250,6 +252,11 @@ void Application::memoryWarning() {
 void Application::runOnce() {
   // Tasks posted from here on, by did-stop callbacks or by the tasks themselves, wait a turn.
   std::vector<std::function<void()>> tasks = runLoop_->takeTasks();
+  // GLib's main context: drives coming and going, D-Bus replies. The window backends wake for its
+  // descriptors (MainContextWait). A bounded number, so that a flood of events cannot hold the
+  // screen up.
+  for (int i = 0; i < 100 && g_main_context_iteration(nullptr, FALSE); ++i) {
+  }
   screen_->animator().endFinishedBlocks();
   for (auto& task : tasks) task();
   runLoop_->runTimedTasks();

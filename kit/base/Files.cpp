@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -283,6 +284,80 @@ FileStatus replaceFile(const std::string& path, std::string_view contents) {
   }
   if (int syncError = syncFolder(folderOf(path))) {
     return FileStatus::failure(failureText("cannot flush folder", folderOf(path), syncError));
+  }
+  return FileStatus::success();
+}
+
+namespace {
+
+// The whole file at `fd` read from its start equals `expected`; its pages are dropped from the
+// cache first, so that what is read comes from the drive.
+FileStatus readBackEquals(int fd, const std::string& path, std::string_view expected) {
+  ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+  std::string piece(64 * 1024, '\0');
+  size_t at = 0;
+  for (;;) {
+    ssize_t n = ::pread(fd, piece.data(), piece.size(), static_cast<off_t>(at));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return FileStatus::failure(failureText("cannot read back", path, errno));
+    if (n == 0) break;
+    if (at + n > expected.size() || expected.compare(at, n, piece.data(), n) != 0) {
+      return FileStatus::failure("read back " + path + ": not the bytes written");
+    }
+    at += static_cast<size_t>(n);
+  }
+  if (at != expected.size()) return FileStatus::failure("read back " + path + ": cut short");
+  return FileStatus::success();
+}
+
+// Gives `from` the name `to` only when nothing has it: renameat2 where the file system knows
+// RENAME_NOREPLACE, else a look first (FAT drives of older kernels).
+int renameWithoutReplacing(const std::string& from, const std::string& to) {
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
+  if (errno != EINVAL && errno != ENOSYS) return errno;
+  struct stat st {};
+  if (::lstat(to.c_str(), &st) == 0) return EEXIST;
+  return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
+}
+
+}  // namespace
+
+FileStatus copyToNewFile(const std::string& folder, const std::string& stem,
+                         const std::string& extension, std::string_view contents,
+                         std::string* name) {
+  ignoreFileSizeSignal();
+  // Failures name the file as it is meant to be called, without the folder: the caller knows it.
+  const std::string meant = stem + extension;
+  const std::string part = folder + "/." + stem + extension + ".part";
+  ::unlink(part.c_str());  // one left by a copy cut short is of no use
+  int fd = ::open(part.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  if (fd < 0) return FileStatus::failure(failureText("cannot create", meant, errno));
+  auto fail = [&](FileStatus failure) {
+    ::close(fd);
+    ::unlink(part.c_str());
+    return failure;
+  };
+  int error = 0;
+  if (writeAll(fd, contents, &error) < contents.size()) {
+    return fail(FileStatus::failure(failureText("cannot write", meant, error ? error : ENOSPC)));
+  }
+  if (fsyncRetrying(fd) < 0) {
+    return fail(FileStatus::failure(failureText("cannot flush", meant, errno)));
+  }
+  if (FileStatus same = readBackEquals(fd, meant, contents); !same) return fail(same);
+  for (int n = 1;; ++n) {
+    std::string candidate = stem + (n == 1 ? "" : "-" + std::to_string(n)) + extension;
+    int renamed = renameWithoutReplacing(part, folder + "/" + candidate);
+    if (renamed == EEXIST) continue;
+    if (renamed != 0) {
+      return fail(FileStatus::failure(failureText("cannot name", candidate, renamed)));
+    }
+    if (name) *name = candidate;
+    break;
+  }
+  ::close(fd);
+  if (int syncError = syncFolder(folder)) {
+    return FileStatus::failure(failureText("cannot flush the folder of", meant, syncError));
   }
   return FileStatus::success();
 }

@@ -86,6 +86,16 @@ FileStatus createFile(const std::string& path, const std::function<FileStatus(in
 // disk, which is then renamed over the path; then the folder is flushed.
 FileStatus replaceFile(const std::string& path, std::string_view contents);
 
+// Copies `contents` into `folder` (a removable drive, say) as a new file `stem` + `extension`, or
+// `stem`-2 + `extension` and so on when that name is taken, never over a file. The bytes go to a
+// hidden file ".<name>.part" first, are flushed to the drive, read back from it and compared; only
+// then does the file get its name, and the folder is flushed. A failure at any step removes the
+// hidden file, so that nothing is left under any name; the failure names the file without the
+// folder. `name` gets the name the copy took.
+FileStatus copyToNewFile(const std::string& folder, const std::string& stem,
+                         const std::string& extension, std::string_view contents,
+                         std::string* name = nullptr);
+
 // An open file that bytes are appended to durably.
 class AppendHandle {
  public:

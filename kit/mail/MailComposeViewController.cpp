@@ -3,6 +3,7 @@
 #include <cairo.h>
 #include <glib.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 
@@ -12,6 +13,7 @@
 #include "kit/graphics/Drawing.h"
 #include "kit/graphics/TextDrawing.h"
 #include "kit/mail/MailTransport.h"
+#include "kit/mail/Outbox.h"
 #include "kit/text/Keyboard.h"
 #include "kit/text/TextView.h"
 #include "kit/ui/Label.h"
@@ -32,12 +34,8 @@ constexpr double kChoiceHeight = 52;
 const Color kLabelColor = Color::rgba(0.5, 0.5, 0.53);
 const Color kSeparatorColor = Color::rgba(0.82, 0.82, 0.84);
 const Font kFieldFont = Font::systemFontOfSize(17);
-
-std::string joined(const std::vector<std::string>& addresses) {
-  std::string text;
-  for (const std::string& address : addresses) text += (text.empty() ? "" : ", ") + address;
-  return text;
-}
+const char* const kWaitsInOutbox =
+    "It waits in the outbox: staff send it from the signed-in staff screen.";
 
 // Twelve spokes turning, one step a twelfth of a second: the bar's sign that a send is under way.
 class ActivityIndicator : public View {
@@ -186,13 +184,13 @@ MailComposeViewController::~MailComposeViewController() {
 
 void MailComposeViewController::setToRecipients(const std::vector<std::string>& recipients) {
   draft_.toRecipients = recipients;
-  if (to_) to_->setText(joined(recipients));
+  if (to_) to_->setText(joinedAddresses(recipients));
   updateBar();
 }
 
 void MailComposeViewController::setCcRecipients(const std::vector<std::string>& recipients) {
   draft_.ccRecipients = recipients;
-  if (cc_) cc_->setText(joined(recipients));
+  if (cc_) cc_->setText(joinedAddresses(recipients));
   updateBar();
 }
 
@@ -218,6 +216,10 @@ void MailComposeViewController::addAttachmentFile(std::shared_ptr<const FileRead
                                                   std::uint64_t length, const std::string& mimeType,
                                                   const std::string& fileName) {
   draft_.attachments.push_back({"", mimeType, fileName, std::move(file), length});
+}
+
+void MailComposeViewController::addHeader(const std::string& name, const std::string& value) {
+  draft_.headers.push_back({name, value});
 }
 
 NavigationBar* MailComposeViewController::navigationBar() {
@@ -292,9 +294,9 @@ void MailComposeViewController::viewDidLoad() {
     return field;
   };
   to_ = addRow("To:", KeyboardType::EmailAddress, AutocapitalizationType::None,
-               joined(draft_.toRecipients));
+               joinedAddresses(draft_.toRecipients));
   cc_ = addRow("Cc:", KeyboardType::EmailAddress, AutocapitalizationType::None,
-               joined(draft_.ccRecipients));
+               joinedAddresses(draft_.ccRecipients));
   subject_ =
       addRow("Subject:", KeyboardType::Default, AutocapitalizationType::Sentences, draft_.subject);
   for (const MailAttachment& attachment : draft_.attachments) {
@@ -328,7 +330,7 @@ void MailComposeViewController::updateBar() {
   if (!isViewLoaded()) return;
   bool sendable = !sending_ && !finished_ && canSend();
   auto& items = bar_->items();
-  items.front()->enabled = !sending_ && !finished_;
+  items.front()->enabled = !finished_ && !(cancellation_ && cancellation_->isCancelled());
   items.back()->enabled = sendable;
   if (sending_) {
     bar_->setTitle(savingDraft_ ? "Saving\u2026" : "Sending\u2026");
@@ -352,6 +354,11 @@ void MailComposeViewController::keyboardWillHide() {
 }
 
 void MailComposeViewController::cancel() {
+  if (sending_ && cancellation_) {
+    // The transport is stopped; the message then waits in the outbox.
+    cancellation_->cancel();
+    return;
+  }
   if (sending_ || finished_ || choices_) return;
   resignFocus();
   choices_ = view_->addSubview(std::make_unique<DraftChoices>(this, view_->bounds().size));
@@ -386,20 +393,6 @@ void MailComposeViewController::deleteDraft() {
 
 void MailComposeViewController::saveDraft() {
   keepEditing();
-  std::string folder = documentsDirectory() + "/Drafts";
-  // Drafts hold the data file's records: for the user alone, also a folder made before.
-  if (g_mkdir_with_parents(folder.c_str(), 0700) != 0) {
-    draftNotSaved("cannot create folder " + folder + ": " + g_strerror(errno));
-    return;
-  }
-  keepPrivate(folder);
-  GDateTime* now = g_date_time_new_now_local();
-  gchar* stamp = g_date_time_format(now, "%Y-%m-%d %H.%M.%S");
-  g_date_time_unref(now);
-  std::string stem = folder + "/Draft " + stamp;
-  g_free(stamp);
-  std::string path = stem + ".eml";
-  for (int n = 2; fileExists(path); ++n) path = stem + " " + std::to_string(n) + ".eml";
   // Written on another thread, as a message is sent: a large attachment takes a while to encode
   // and flush to disk, and the screen keeps drawing meanwhile.
   Screen* screen = view_->screen();
@@ -409,21 +402,21 @@ void MailComposeViewController::saveDraft() {
   updateBar();
   std::weak_ptr<const void> alive = weakReference();
   screen->runLoop().runInBackground(
-      [this, alive, path, message = message(), sender = mailSettings().sender] {
-        FileStatus written = createFile(path, [&](int fd) {
-          int error = writeMimeMessage(message, sender, fd);
-          return error ? FileStatus::failure(g_strerror(error)) : FileStatus::success();
-        });
-        return [this, alive, written] {
+      [this, alive, screen, message = message(), sender = mailSettings().sender] {
+        FileStatus kept = outbox::keep(message, sender);
+        return [this, alive, screen, kept] {
           if (alive.expired()) return;
           sending_ = savingDraft_ = false;
           view_->userInteractionEnabled = true;
-          if (written) {
-            finish(MailComposeResult::Saved, "");
-          } else {
+          if (!kept) {
             updateBar();
-            draftNotSaved(written.error);
+            draftNotSaved(kept.error);
+            return;
           }
+          // The delegate may take the composer away: the alert shows over the screen.
+          finish(MailComposeResult::Saved, "");
+          AlertView::show(std::make_unique<AlertView>("Draft Saved", kWaitsInOutbox, nullptr, "OK"),
+                          *screen);
         };
       });
 }
@@ -440,31 +433,49 @@ void MailComposeViewController::send() {
   Screen* screen = view_->screen();
   if (!screen) return;
   sending_ = true;
-  view_->userInteractionEnabled = false;
+  setEditable(false);
   updateBar();
   // The message is built and handed over on another thread: a large attachment takes a while to
-  // encode, and the transport may take long to answer. The screen keeps drawing meanwhile.
+  // encode, and the transport may take long to answer. The screen keeps drawing meanwhile. A
+  // message that does not go is kept in the outbox there and then.
+  cancellation_ = std::make_shared<SendCancellation>();
   std::weak_ptr<const void> alive = weakReference();
-  screen->runLoop().runInBackground(
-      [this, alive, message = message(), settings = mailSettings()]() -> std::function<void()> {
-        MailDelivery delivery = deliverWithSendmail(message, settings.sender, settings);
-        return [this, alive, delivery] {
-          if (!alive.expired()) didSend(delivery.sent, delivery.error);
-        };
-      });
+  screen->runLoop().runInBackground([this, alive, message = message(), settings = mailSettings(),
+                                     cancellation = cancellation_]() -> std::function<void()> {
+    MailDelivery delivery =
+        deliverWithSendmail(message, settings.sender, settings, cancellation.get());
+    FileStatus kept = delivery.sent ? FileStatus::success()
+                                    : outbox::keep(message, settings.sender, delivery.error);
+    return [this, alive, delivery, kept] {
+      if (!alive.expired()) didSend(delivery, kept);
+    };
+  });
 }
 
-void MailComposeViewController::didSend(bool sent, const std::string& error) {
+void MailComposeViewController::didSend(const MailDelivery& delivery, const FileStatus& kept) {
   sending_ = false;
-  view_->userInteractionEnabled = true;
-  if (sent) {
+  cancellation_.reset();
+  setEditable(true);
+  if (delivery.sent) {
     finish(MailComposeResult::Sent, "");
     return;
   }
-  log("Message not sent: %s", error.c_str());
-  sendError_ = error;
+  std::string logged = delivery.error;
+  std::replace(logged.begin(), logged.end(), '\n', ' ');
+  log("Message not sent: %s", logged.c_str());
+  if (!kept) log("Message not kept: %s", kept.error.c_str());
+  sendError_ = delivery.error;
   updateBar();
-  AlertView::show(std::make_unique<AlertView>("Message Not Sent", error, this, "OK"), *view_);
+  std::string text = delivery.error + "\n\n" +
+                     (kept ? kWaitsInOutbox : "It could not be kept either: " + kept.error);
+  AlertView::show(std::make_unique<AlertView>("Message Not Sent", text, this, "OK"), *view_);
+}
+
+// While a message is being sent only the bar's Cancel takes touches.
+void MailComposeViewController::setEditable(bool editable) {
+  for (View* field : std::initializer_list<View*>{to_, cc_, subject_, body_}) {
+    field->userInteractionEnabled = editable;
+  }
 }
 
 void MailComposeViewController::clickedButtonAtIndex(AlertView*, int) {

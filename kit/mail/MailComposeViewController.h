@@ -5,7 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "kit/base/Files.h"
 #include "kit/mail/MailMessage.h"
+#include "kit/mail/MailTransport.h"
 #include "kit/ui/AlertView.h"
 #include "kit/ui/NavigationBar.h"
 #include "kit/ui/ViewController.h"
@@ -34,9 +36,11 @@ class MailComposeViewControllerDelegate {
 // "Cc:" and "Subject:" fields; the attachments with their names and sizes; an editable body. The
 // "To:" field has the keyboard when it opens. Send is enabled while every typed address is well
 // formed and there is at least one; it hands the message to the system's mail transport on
-// another thread and shows that it is sending. A send that fails is shown in an alert "Message
-// Not Sent" with the transport's error before the composer finishes. Cancel offers to delete the
-// draft, to save it (as an .eml file in Documents/Drafts) or to go back to editing.
+// another thread and shows that it is sending; Cancel then stops the transport. A send that fails
+// or is cancelled keeps the message in the outbox (kit/mail/Outbox.h) and is shown in an alert
+// "Message Not Sent" with the transport's error and where the message waits, before the composer
+// finishes. Cancel offers to delete the draft, to save it to the outbox (an alert says so) or to
+// go back to editing.
 class MailComposeViewController : public ViewController, public AlertViewDelegate {
  public:
   MailComposeViewController();
@@ -54,6 +58,8 @@ class MailComposeViewController : public ViewController, public AlertViewDelegat
   // message is written (sent or saved as a draft), never held whole.
   void addAttachmentFile(std::shared_ptr<const FileReader> file, std::uint64_t length,
                          const std::string& mimeType, const std::string& fileName);
+  // A further header field of the message (an "X-" field of the program's own).
+  void addHeader(const std::string& name, const std::string& value);
   NavigationBar* navigationBar();
 
   // The message as it would go now, with what has been typed.
@@ -78,7 +84,8 @@ class MailComposeViewController : public ViewController, public AlertViewDelegat
   void keepEditing();
   // The field with the keyboard, if any, lets it go.
   void resignFocus();
-  void didSend(bool sent, const std::string& error);
+  void didSend(const MailDelivery& delivery, const FileStatus& kept);
+  void setEditable(bool editable);
   void finish(MailComposeResult result, const std::string& error);
   void updateBar();
   void keyboardWillShow();
@@ -94,7 +101,8 @@ class MailComposeViewController : public ViewController, public AlertViewDelegat
   View* activity_ = nullptr;
   DraftChoices* choices_ = nullptr;
   std::string sendError_;
-  bool sending_ = false;  // a message is being sent, or saved as a draft
+  std::shared_ptr<SendCancellation> cancellation_;  // while sending
+  bool sending_ = false;                            // a message is being sent, or saved as a draft
   bool savingDraft_ = false;
   bool finished_ = false;
 };

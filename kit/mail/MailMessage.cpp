@@ -105,6 +105,12 @@ GMimeObject* attachmentPart(const MailAttachment& attachment) {
 
 }  // namespace
 
+std::string joinedAddresses(const std::vector<std::string>& addresses) {
+  std::string text;
+  for (const std::string& address : addresses) text += (text.empty() ? "" : ", ") + address;
+  return text;
+}
+
 std::vector<std::string> parseAddressList(const std::string& typed) {
   std::vector<std::string> addresses;
   size_t start = 0;
@@ -241,6 +247,9 @@ GMimeMessage* newMimeMessage(const MailMessage& message, const std::string& from
   char* id = g_mime_utils_generate_message_id(hostName().c_str());
   g_mime_message_set_message_id(mime, id);
   g_free(id);
+  for (const auto& [name, value] : message.headers) {
+    g_mime_object_set_header(GMIME_OBJECT(mime), name.c_str(), value.c_str(), "utf-8");
+  }
 
   GMimeMultipart* mixed = g_mime_multipart_new_with_subtype("mixed");
   g_mime_message_set_mime_part(mime, GMIME_OBJECT(mixed));

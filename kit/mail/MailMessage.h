@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "kit/base/Files.h"
@@ -30,11 +31,15 @@ struct MailMessage {
   std::string body;
   bool bodyIsHTML = false;
   std::vector<MailAttachment> attachments;
+  // Further header fields ("X-..."), name and value, written as given.
+  std::vector<std::pair<std::string, std::string>> headers;
 };
 
 // The addresses typed into one field, separated by commas (or semicolons), blanks trimmed and
 // empty entries dropped.
 std::vector<std::string> parseAddressList(const std::string& typed);
+// The other way: "a@b.se, c@d.se".
+std::string joinedAddresses(const std::vector<std::string>& addresses);
 
 // A plain address "local@domain.tld" in ASCII: the local part of letters, digits and the
 // characters mail allows there, without leading, trailing or doubled dots; the domain of at
@@ -52,7 +57,7 @@ std::string textToHtml(const std::string& text);
 // The message in MIME form, ready for `sendmail -t`: multipart/mixed with the body (text/html or
 // text/plain, UTF-8) then each attachment in base64 under its type and file name. Headers: From
 // (when `from` is not empty), To, Cc, Subject (encoded when not ASCII), Date (the current local
-// time) and a new Message-ID. Line breaks in the subject become spaces.
+// time), a new Message-ID and the further fields. Line breaks in the subject become spaces.
 std::string mimeMessage(const MailMessage& message, const std::string& from);
 // The same written to `fd` (a file or a pipe) as it is made, attachments read and encoded a piece
 // at a time, so that it is never held whole. 0 once all of it is written, else the system's error

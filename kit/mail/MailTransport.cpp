@@ -11,6 +11,7 @@
 #include <mutex>
 #include <thread>
 #include <utility>
+#include <vector>
 
 #include "kit/base/Utf8.h"
 
@@ -266,8 +267,12 @@ MailDelivery deliver(MessageInput& input, const MailSettings& settings, GCancell
   // A group of its own, so that a timeout or a cancel ends its children too.
   g_subprocess_launcher_set_child_setup(
       launcher, [](gpointer) { setpgid(0, 0); }, nullptr, nullptr);
-  GSubprocess* process =
-      g_subprocess_launcher_spawn(launcher, &error, program.c_str(), "-t", "-oi", nullptr);
+  // The sender, when set, is the envelope's too: bounces go to it, and a server that refuses it
+  // says so by its address rather than failing the message some other way.
+  std::vector<const char*> argv = {program.c_str(), "-t", "-oi"};
+  if (!settings.sender.empty()) argv.insert(argv.end(), {"-f", settings.sender.c_str()});
+  argv.push_back(nullptr);
+  GSubprocess* process = g_subprocess_launcher_spawnv(launcher, argv.data(), &error);
   g_object_unref(launcher);
   if (!process) {
     delivery.error = program + ": " + (error ? error->message : "could not be started");

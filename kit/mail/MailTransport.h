@@ -13,7 +13,8 @@ typedef struct _GCancellable GCancellable;
 namespace kit {
 
 struct MailSettings {
-  // The From address; empty: the transport fills it in (msmtp from its account's `from`).
+  // The From address, and the envelope's; empty: the transport fills it in (msmtp from its
+  // account's `from`).
   std::string sender;
   // The sendmail program; empty: `sendmail` found on PATH, else /usr/sbin/sendmail.
   std::string sendmail;
@@ -58,7 +59,8 @@ class SendCancellation {
   GCancellable* cancellable_;
 };
 
-// Runs `sendmail -t -oi` with `message` on its input, in a process group of its own, and waits
+// Runs `sendmail -t -oi` (with `-f` and the sender when the settings name one) with `message` on
+// its input, in a process group of its own, and waits
 // for it to exit: sent when it took the whole message and exited with status 0. Error output it
 // leaves open (a child of its own) is not waited for. After the settings' timeout, or when
 // cancelled, the whole process group is killed. Blocks, so it belongs on a thread other than the

@@ -81,7 +81,9 @@ bool worthKeeping(cairo_surface_t* surface) {
 // A surface for a picture: a spare one of the same size when there is one, else a new one,
 // which alone is `clean` (all clear).
 SurfaceHandle pictureSurface(Size size, double scale, bool& clean) {
-  auto [width, height] = pixelSize(size, scale);
+  // Not a structured binding: clang 14 does not let the lambda below capture one.
+  const auto pixels = pixelSize(size, scale);
+  const int width = pixels.first, height = pixels.second;
   std::vector<SurfaceHandle>& spares = spareSurfaces();
   auto spare = std::find_if(spares.begin(), spares.end(), [&](const SurfaceHandle& s) {
     return cairo_image_surface_get_width(s.get()) == width &&

@@ -36,6 +36,9 @@ struct StaffPoints {
   // The mail composer's bar items and the choices Cancel offers.
   static constexpr kit::Point composerCancel{45, 42}, composerSend{728, 42};
   static constexpr kit::Point deleteDraft{138, 94}, saveDraft{138, 146};
+  // The exports card's buttons.
+  static constexpr kit::Point sendWaitingMail{485, 584}, copyToDrive{313, 684},
+      ejectDrive{520, 684};
 };
 
 class Kiosk {
@@ -128,6 +131,8 @@ class Kiosk {
     advance(1.1);
     tapAt(StaffPoints::emailData);
     advance(0.5);
+    // The responses the message says it holds are counted on another thread.
+    app().waitForBackgroundWork(10);
   }
 
  private:

@@ -46,6 +46,11 @@ std::string typeOf(GMimeObject* object) {
 }  // namespace
 
 SmtpServer::SmtpServer() {
+  start();
+}
+
+void SmtpServer::start() {
+  if (pid_ > 0) return;
   std::string home = std::getenv("HOME");
   maildir_ = home + "/received-mail";
   int out[2];

@@ -1,7 +1,8 @@
 #pragma once
 
 // Mail for tests with real parts: an SMTP server on loopback (aiosmtpd) that keeps what it
-// receives, msmtp set up in $HOME to send to it, and received messages parsed with GMime.
+// receives and refuses recipients at refused.example, msmtp set up in $HOME to send to it, and
+// received messages parsed with GMime.
 
 #include <sys/types.h>
 
@@ -21,6 +22,8 @@ class SmtpServer {
 
   // Stops the server: sends fail from then on, as with a mail server that is down.
   void stop();
+  // Starts it again (on another port, written to $HOME/.msmtprc), keeping what it received.
+  void start();
   int port() const { return port_; }
   // The messages received so far, oldest first, as stored.
   std::vector<std::string> messages() const;

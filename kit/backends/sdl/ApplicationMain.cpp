@@ -1,17 +1,25 @@
 #include "kit/app/ApplicationMain.h"
 
 #include <SDL.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <condition_variable>
 #include <cstring>
 #include <ctime>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "kit/app/Application.h"
+#include "kit/app/MainContextWait.h"
 #include "kit/backends/Letterbox.h"
 #include "kit/backends/StatusBarUpdates.h"
 #include "kit/backends/sdl/WindowSetup.h"
@@ -368,9 +376,97 @@ class FramePacer {
   double next_ = 0;
 };
 
+// SDL waits for its own events only: while it does, a thread polls GLib's descriptors and wakes
+// it with an event of its own when one of them is ready.
+class GLibWaker {
+ public:
+  GLibWaker() : wakeType_(SDL_RegisterEvents(1)) {
+    if (wakeType_ != Uint32(-1) && pipe2(stop_, O_CLOEXEC | O_NONBLOCK) == 0) {
+      thread_ = std::thread(&GLibWaker::watch, this);
+    }
+  }
+  ~GLibWaker() {
+    if (!thread_.joinable()) return;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      quit_ = true;
+    }
+    changed_.notify_one();
+    thread_.join();
+    close(stop_[0]);
+    close(stop_[1]);
+  }
+
+  // Sleeps until SDL has an event, one of GLib's sources is ready or `milliseconds` pass; then
+  // dispatches GLib's ready sources.
+  void wait(int milliseconds) {
+    MainContextWait glib;
+    std::vector<pollfd> fds;
+    int glibTimeout = glib.prepare(fds);
+    if (glibTimeout >= 0) milliseconds = std::min(milliseconds, glibTimeout);
+    if (!thread_.joinable()) {
+      SDL_WaitEventTimeout(nullptr, milliseconds);
+      poll(fds.data(), fds.size(), 0);
+      glib.dispatch(fds);
+      return;
+    }
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      fds_ = fds;
+      watching_ = true;
+    }
+    changed_.notify_one();
+    SDL_WaitEventTimeout(nullptr, milliseconds);
+    char byte = 0;
+    (void)!write(stop_[1], &byte, 1);
+    {
+      std::unique_lock<std::mutex> lock(mutex_);
+      changed_.wait(lock, [this] { return !watching_; });
+      fds = fds_;
+    }
+    while (read(stop_[0], &byte, 1) > 0) {
+    }
+    glib.dispatch(fds);
+  }
+
+ private:
+  void watch() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    while (true) {
+      changed_.wait(lock, [this] { return watching_ || quit_; });
+      if (quit_) return;
+      std::vector<pollfd> fds = fds_;
+      lock.unlock();
+      fds.push_back({stop_[0], POLLIN, 0});
+      while (poll(fds.data(), fds.size(), -1) < 0 && errno == EINTR) {
+      }
+      if (!(fds.back().revents & POLLIN)) {
+        SDL_Event wake{};
+        wake.type = wakeType_;
+        SDL_PushEvent(&wake);
+      }
+      fds.pop_back();
+      lock.lock();
+      fds_ = fds;
+      watching_ = false;
+      changed_.notify_one();
+    }
+  }
+
+  Uint32 wakeType_;
+  int stop_[2] = {-1, -1};
+  std::thread thread_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::vector<pollfd> fds_;
+  bool watching_ = false;
+  bool quit_ = false;
+};
+
 int runLoop(Application& app, SdlHost& host) {
   StatusBarUpdates statusBar(app);
   FramePacer pacer;
+  GLibWaker glib;
   SDL_Event event;
   while (!host.quit()) {
     while (SDL_PollEvent(&event)) {
@@ -404,7 +500,7 @@ int runLoop(Application& app, SdlHost& host) {
     double seconds = wake - app.clock().now();
     if (seconds <= 0) continue;
     int milliseconds = static_cast<int>(std::ceil(std::min(seconds, 3600.0) * 1000));
-    SDL_WaitEventTimeout(nullptr, milliseconds);
+    glib.wait(milliseconds);
   }
   return 0;
 }

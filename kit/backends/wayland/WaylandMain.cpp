@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "kit/app/Application.h"
+#include "kit/app/MainContextWait.h"
 #include "kit/backends/StatusBarUpdates.h"
 #include "kit/backends/wayland/Display.h"
 #include "kit/backends/wayland/Seat.h"
@@ -124,8 +125,9 @@ class Loop {
     display_.removedGlobals.clear();
   }
 
-  // Sleeps until the compositor says something, a signal comes or `seconds` pass, and reads what
-  // the compositor said; false if it went away.
+  // Sleeps until the compositor says something, a signal comes, one of GLib's sources is ready or
+  // `seconds` pass, reads what the compositor said and dispatches GLib's ready sources; false if
+  // the compositor went away.
   bool wait(double seconds) {
     wl_display* d = display_.display;
     while (wl_display_prepare_read(d) != 0) {
@@ -140,9 +142,12 @@ class Loop {
       writing = true;  // the socket is full: wait until it takes more
     }
     int timeout = seconds >= 3600 ? 3600 * 1000 : std::max(0, int(std::ceil(seconds * 1000)));
-    pollfd fds[2] = {{wl_display_get_fd(d), short(POLLIN | (writing ? POLLOUT : 0)), 0},
-                     {gSignalPipe[0], POLLIN, 0}};
-    int ready = poll(fds, 2, timeout);
+    std::vector<pollfd> fds = {{wl_display_get_fd(d), short(POLLIN | (writing ? POLLOUT : 0)), 0},
+                               {gSignalPipe[0], POLLIN, 0}};
+    MainContextWait glib;
+    int glibTimeout = glib.prepare(fds);
+    if (glibTimeout >= 0) timeout = std::min(timeout, glibTimeout);
+    int ready = poll(fds.data(), fds.size(), timeout);
     if (ready > 0 && (fds[0].revents & (POLLIN | POLLERR | POLLHUP))) {
       if (wl_display_read_events(d) < 0) return false;
     } else {
@@ -154,6 +159,7 @@ class Loop {
       }
       signalled_ = true;
     }
+    glib.dispatch(fds);
     return true;
   }
 
