@@ -36,6 +36,7 @@ void EmailExport::start() {
   composer->setMessageBody("Tolvik data file attached!", true);
   composer->navigationBar()->barStyle = kit::BarStyle::Black;
   std::weak_ptr<const void> composerAlive = composer->weakReference();
+  counted_.reset();
   kit::MailComposeViewController* shown = composer.get();
   presenter_.presentModalViewController(std::move(composer), true);
 
@@ -43,12 +44,13 @@ void EmailExport::start() {
   // the message, so that one sent later from the outbox still says what it held.
   kit::Screen* screen = presenter_.view()->screen();
   if (!screen) return;
-  screen->runLoop().runInBackground([file, length, shown, composerAlive] {
+  screen->runLoop().runInBackground([this, file, length, shown, composerAlive] {
     survey::DataFileScan scan;
     file->read(0, length, [&scan](std::string_view piece) { scan.add(piece); });
-    return [scan, shown, composerAlive] {
+    return [this, scan, shown, composerAlive] {
       if (!composerAlive.expired()) {
         shown->addHeader(kResponsesHeader, std::to_string(scan.responses()));
+        counted_ = scan.responses();
       }
       kit::log("CSV sent: %s", survey::contentsSummary(scan).c_str());
     };
@@ -62,7 +64,7 @@ void EmailExport::didFinishWithResult(kit::MailComposeViewController* controller
     kit::MailMessage message = controller->message();
     std::vector<std::string> to = message.toRecipients;
     to.insert(to.end(), message.ccRecipients.begin(), message.ccRecipients.end());
-    sent = Sent{kit::joinedAddresses(to), 0};
+    sent = Sent{kit::joinedAddresses(to), counted_.value_or(0)};
     for (const auto& [name, value] : message.headers) {
       if (name == kResponsesHeader) sent->responses = std::strtoull(value.c_str(), nullptr, 10);
     }

@@ -35,4 +35,7 @@ class EmailExport : public kit::Object, public kit::MailComposeViewControllerDel
  private:
   kit::ViewController& presenter_;
   Finished finished_;
+  // The responses counted in the export's file, once known: for a message sent before the count
+  // reached it.
+  std::optional<std::uint64_t> counted_;
 };
