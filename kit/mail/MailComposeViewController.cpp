@@ -164,7 +164,7 @@ class MailComposeViewController::DraftChoices : public View {
     }
     if (over != pressed_) {
       pressed_ = over;
-      setScreenNeedsDisplay();
+      setNeedsDisplay();
     }
   }
 
@@ -338,7 +338,7 @@ void MailComposeViewController::updateBar() {
     bar_->setTitle(subject_->text().empty() ? "New Message" : subject_->text());
   }
   activity_->setHidden(!sending_);
-  view_->setScreenNeedsDisplay();
+  view_->setNeedsDisplay();
 }
 
 // The body ends at the keyboard's top edge while it shows, so that its caret stays in sight.

@@ -165,7 +165,7 @@ class AlertOverlay : public View {
     bool over = touch && button_.contains(touch->locationInView(this));
     if (over != pressed_) {
       pressed_ = over;
-      setScreenNeedsDisplay();
+      setNeedsDisplay();
     }
   }
 

@@ -15,13 +15,13 @@ Button::Button(Size size) : Control(size) {}
 
 void Button::setBackgroundImage(std::shared_ptr<const Image> image, ControlState /*forState*/) {
   background_ = std::move(image);
-  setScreenNeedsDisplay();
+  setNeedsDisplay();
 }
 
 void Button::setHighlighted(bool highlighted) {
   if (highlighted_ == highlighted) return;
   highlighted_ = highlighted;
-  setScreenNeedsDisplay();
+  setNeedsDisplay();
 }
 
 bool Button::containsTouch(const TouchSet& touches) const {

@@ -10,7 +10,7 @@ constexpr double kTitleMargin = 130;  // kept clear at each end for the items
 
 void NavigationBar::setTitle(const std::string& title) {
   title_ = title;
-  setScreenNeedsDisplay();
+  setNeedsDisplay();
 }
 
 void NavigationBar::draw(cairo_t* cr) const {

@@ -43,7 +43,7 @@ Toolbar::~Toolbar() = default;
 void Toolbar::setItems(std::vector<std::unique_ptr<BarButtonItem>> items) {
   items_ = std::move(items);
   pressed_ = tracked_ = -1;
-  setScreenNeedsDisplay();
+  setNeedsDisplay();
 }
 
 std::vector<Rect> Toolbar::layOut() const {
@@ -97,7 +97,7 @@ void Toolbar::touchesBegan(const TouchSet& touches, const Event*) {
   const Touch* touch = touches.anyObject();
   if (!touch) return;
   tracked_ = pressed_ = itemAt(touch->locationInView(this));
-  setScreenNeedsDisplay();
+  setNeedsDisplay();
 }
 
 void Toolbar::touchesMoved(const TouchSet& touches, const Event*) {
@@ -105,14 +105,14 @@ void Toolbar::touchesMoved(const TouchSet& touches, const Event*) {
   if (!touch || tracked_ < 0) return;
   int over = itemAt(touch->locationInView(this));
   pressed_ = over == tracked_ ? tracked_ : -1;
-  setScreenNeedsDisplay();
+  setNeedsDisplay();
 }
 
 void Toolbar::touchesEnded(const TouchSet& touches, const Event*) {
   const Touch* touch = touches.anyObject();
   int tracked = tracked_;
   pressed_ = tracked_ = -1;
-  setScreenNeedsDisplay();
+  setNeedsDisplay();
   if (!touch || tracked < 0 || itemAt(touch->locationInView(this)) != tracked) return;
   // A copy, run last: the action may replace the items or take the bar off the screen.
   std::function<void()> action = items_[static_cast<size_t>(tracked)]->action();

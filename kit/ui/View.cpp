@@ -198,10 +198,6 @@ void View::setNeedsDisplay(Rect rect) {
   damage(*this, drawnArea(*this, rect));
 }
 
-void View::setScreenNeedsDisplay() {
-  if (Screen* shown = screen()) shown->setNeedsDisplay();
-}
-
 Screen* View::screen() const {
   const View* top = this;
   while (top->superview_) top = top->superview_;

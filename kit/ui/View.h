@@ -100,8 +100,6 @@ class View : public Responder {
   // rely on the touch that changed them instead. Nothing happens for a view on no screen.
   void setNeedsDisplay();
   void setNeedsDisplay(Rect rect);
-  // Asks for the whole screen this view shows on to be drawn again.
-  void setScreenNeedsDisplay();
   // True for views that ask for every change of their look themselves, so that touches on them
   // need not redraw the whole screen.
   virtual bool reportsOwnChanges() const { return false; }
