@@ -84,7 +84,8 @@ void BM_PsqlCopyOfTheSameFile(benchmark::State& state) {
   const std::string copy =
       "psql '" + database.substr(0, database.find(" user=")) +
       " user=office' -Xq -c \"\\copy tolvik_responses (first_name, last_name, phone, email, "
-      "gender, age, activities, owns_tolvik, buying_hiking_boots, buying_trail_shoes, trailing_comma) "
+      "gender, age, activities, owns_tolvik, buying_hiking_boots, buying_trail_shoes, "
+      "trailing_comma) "
       "FROM '" +
       data.file + "' WITH (FORMAT csv, HEADER)\"";
   for (auto _ : state) {
