@@ -52,7 +52,7 @@ std::unique_ptr<View> panel(double alpha) {
   view->setHidden(false);
   view->setAlpha(alpha);
   view->userInteractionEnabled = true;
-  view->backgroundColor = Color::black();
+  view->setBackgroundColor(Color::black());
   return view;
 }
 
@@ -69,7 +69,7 @@ std::unique_ptr<kit::Button> button(AdminView* target, void (AdminView::*action)
                                     Point center, const char* picture) {
   auto b = std::make_unique<kit::Button>(size);
   b->setCenter(center);
-  b->backgroundColor = Color::clear();
+  b->setBackgroundColor(Color::clear());
   b->userInteractionEnabled = true;
   b->setBackgroundImage(kit::Image::imageNamed(picture), kit::ControlState::Normal);
   b->setHidden(false);
@@ -83,10 +83,10 @@ std::unique_ptr<kit::TextField> field(Point center) {
   f->setCenter(center);
   f->setAlpha(1.0);
   f->autocorrectionType = kit::AutocorrectionType::No;
-  f->textColor = Color::rgba(0.55, 0.55, 0.55, 1.0);
-  f->font = kit::Font::fontWithName("Helvetica", 18);
+  f->setTextColor(Color::rgba(0.55, 0.55, 0.55, 1.0));
+  f->setFont(kit::Font::fontWithName("Helvetica", 18));
   f->autocapitalizationType = kit::AutocapitalizationType::None;
-  f->textAlignment = kit::TextAlignment::Left;
+  f->setTextAlignment(kit::TextAlignment::Left);
   return f;
 }
 
@@ -95,16 +95,16 @@ std::unique_ptr<kit::Label> textLine(Size size, Point center, Color color,
                                      kit::TextAlignment alignment) {
   auto label = std::make_unique<kit::Label>(size);
   label->setCenter(center);
-  label->font = kit::Font::fontWithName("Helvetica", 15);
-  label->textColor = color;
-  label->textAlignment = alignment;
+  label->setFont(kit::Font::fontWithName("Helvetica", 15));
+  label->setTextColor(color);
+  label->setTextAlignment(alignment);
   return label;
 }
 
 }  // namespace
 
 void AdminView::initAdminView() {
-  backgroundColor = Color::black();
+  setBackgroundColor(Color::black());
   loginView = addSubview(panel(1.0));
   loggedInView = addSubview(panel(0.0));
 
@@ -114,7 +114,7 @@ void AdminView::initAdminView() {
   user = loginView->addSubview(field({445, 268}));
   pass = loginView->addSubview(field({445, 310}));
   // The password is never shown to whoever stands by.
-  pass->secureTextEntry = true;
+  pass->setSecureTextEntry(true);
   loginView->addSubview(
       button(this, &AdminView::returnToMain, kWideButtonSize, {308, 360}, "btn_return.png"));
 
@@ -127,32 +127,32 @@ void AdminView::initAdminView() {
   // Below the buttons, beside the small file that the signed-in picture draws for it.
   auto summary = std::make_unique<kit::Label>(Size{340, 24});
   summary->setCenter({400, 318});
-  summary->font = kit::Font::fontWithName("Helvetica", 15);
-  summary->textColor = kInk;
-  summary->textAlignment = kit::TextAlignment::Left;
+  summary->setFont(kit::Font::fontWithName("Helvetica", 15));
+  summary->setTextColor(kInk);
+  summary->setTextAlignment(kit::TextAlignment::Left);
   storedResponses = loggedInView->addSubview(std::move(summary));
 
   // Under it, as many lines as the office's error takes (layOutStatusLines).
   auto office = std::make_unique<kit::Label>(kOfficeColumn.size);
-  office->font = kit::Font::fontWithName("Helvetica", 15);
-  office->textColor = kInk;
-  office->numberOfLines = 0;
+  office->setFont(kit::Font::fontWithName("Helvetica", 15));
+  office->setTextColor(kInk);
+  office->setNumberOfLines(0);
   office->setHidden(true);
   sentToOffice = loggedInView->addSubview(std::move(office));
 
   // Under the fields and their buttons, inside the sign-in card.
   wrongPair = loginView->addSubview(
       textLine({340, 22}, {384, 393}, Color::rgba(0.75, 0.16, 0.12), kit::TextAlignment::Center));
-  wrongPair->text = "Wrong user name or password.";
+  wrongPair->setText("Wrong user name or password.");
   wrongPair->setAlpha(0.0);
   if (passwordHash.empty()) {
     // Last in the card, where staff see it each time they sign in, in a dark amber that reads
     // well on the card.
     auto note = std::make_unique<kit::Label>(kNoteColumn.size);
-    note->font = kit::Font::fontWithName("Helvetica", 14);
-    note->textColor = Color::rgba(0.55, 0.27, 0.04);
-    note->numberOfLines = 0;
-    note->text = "The built-in staff password is in use: give this kiosk its own.";
+    note->setFont(kit::Font::fontWithName("Helvetica", 14));
+    note->setTextColor(Color::rgba(0.55, 0.27, 0.04));
+    note->setNumberOfLines(0);
+    note->setText("The built-in staff password is in use: give this kiosk its own.");
     builtInPasswordNote = loggedInView->addSubview(std::move(note));
   }
   layOutStatusLines();
@@ -215,7 +215,7 @@ void AdminView::showWrongPair() {
 }
 
 void AdminView::showStoredResponses() {
-  storedResponses->text = survey::storedResponsesSummary(survey::dataFilePath());
+  storedResponses->setText(survey::storedResponsesSummary(survey::dataFilePath()));
   // Whether a database is set is read afresh each time, as staff may have set one meanwhile.
   sentToOffice->setHidden(loadKioskSettings(kioskSettingsFiles()).collect.database.empty());
   countedFile_.clear();
@@ -238,8 +238,8 @@ void AdminView::showSentToOffice() {
   const std::string line =
       survey::officeLine(survey::readForwardState(survey::forwardStatePath(path)), identity,
                          countedResponses_, std::time(nullptr));
-  if (line != sentToOffice->text) {
-    sentToOffice->text = line;
+  if (line != sentToOffice->text()) {
+    sentToOffice->setText(line);
     layOutStatusLines();
   }
 
@@ -255,16 +255,16 @@ void AdminView::showSentToOffice() {
 void AdminView::layOutStatusLines() {
   // The note keeps its lines; the office's line takes what is left, and a longer error is cut.
   auto height = [](const kit::Label* label, const kit::Rect& column) {
-    return label->text.empty()
+    return label->text().empty()
                ? 0.0
-               : kit::wrappedTextSize(label->text, label->font, column.size.width).height;
+               : kit::wrappedTextSize(label->text(), label->font(), column.size.width).height;
   };
   double noteHeight = builtInPasswordNote ? height(builtInPasswordNote, kNoteColumn) : 0;
   double top = kStatusTop;
   if (!sentToOffice->isHidden()) {
     double room = kStatusBottom - top - (noteHeight > 0 ? noteHeight + kStatusGap : 0);
     double lineHeight =
-        kit::wrappedTextSize("X", sentToOffice->font, kOfficeColumn.size.width).height;
+        kit::wrappedTextSize("X", sentToOffice->font(), kOfficeColumn.size.width).height;
     double shown =
         std::min(height(sentToOffice, kOfficeColumn), std::floor(room / lineHeight) * lineHeight);
     sentToOffice->setFrame({{kOfficeColumn.origin.x, top}, {kOfficeColumn.size.width, shown}});
@@ -274,5 +274,4 @@ void AdminView::layOutStatusLines() {
     builtInPasswordNote->setFrame(
         {{kNoteColumn.origin.x, top}, {kNoteColumn.size.width, noteHeight}});
   }
-  loggedInView->setNeedsDisplay();
 }

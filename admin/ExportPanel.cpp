@@ -22,8 +22,8 @@ const Color kFailureInk = Color::rgba(0.72, 0.16, 0.1);
 kit::Label* addLabel(kit::View* card, Point center, double width, double size, Color ink) {
   auto label = std::make_unique<kit::Label>(Size{width, 22});
   label->setCenter(center);
-  label->font = kit::Font::fontWithName("Helvetica", size);
-  label->textColor = ink;
+  label->setFont(kit::Font::fontWithName("Helvetica", size));
+  label->setTextColor(ink);
   return card->addSubview(std::move(label));
 }
 
@@ -37,10 +37,10 @@ kit::Button* addButton(ExportPanel* card, void (ExportPanel::*action)(), Size si
   button->addTarget(card, action, kit::ControlEvent::TouchUpInside);
   auto label = std::make_unique<kit::Label>(Size{size.width - 16, size.height - 2});
   label->setCenter({size.width / 2, size.height / 2 - 1});
-  label->font = kit::Font::boldSystemFontOfSize(15);
-  label->textColor = ink;
-  label->textAlignment = kit::TextAlignment::Center;
-  label->text = title;
+  label->setFont(kit::Font::boldSystemFontOfSize(15));
+  label->setTextColor(ink);
+  label->setTextAlignment(kit::TextAlignment::Center);
+  label->setText(title);
   kit::Label* shown = button->addSubview(std::move(label));
   if (titleLabel) *titleLabel = shown;
   return card->addSubview(std::move(button));
@@ -69,42 +69,38 @@ ExportPanel::ExportPanel() : View(kCardSize) {
   // Two lines: what failed can take more than one.
   status = addLabel(this, {middle, 276}, kTextWidth, 13, kStrongInk);
   status->setFrame({{left, 257}, {kTextWidth, 36}});
-  status->numberOfLines = 0;
+  status->setNumberOfLines(0);
   showDrive("", false);
   showOutbox(0, false, "");
 }
 
 void ExportPanel::showLastExport(const std::string& exported, const std::string& since) {
-  lastExport->text = exported;
-  storedSince->text = since;
-  setNeedsDisplay();
+  lastExport->setText(exported);
+  storedSince->setText(since);
 }
 
 void ExportPanel::showOutbox(size_t count, bool sending, const std::string& error) {
   std::string messages = std::to_string(count) + (count == 1 ? " message" : " messages");
-  waiting->text = sending ? "Sending " + messages + "\u2026"
-                  : count ? messages + " waiting"
-                          : "No mail waiting";
+  waiting->setText(sending ? "Sending " + messages + "\u2026"
+                   : count ? messages + " waiting"
+                           : "No mail waiting");
   sendWaiting->setHidden(sending || count == 0);
-  waitingError->text = error.empty() || count == 0 ? "" : "Not sent: " + error;
-  setNeedsDisplay();
+  waitingError->setText(error.empty() || count == 0 ? "" : "Not sent: " + error);
 }
 
 void ExportPanel::showDrive(const std::string& name, bool busy) {
-  drive->text = name.empty() ? "Plug in a USB stick to copy the data file to it."
-                             : "USB stick \u201c" + name + "\u201d";
-  copyTitle->text = "Copy to " + name;
+  drive->setText(name.empty() ? "Plug in a USB stick to copy the data file to it."
+                              : "USB stick \u201c" + name + "\u201d");
+  copyTitle->setText("Copy to " + name);
   copy->setHidden(name.empty());
   eject->setHidden(name.empty());
   copy->userInteractionEnabled = !busy;
   eject->userInteractionEnabled = !busy;
-  setNeedsDisplay();
 }
 
 void ExportPanel::showStatus(const std::string& text, bool failed) {
-  status->text = text;
-  status->textColor = failed ? kFailureInk : kStrongInk;
-  setNeedsDisplay();
+  status->setText(text);
+  status->setTextColor(failed ? kFailureInk : kStrongInk);
 }
 
 void ExportPanel::sendWaitingMail() {

@@ -104,7 +104,7 @@ void TolvikViewController::viewDidLoad() {
   buttonsArray.clear();
   questionsTextArray = survey::questionTexts();
   answersTextArray = survey::answerTexts();
-  view()->backgroundColor = Color::black();
+  view()->setBackgroundColor(Color::black());
 
   makeThankyouView();
   makeFormView();
@@ -146,7 +146,7 @@ void TolvikViewController::makeThankyouView() {
   container->tag = 110;
   container->setHidden(true);
   container->userInteractionEnabled = true;
-  container->backgroundColor = Color::black();
+  container->setBackgroundColor(Color::black());
   thankyouView = view()->addSubview(std::move(container));
 
   auto thanks = picture(kScreenSize, "bg_thankyou.png");
@@ -163,20 +163,20 @@ void TolvikViewController::makeFormView() {
   container->tag = 10;
   container->setHidden(false);
   container->userInteractionEnabled = true;
-  container->backgroundColor = Color::black();
+  container->setBackgroundColor(Color::black());
   formView = view()->addSubview(std::move(container));
 
   auto background = picture(kScreenSize, "bg_form.png");
   background->setHidden(false);
   background->setAlpha(1.0);
   background->userInteractionEnabled = false;
-  background->backgroundColor = Color::black();
+  background->setBackgroundColor(Color::black());
   formView->addSubview(std::move(background));
 
   auto button = std::make_unique<kit::Button>(Size{81, 34});
   button->setCenter({655, 960});
   button->tag = 200;
-  button->backgroundColor = Color::clear();
+  button->setBackgroundColor(Color::clear());
   button->setBackgroundImage(kit::Image::imageNamed("btn_submit.png"), kit::ControlState::Normal);
   button->setHidden(false);
   button->userInteractionEnabled = true;
@@ -192,13 +192,13 @@ void TolvikViewController::makeEntryFields() {
     field->setCenter(layout.center);
     field->tag = layout.tag;
     field->setAlpha(1.0);
-    field->textColor = Color::black();
-    field->font = Font::fontWithName(kFontName, kFontSize);
-    field->backgroundColor = Color::clear();
-    field->borderStyle = kit::BorderStyle::RoundedRect;
-    field->textAlignment = kit::TextAlignment::Left;
+    field->setTextColor(Color::black());
+    field->setFont(Font::fontWithName(kFontName, kFontSize));
+    field->setBackgroundColor(Color::clear());
+    field->setBorderStyle(kit::BorderStyle::RoundedRect);
+    field->setTextAlignment(kit::TextAlignment::Left);
     field->autocorrectionType = kit::AutocorrectionType::No;
-    field->placeholder = layout.placeholder;
+    field->setPlaceholder(layout.placeholder);
     field->keyboardType = layout.keyboardType;
     field->autocapitalizationType = layout.autocapitalization;
     field->delegate = this;
@@ -256,11 +256,11 @@ void TolvikViewController::makeRequiredLabels() {
     auto label = std::make_unique<kit::Label>(Size{134, 30});
     label->setCenter(kLabelCenters[i]);
     label->setAlpha(0.0);
-    label->text = "*required";
-    label->textColor = Color::red();
-    label->font = Font::fontWithName(kFontName, kFontSize);
-    label->backgroundColor = Color::clear();
-    label->textAlignment = kit::TextAlignment::Right;
+    label->setText("*required");
+    label->setTextColor(Color::red());
+    label->setFont(Font::fontWithName(kFontName, kFontSize));
+    label->setBackgroundColor(Color::clear());
+    label->setTextAlignment(kit::TextAlignment::Right);
     *slots[i] = formView->addSubview(std::move(label));
   }
 }
@@ -270,7 +270,7 @@ void TolvikViewController::makeAdminView() {
   screen->setCenter({384, 512});
   screen->setHidden(true);
   screen->userInteractionEnabled = true;
-  screen->backgroundColor = Color::black();
+  screen->setBackgroundColor(Color::black());
   screen->staffUser = settings.staffUser;
   screen->passwordHash = settings.staffPasswordHash;
   screen->initAdminView();
@@ -281,7 +281,7 @@ void TolvikViewController::makeHiddenTapArea() {
   auto area = std::make_unique<kit::View>(Size{150, 150});
   area->setCenter({693, 75});
   area->tag = 300;
-  area->backgroundColor = Color::clear();
+  area->setBackgroundColor(Color::clear());
   area->setHidden(false);
   area->userInteractionEnabled = true;
   formView->addSubview(std::move(area));

@@ -17,7 +17,7 @@ class ListDelegate : public kit::ApplicationDelegate {
  public:
   bool didFinishLaunchingWithOptions(kit::Application& app) override {
     window_ = std::make_unique<kit::Window>();
-    window_->backgroundColor = kit::Color::white();
+    window_->setBackgroundColor(kit::Color::white());
     scroller =
         window_->addSubview(std::make_unique<MapScroller>(kit::Rect{{235, 62}, {298, 20 * kRow}}));
     scroller->setContentSize({298, 51 * kRow});

@@ -10,12 +10,12 @@ constexpr double kPressedHighlightAlpha = 0.8;
 
 State::State(kit::Rect /*frame*/) : kit::View(kRowSize) {
   setFrame({{0, 0}, kRowSize});
-  backgroundColor = kit::Color::clear();
+  setBackgroundColor(kit::Color::clear());
 }
 
 void State::initText(const std::string& text) {
   if (title) {
-    title->text = text;
+    title->setText(text);
     return;
   }
   auto row = std::make_unique<kit::ImageView>(kRowSize);
@@ -30,23 +30,23 @@ void State::initText(const std::string& text) {
   highlight->setHidden(false);
   highlight->setAlpha(0.0);
   highlight->setImage(kit::Image::imageNamed("bg_states_highlight.png"));
-  highlight->backgroundColor = kit::Color::clear();
+  highlight->setBackgroundColor(kit::Color::clear());
   highlight->userInteractionEnabled = false;
   blue = addSubview(std::move(highlight));
 
   auto name = std::make_unique<kit::Label>(kit::Size{200, 44});
   name->setCenter({110, 22});
-  name->text = text;
-  name->textColor = kit::Color::black();
-  name->font = kit::Font::fontWithName("Helvetica", 15);
-  name->backgroundColor = kit::Color::clear();
-  name->textAlignment = kit::TextAlignment::Left;
+  name->setText(text);
+  name->setTextColor(kit::Color::black());
+  name->setFont(kit::Font::fontWithName("Helvetica", 15));
+  name->setBackgroundColor(kit::Color::clear());
+  name->setTextAlignment(kit::TextAlignment::Left);
   name->userInteractionEnabled = false;
   title = addSubview(std::move(name));
 
   hotspot = std::make_unique<kit::Button>(kit::Size{298, 44});
   hotspot->setCenter({149, 22});
-  hotspot->backgroundColor = kit::Color::clear();
+  hotspot->setBackgroundColor(kit::Color::clear());
   hotspot->userInteractionEnabled = true;
   hotspot->setHidden(false);
   hotspot->setAlpha(1.0);
@@ -55,17 +55,17 @@ void State::initText(const std::string& text) {
 void State::downState() {
   kit::log("downstate");
   if (!title) return;
-  title->textColor = kit::Color::white();
+  title->setTextColor(kit::Color::white());
   blue->setAlpha(kPressedHighlightAlpha);
 }
 
 void State::upState() {
   kit::log("upstate");
   if (!title) return;
-  title->textColor = kit::Color::black();
+  title->setTextColor(kit::Color::black());
   blue->setAlpha(0.0);
 }
 
 std::string State::getTxt() const {
-  return title ? title->text : std::string();
+  return title ? title->text() : std::string();
 }

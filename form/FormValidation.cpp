@@ -26,11 +26,11 @@ bool TolvikViewController::contentIsGood() {
         showReqText(rt4);
         break;
       case survey::Signal::PhoneDigitsLabel:
-        rt3->text = "*10 digits required";
+        rt3->setText("*10 digits required");
         showReqText(rt3);
         break;
       case survey::Signal::EmailAddressLabel:
-        rt4->text = "*invalid address";
+        rt4->setText("*invalid address");
         showReqText(rt4);
         break;
       case survey::Signal::Question1Marker:

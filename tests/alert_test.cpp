@@ -20,7 +20,7 @@ namespace {
 // A white view that keeps every touch it gets.
 class Catcher : public View {
  public:
-  explicit Catcher(Size size) : View(size) { backgroundColor = Color::white(); }
+  explicit Catcher(Size size) : View(size) { setBackgroundColor(Color::white()); }
   void touchesBegan(const TouchSet&, const Event*) override { ++touches; }
   int touches = 0;
 };

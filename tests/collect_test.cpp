@@ -219,7 +219,7 @@ TEST(Collect, TheStaffPanelSaysHowManyTheOfficeHoldsOrWhatIsWrongAndNeverAPasswo
     k.signIn();
     kit::Label* line = k.c().admin->sentToOffice;
     // The panel reads the state file again every second while it shows.
-    for (int i = 0; i < 100 && line->text.find(c.line) == std::string::npos; ++i) {
+    for (int i = 0; i < 100 && line->text().find(c.line) == std::string::npos; ++i) {
       k.advance(0.5);
       std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
@@ -229,9 +229,9 @@ TEST(Collect, TheStaffPanelSaysHowManyTheOfficeHoldsOrWhatIsWrongAndNeverAPasswo
     EXPECT_TRUE((kit::Rect{{154, 296}, {460, 132}}.contains(note))) << note.minY();
     if (c.configured) {
       EXPECT_GE(note.minY(), line->frame().maxY());
-      EXPECT_NE(line->text.find(c.line), std::string::npos) << line->text;
+      EXPECT_NE(line->text().find(c.line), std::string::npos) << line->text();
       if (c.password == wrong || c.officeChange) {
-        EXPECT_EQ(line->text.rfind("0 of 1 sent; waiting for the office since ", 0), 0u);
+        EXPECT_EQ(line->text().rfind("0 of 1 sent; waiting for the office since ", 0), 0u);
       }
       EXPECT_EQ(stopForwarder(forwarder, SIGTERM), 0);
     }

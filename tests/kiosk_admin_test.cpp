@@ -136,7 +136,7 @@ TEST(KioskAdmin, TheSignedInPanelCountsTheStoredResponsesEachTimeItAppears) {
   auto countShown = [&] {
     k.openStaffScreen();
     k.signIn();
-    std::string shown = admin->storedResponses->text;
+    std::string shown = admin->storedResponses->text();
     k.tapAt(StaffPoints::signedInReturn);
     k.advance(1.1);
     return shown;

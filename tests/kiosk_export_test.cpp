@@ -78,10 +78,10 @@ TEST(KioskExport, FiftyMegabytesOfOddRecordsTravelByteForByteAsTheyWereWhenTheEx
   std::string sent = send(k, server);
   EXPECT_TRUE(sent == data) << sent.size() << " bytes sent of " << data.size();
   ExportPanel* exports = k.c().admin->exports;
-  EXPECT_NE(exports->lastExport->text.find(": " + std::to_string(survey::countResponses(data)) +
-                                           " responses, e-mail to office@example.com"),
+  EXPECT_NE(exports->lastExport->text().find(": " + std::to_string(survey::countResponses(data)) +
+                                             " responses, e-mail to office@example.com"),
             std::string::npos)
-      << exports->lastExport->text;
+      << exports->lastExport->text();
 
   // A visitor later, then an export with every record; the file itself is never changed.
   returnToForm(k);
@@ -89,7 +89,7 @@ TEST(KioskExport, FiftyMegabytesOfOddRecordsTravelByteForByteAsTheyWereWhenTheEx
   std::string grown = testing_support::readAll(k.dataFile());
   ASSERT_GT(grown.size(), data.size());
   k.openExport();
-  EXPECT_EQ(exports->storedSince->text, "2 responses stored since");
+  EXPECT_EQ(exports->storedSince->text(), "2 responses stored since");
   sent = send(k, server);
   EXPECT_TRUE(sent == grown) << sent.size() << " bytes sent of " << grown.size();
   EXPECT_TRUE(testing_support::readAll(k.dataFile()) == grown);
@@ -225,8 +225,12 @@ TEST(KioskExport, MailThatDoesNotGoWaitsInTheOutboxUntilTheTransportTakesIt) {
   k.submitCompleteForm();
   std::string data = testing_support::readAll(k.dataFile());
   ExportPanel* exports = k.c().admin->exports;
-  auto waitingShown = [&] { return exports->waiting->text + " | " + exports->waitingError->text; };
-  auto exportShown = [&] { return exports->lastExport->text + " | " + exports->storedSince->text; };
+  auto waitingShown = [&] {
+    return exports->waiting->text() + " | " + exports->waitingError->text();
+  };
+  auto exportShown = [&] {
+    return exports->lastExport->text() + " | " + exports->storedSince->text();
+  };
 
   // The server is down: the message is kept, and the composer says so.
   k.openStaffScreen();
@@ -362,13 +366,13 @@ TEST(KioskExport, ACopyToAUsbStickIsNamedCheckedNeverOverwritesAndEjects) {
   std::optional<LoopDrive> stick(std::in_place, "EVENTS", 2048);
   ASSERT_TRUE(stick->ok());
   ASSERT_TRUE(turnUntil(k, [&] { return !exports->copy->isHidden(); }));
-  EXPECT_EQ(exports->copyTitle->text, "Copy to EVENTS");
+  EXPECT_EQ(exports->copyTitle->text(), "Copy to EVENTS");
   // Twice in the same minute: the second copy takes a name of its own.
   for (int copy = 0; copy < 2; ++copy) {
-    exports->status->text.clear();
+    exports->status->setText("");
     k.tapAt(StaffPoints::copyToDrive);
     ASSERT_TRUE(turnUntil(k, [&] { return !k.c().driveBusy; }));
-    EXPECT_EQ(exports->status->text, "Copied 1 response to EVENTS");
+    EXPECT_EQ(exports->status->text(), "Copied 1 response to EVENTS");
   }
   k.h().shot(testing_support::outputDirectory() + "/usb-copied.png");
   std::vector<std::string> files = stick->files();
@@ -380,13 +384,14 @@ TEST(KioskExport, ACopyToAUsbStickIsNamedCheckedNeverOverwritesAndEjects) {
   for (const std::string& name : files) {
     EXPECT_EQ(testing_support::readAll(stick->path() + "/" + name), data) << name;
   }
-  EXPECT_NE(exports->lastExport->text.find(": 1 response, USB stick to EVENTS"), std::string::npos)
-      << exports->lastExport->text;
+  EXPECT_NE(exports->lastExport->text().find(": 1 response, USB stick to EVENTS"),
+            std::string::npos)
+      << exports->lastExport->text();
 
   // Ejected from the card: gone from the system and from the card.
   k.tapAt(StaffPoints::ejectDrive);
   ASSERT_TRUE(turnUntil(k, [&] { return !k.c().driveBusy && exports->copy->isHidden(); }));
-  EXPECT_EQ(exports->status->text, "EVENTS can be taken out now.");
+  EXPECT_EQ(exports->status->text(), "EVENTS can be taken out now.");
   EXPECT_EQ(testing_support::run("findmnt -n " + stick->path()), "");
   stick.reset();
 
@@ -394,11 +399,11 @@ TEST(KioskExport, ACopyToAUsbStickIsNamedCheckedNeverOverwritesAndEjects) {
   testing_support::writeAll(k.dataFile(), data + std::string(1 << 20, 'x'));
   LoopDrive tiny("TINY", 512);
   ASSERT_TRUE(tiny.ok());
-  ASSERT_TRUE(turnUntil(k, [&] { return exports->copyTitle->text == "Copy to TINY"; }));
+  ASSERT_TRUE(turnUntil(k, [&] { return exports->copyTitle->text() == "Copy to TINY"; }));
   k.tapAt(StaffPoints::copyToDrive);
   ASSERT_TRUE(turnUntil(k, [&] { return !k.c().driveBusy; }));
-  EXPECT_NE(exports->status->text.find("No space left on device"), std::string::npos)
-      << exports->status->text;
+  EXPECT_NE(exports->status->text().find("No space left on device"), std::string::npos)
+      << exports->status->text();
   EXPECT_TRUE(tiny.files().empty());
   k.h().shot(testing_support::outputDirectory() + "/usb-full.png");
 }

@@ -164,5 +164,5 @@ TEST(KioskScreens, TheStaffScreenCurlsUpSignsInAndCrossFades) {
     kit::Rect b = button->frame();
     EXPECT_TRUE(count.minY() >= b.maxY() || count.maxY() <= b.minY());
   }
-  EXPECT_EQ(admin->storedResponses->text, "0 responses stored, 273 bytes");
+  EXPECT_EQ(admin->storedResponses->text(), "0 responses stored, 273 bytes");
 }

@@ -14,13 +14,13 @@ TEST(KioskSignals, AnEmptyFormsLabelsFadeInAndOutAndItsMarkersDropBounceAndFloat
   kit::Label* labels[] = {c.rt1, c.rt2, c.rt3, c.rt4};
   kit::ImageView* markers[] = {c.r1, c.r2, c.r3, c.r4};
   auto labelsAt = [&](double alpha) {
-    for (kit::Label* l : labels) EXPECT_NEAR(l->presentationAlpha(), alpha, 1e-4) << l->text;
+    for (kit::Label* l : labels) EXPECT_NEAR(l->presentationAlpha(), alpha, 1e-4) << l->text();
   };
   kit::Point start = c.r1->presentationCenter();
   EXPECT_FALSE(c.contentIsGood());
   // The model values change at once: the labels' alpha, the markers' resting points.
   for (kit::Label* l : labels) {
-    EXPECT_EQ(l->text, "*required");
+    EXPECT_EQ(l->text(), "*required");
     EXPECT_EQ(l->alpha(), 1.0);
   }
   labelsAt(0);
@@ -75,8 +75,8 @@ TEST(KioskSignals, EachFailedRuleShowsItsOwnSignalReplacedTextsStayAndACompleteF
   k.hideKeyboardKey();
   for (int answer : {0, 6, 10}) k.tapAt(FormPoints::answer(answer));  // question 3 left open
   EXPECT_FALSE(c.contentIsGood());
-  EXPECT_EQ(c.rt3->text, "*10 digits required");
-  EXPECT_EQ(c.rt4->text, "*invalid address");
+  EXPECT_EQ(c.rt3->text(), "*10 digits required");
+  EXPECT_EQ(c.rt4->text(), "*invalid address");
   // Each failed rule calls for its own signal only.
   for (kit::View* v : std::initializer_list<kit::View*>{c.r3, c.rt3, c.rt4}) {
     EXPECT_EQ(v->alpha(), 1.0);
@@ -98,8 +98,8 @@ TEST(KioskSignals, EachFailedRuleShowsItsOwnSignalReplacedTextsStayAndACompleteF
   EXPECT_EQ(c.phoneNum, "");
   EXPECT_EQ(c.email->text(), "");
   EXPECT_FALSE(c.contentIsGood());
-  EXPECT_EQ(c.rt3->text, "*10 digits required");
-  EXPECT_EQ(c.rt4->text, "*invalid address");
+  EXPECT_EQ(c.rt3->text(), "*10 digits required");
+  EXPECT_EQ(c.rt4->text(), "*invalid address");
   EXPECT_EQ(c.rt3->alpha(), 1.0);
   EXPECT_EQ(c.rt4->alpha(), 1.0);
   k.advance(3);

@@ -48,7 +48,7 @@ TEST(KioskStartup, FirstStartBuildsTheWholeFormAndCreatesTheDataFileWithItsHeade
   const char* placeholders[] = {"First Name", "Last Name",       "Phone",
                                 "Email",      "Gender (M or F)", "Age"};
   for (int i = 0; i < 6; ++i) {
-    EXPECT_EQ(fields[i]->placeholder, placeholders[i]);
+    EXPECT_EQ(fields[i]->placeholder(), placeholders[i]);
     EXPECT_EQ(fields[i]->text(), "");
   }
   ASSERT_EQ(c.buttonsArray.size(), 12u);

@@ -81,7 +81,7 @@ TEST(KioskSubmission, AnAcceptedFormIsStoredThenFlipsToThanksAndADoubleTapResets
   Kiosk k;
   TolvikViewController& c = k.c();
   k.fillCompleteForm();
-  c.rt3->text = "*10 digits required";  // as an earlier rejection would have left it
+  c.rt3->setText("*10 digits required");  // as an earlier rejection would have left it
 
   // A double tap on Submit: the second tap comes while the flip waits to start and does nothing.
   k.tapAt(FormPoints::submit, 2);
@@ -106,7 +106,7 @@ TEST(KioskSubmission, AnAcceptedFormIsStoredThenFlipsToThanksAndADoubleTapResets
     EXPECT_EQ(f->text(), "");
   }
   EXPECT_EQ(c.phoneNum, "");
-  EXPECT_EQ(c.rt3->text, "*10 digits required");
+  EXPECT_EQ(c.rt3->text(), "*10 digits required");
   k.advance(1.1);
 
   // The next visitor's record goes after the first.

@@ -25,7 +25,7 @@ namespace {
 View* addBox(View* parent, Size size, Point center, Color color) {
   auto box = std::make_unique<View>(size);
   box->setCenter(center);
-  box->backgroundColor = color;
+  box->setBackgroundColor(color);
   return parent->addSubview(std::move(box));
 }
 

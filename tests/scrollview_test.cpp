@@ -109,7 +109,7 @@ class ScrollViewTest : public ::testing::Test {
     scroller->setContentSize({200, 1000});
     View* page = scroller->contentView()->addSubview(std::make_unique<View>(Size{200, 1000}));
     page->setCenter({100, 500});
-    page->backgroundColor = kGrey;
+    page->setBackgroundColor(kGrey);
     row = page->addSubview(std::make_unique<Recorder>(Size{200, 50}));
     row->setCenter({100, 25});
     h.shot("");

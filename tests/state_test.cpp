@@ -70,14 +70,14 @@ TEST(State, PressedAndNormalLooksShowOnScreenAndAreLogged) {
   row->downState();
   row->downState();  // twice looks as once
   EXPECT_EQ(row->blue->alpha(), 0.8);
-  EXPECT_EQ(row->title->textColor, Color::white());
+  EXPECT_EQ(row->title->textColor(), Color::white());
   h.shot(dir + "/state-row-pressed.png");
   Color pressed = h.colorAt(plain);
   EXPECT_LT(std::max({pressed.r, pressed.g, pressed.b}), 0.55) << "dark under white text";
 
   row->upState();
   EXPECT_EQ(row->blue->alpha(), 0.0);
-  EXPECT_EQ(row->title->textColor, Color::black());
+  EXPECT_EQ(row->title->textColor(), Color::black());
   EXPECT_COLOR(normal, h.colorAt(plain));
 
   // Looks asked of a row that has no parts yet change nothing, but are logged all the same.

@@ -34,7 +34,7 @@ class TextFieldTest : public ::testing::Test {
   TextField* addField(Point center) {
     auto* f = window->addSubview(std::make_unique<TextField>(Size{300, 40}));
     f->setCenter(center);
-    f->borderStyle = BorderStyle::RoundedRect;
+    f->setBorderStyle(BorderStyle::RoundedRect);
     f->delegate = &delegate;
     return f;
   }
@@ -43,7 +43,7 @@ class TextFieldTest : public ::testing::Test {
   void tapField(TextField* f, size_t index = std::string::npos) {
     double x = index == std::string::npos
                    ? f->frame().center().x
-                   : f->frame().minX() + 8 + caretOffset(f->text(), f->font, index) + 1;
+                   : f->frame().minX() + 8 + caretOffset(f->text(), f->font(), index) + 1;
     h.tap(x, f->frame().center().y);
   }
 

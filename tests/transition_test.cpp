@@ -55,11 +55,11 @@ class TransitionTest : public ::testing::Test {
 
   View* addPage(Color color) {
     View* page = card->addSubview(std::make_unique<View>(Size{300, 400}));
-    page->backgroundColor = color;
-    page->backgroundColor.a = pageAlpha;
+    color.a = pageAlpha;
+    page->setBackgroundColor(color);
     View* stripe = page->addSubview(std::make_unique<View>(Size{1, 400}));
     stripe->setCenter({100.5, 200});
-    stripe->backgroundColor = Color::black();
+    stripe->setBackgroundColor(Color::black());
     return page;
   }
 

@@ -141,7 +141,6 @@ void Application::touchDown(Point screenPoint, int finger) {
   }
   TouchState* touch = state.get();
   touches_.push_back(std::move(state));
-  redrawFor(touch->liveView());
 
   if (claimer) claimer->beginDrag(touch->touch);
   if (!touch->isHeldBack()) touch->deliver(&Responder::touchesBegan, TouchPhase::Began, now);
@@ -157,7 +156,6 @@ void Application::touchMoved(Point screenPoint, int finger) {
   touch->touch.phase = TouchPhase::Moved;
   touch->touch.locationOnScreen = screenPoint;
   touch->touch.timestamp = now;
-  redrawFor(touch->liveView());
 
   if (!touch->claimed) {
     // The innermost scroll view that the movement drags takes the touch over from its view.
@@ -187,7 +185,6 @@ void Application::touchUp(Point screenPoint, int finger) {
   double now = clock_.now();
   touch->touch.locationOnScreen = screenPoint;
   touch->touch.timestamp = now;
-  redrawFor(touch->liveView());
 
   // A touch held back that ends before it could become a drag is a tap on its view after all.
   if (touch->isHeldBack()) touch->deliver(&Responder::touchesBegan, TouchPhase::Began, now);
@@ -200,7 +197,6 @@ void Application::touchCancelled(int finger) {
   if (it == touches_.end()) return;
   std::unique_ptr<TouchState> touch = std::move(*it);
   touches_.erase(it);
-  redrawFor(touch->liveView());
   // A touch still held back never began, for its view.
   if (!touch->isHeldBack()) {
     touch->deliver(&Responder::touchesCancelled, TouchPhase::Cancelled, clock_.now());
@@ -260,7 +256,6 @@ void Application::runOnce() {
   screen_->animator().endFinishedBlocks();
   for (auto& task : tasks) task();
   runLoop_->runTimedTasks();
-  if (!tasks.empty()) setNeedsDisplay();
   deliverHeldBackTouches();
   runLoop_->runFrameUpdates();
   screen_->markDueDisplay();
@@ -274,11 +269,6 @@ bool Application::waitForBackgroundWork(double timeoutSeconds) {
 
 bool Application::needsDisplay() const {
   return screen_->needsDisplay() || runLoop_->hasFrameUpdates();
-}
-
-void Application::redrawFor(const View* touched) {
-  // Views whose look follows plain fields change it in answer to touches unannounced.
-  if (!touched || !touched->reportsOwnChanges()) setNeedsDisplay();
 }
 
 Application::Damage Application::takeDamage() {

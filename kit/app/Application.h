@@ -143,7 +143,6 @@ class Application {
 
  private:
   struct TouchState;
-  void redrawFor(const View* touched);
   void deliverHeldBackTouches();
   Clock& clock_;
   // Declared in the order of teardown, last first: the run loop outlives the screen, whose views

@@ -460,6 +460,15 @@ void drawCurlBack(cairo_t* cr, double w, double h, TransitionPicture before, dou
   cairo_restore(cr);
 }
 
+// `y` moved to the nearest edge between device pixel rows.
+double snapToDeviceRow(cairo_t* cr, double y) {
+  double x = 0;
+  cairo_user_to_device(cr, &x, &y);
+  y = std::round(y);
+  cairo_device_to_user(cr, &x, &y);
+  return y;
+}
+
 // Curl up in the current user space; a curl down runs in a space flipped upside down, where
 // `flipped` turns the pictures back the right way up.
 void drawCurl(cairo_t* cr, Size size, TransitionPicture before, TransitionPicture after,
@@ -479,7 +488,9 @@ void drawCurl(cairo_t* cr, Size size, TransitionPicture before, TransitionPictur
     cairo_restore(cr);
   };
   double shadow = curlShadow(h);
-  double fold = curlFold(h, progress);
+  // The fold lies between pixel rows: two pictures meeting inside a row each cover part of it, and
+  // what lies under them shows through the seam.
+  double fold = snapToDeviceRow(cr, curlFold(h, progress));
   double peeled = h - fold;
   double back = std::min(peeled, kCurlBackFraction * h);
 

@@ -55,7 +55,7 @@ class ActivityIndicator : public View {
       cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
       cairo_stroke(cr);
     }
-    if (screen) screen->setNeedsDisplayAt((std::floor(now * 12) + 1) / 12);
+    if (screen) screen->setNeedsDisplayAt((std::floor(now * 12) + 1) / 12, *this, bounds());
   }
 };
 
@@ -64,7 +64,7 @@ class AttachmentRow : public View {
  public:
   AttachmentRow(Size size, std::string name, std::string detail)
       : View(size), name_(std::move(name)), detail_(std::move(detail)) {
-    backgroundColor = Color::white();
+    setBackgroundColor(Color::white());
     userInteractionEnabled = false;
   }
   void draw(cairo_t* cr) const override {
@@ -247,7 +247,7 @@ bool MailComposeViewController::canSend() {
 
 void MailComposeViewController::loadView() {
   ViewController::loadView();
-  view_->backgroundColor = Color::white();
+  view_->setBackgroundColor(Color::white());
 }
 
 void MailComposeViewController::viewDidLoad() {
@@ -269,21 +269,21 @@ void MailComposeViewController::viewDidLoad() {
   double y = kBarHeight;
   auto addSeparator = [&](double at) {
     View* line = view_->addSubview(std::make_unique<View>(Size{width - kMargin, 1}));
-    line->backgroundColor = kSeparatorColor;
+    line->setBackgroundColor(kSeparatorColor);
     line->setCenter({kMargin + (width - kMargin) / 2, at - 0.5});
   };
   auto addRow = [&](const std::string& title, KeyboardType keyboard,
                     AutocapitalizationType capitalization, const std::string& text) {
     auto* label =
         view_->addSubview(std::make_unique<Label>(Size{kFieldStart - kMargin, kRowHeight}));
-    label->text = title;
-    label->font = kFieldFont;
-    label->textColor = kLabelColor;
+    label->setText(title);
+    label->setFont(kFieldFont);
+    label->setTextColor(kLabelColor);
     label->setCenter({kMargin + (kFieldStart - kMargin) / 2, y + kRowHeight / 2});
     double fieldWidth = width - kFieldStart - kMargin;
     auto* field = view_->addSubview(std::make_unique<TextField>(Size{fieldWidth, kRowHeight}));
     field->setCenter({kFieldStart + fieldWidth / 2, y + kRowHeight / 2});
-    field->font = kFieldFont;
+    field->setFont(kFieldFont);
     field->keyboardType = keyboard;
     field->autocapitalizationType = capitalization;
     field->autocorrectionType = AutocorrectionType::No;
@@ -310,7 +310,7 @@ void MailComposeViewController::viewDidLoad() {
   double bodyHeight = view_->bounds().size.height - y;
   body_ = view_->addSubview(std::make_unique<TextView>(Size{width, bodyHeight}));
   body_->setCenter({width / 2, y + bodyHeight / 2});
-  body_->font = kFieldFont;
+  body_->setFont(kFieldFont);
   body_->setText(draft_.bodyIsHTML ? htmlToText(draft_.body) : draft_.body);
 
   NotificationCenter& center = NotificationCenter::defaultCenter();
@@ -338,7 +338,7 @@ void MailComposeViewController::updateBar() {
     bar_->setTitle(subject_->text().empty() ? "New Message" : subject_->text());
   }
   activity_->setHidden(!sending_);
-  view_->setNeedsDisplay();
+  bar_->setNeedsDisplay();  // the items' enabled flags
 }
 
 // The body ends at the keyboard's top edge while it shows, so that its caret stays in sight.

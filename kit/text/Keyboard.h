@@ -49,7 +49,6 @@ class Keyboard : public View {
   void touchesMoved(const TouchSet& touches, const Event* withEvent) override;
   void touchesEnded(const TouchSet& touches, const Event* withEvent) override;
   void draw(cairo_t* cr) const override;
-  bool reportsOwnChanges() const override { return true; }
   // The field's text or focus changed: the caps are drawn again if the shift state moved.
   void refreshCaps();
 

@@ -213,11 +213,11 @@ bool TextField::insertText(const std::string& text) {
   if (!replace({buffer_.caret(), 0}, typed)) return false;
   TextBuffer one;
   one.setText(typed);
-  if (secureTextEntry && one.nextStop(0) == one.length()) {
+  if (secureTextEntry_ && one.nextStop(0) == one.length()) {
     // One character typed: it shows in clear for a moment, then as a bullet like the rest.
     revealed_ = buffer_.previousStop(buffer_.caret());
     revealUntil_ = now() + kSecureRevealDuration;
-    if (Screen* screen = focusScreen()) screen->setNeedsDisplayAt(revealUntil_);
+    if (Screen* screen = focusScreen()) screen->setNeedsDisplayAt(revealUntil_, *this, bounds());
   }
   return true;
 }
@@ -311,7 +311,7 @@ void TextField::touchesEnded(const TouchSet& touches, const Event*) {
 }
 
 Rect TextField::textRect() const {
-  double padding = borderStyle == BorderStyle::None ? kPlainPadding : kRoundedRectPadding;
+  double padding = borderStyle_ == BorderStyle::None ? kPlainPadding : kRoundedRectPadding;
   return {{padding, 0}, {std::max(size_.width - 2 * padding, 0.0), size_.height}};
 }
 
@@ -319,14 +319,14 @@ TextField::Placement TextField::placement() const {
   Rect rect = textRect();
   size_t anchor = std::min(scrollAnchor_, buffer_.length());
   bool revealing = now() < revealUntil_ && isFirstResponder();
-  Placement at{shownAround(buffer_, secureTextEntry, anchor, anchor,
+  Placement at{shownAround(buffer_, secureTextEntry_, anchor, anchor,
                            revealing ? revealed_ : std::string::npos),
                nullptr, 0};
-  at.line = std::make_unique<TextLine>(at.shown.text, font);
+  at.line = std::make_unique<TextLine>(at.shown.text, font_);
   double width = at.line->size().width;
   if (at.shown.start == 0 && at.shown.end == buffer_.length() &&
       width <= rect.size.width - kCaretWidth) {
-    at.x = textLineStart(at.shown.text, font, textAlignment, rect);
+    at.x = textLineStart(at.shown.text, font_, textAlignment_, rect);
   } else {
     at.x = rect.minX() - at.line->caretOffset(at.shown.indexOf(anchor)) - scrollX_;
   }
@@ -339,10 +339,10 @@ void TextField::scrollToCaret() {
   const double room = textRect().size.width - kCaretWidth;
   // A left edge far from the caret has nothing to say about where the caret will show.
   const bool anchorNear = (anchor < caret ? caret - anchor : anchor - caret) <= kShownMargin;
-  Shown shown = anchorNear ? shownAround(buffer_, secureTextEntry, std::min(anchor, caret),
+  Shown shown = anchorNear ? shownAround(buffer_, secureTextEntry_, std::min(anchor, caret),
                                          std::max(anchor, caret))
-                           : shownAround(buffer_, secureTextEntry, caret, caret);
-  TextLine line(shown.text, font);
+                           : shownAround(buffer_, secureTextEntry_, caret, caret);
+  TextLine line(shown.text, font_);
   double width = line.size().width;
   if (shown.start == 0 && shown.end == buffer_.length() && width <= room) {
     scrollAnchor_ = 0;
@@ -366,7 +366,7 @@ void TextField::scrollToCaret() {
 
 void TextField::draw(cairo_t* cr) const {
   Rect box = bounds();
-  switch (borderStyle) {
+  switch (borderStyle_) {
     case BorderStyle::RoundedRect: {
       // Drawn as one piece whatever the background colour: white with a thin grey edge.
       roundedRect(cr, {{0.5, 0.5}, {box.size.width - 1, box.size.height - 1}}, kRoundedRectRadius);
@@ -381,7 +381,7 @@ void TextField::draw(cairo_t* cr) const {
     case BorderStyle::Bezel:
       Control::draw(cr);
       cairo_rectangle(cr, 0.5, 0.5, box.size.width - 1, box.size.height - 1);
-      if (borderStyle == BorderStyle::Line) {
+      if (borderStyle_ == BorderStyle::Line) {
         cairo_set_source_rgb(cr, 0.2, 0.2, 0.2);
       } else {
         cairo_set_source_rgb(cr, 0.5, 0.5, 0.52);
@@ -400,14 +400,14 @@ void TextField::draw(cairo_t* cr) const {
   cairo_clip(cr);
   double caretX;
   if (buffer_.text().empty()) {
-    drawTextLine(cr, placeholder, font, kPlaceholderColor, textAlignment, rect);
+    drawTextLine(cr, placeholder_, font_, kPlaceholderColor, textAlignment_, rect);
     // An empty field's caret stands where the first character will go, whatever the placeholder.
-    caretX = textLineStart("", font, textAlignment, rect);
-    if (textAlignment == TextAlignment::Right) caretX = rect.maxX() - kCaretWidth;
+    caretX = textLineStart("", font_, textAlignment_, rect);
+    if (textAlignment_ == TextAlignment::Right) caretX = rect.maxX() - kCaretWidth;
   } else {
     Placement at = placement();
     // A rect as wide as the text, so that it is scrolled and clipped rather than ellipsised.
-    drawTextLine(cr, at.shown.text, font, textColor, TextAlignment::Left,
+    drawTextLine(cr, at.shown.text, font_, textColor_, TextAlignment::Left,
                  {{at.x, rect.minY()}, {at.line->size().width + 1, rect.size.height}});
     size_t caret = buffer_.caret();
     caretX =
@@ -415,7 +415,7 @@ void TextField::draw(cairo_t* cr) const {
     if (caretX > rect.maxX() - kCaretWidth) caretX = rect.maxX() - kCaretWidth;
   }
   if (isFirstResponder()) {
-    double height = std::min(textSize("", font).height, box.size.height - 4);
+    double height = std::min(textSize("", font_).height, box.size.height - 4);
     caretRect_ = {{std::round(caretX), (box.size.height - height) / 2}, {kCaretWidth, height}};
     if (isCaretVisible()) {
       cairo_rectangle(cr, caretRect_.minX(), caretRect_.minY(), kCaretWidth, height);

@@ -46,17 +46,25 @@ class TextField : public Control {
   // Replaces the text without asking the delegate; the caret goes to the end.
   void setText(const std::string& text);
 
-  std::string placeholder;
-  Font font = Font::fontWithName("Helvetica", 17);
-  Color textColor = Color::black();
-  TextAlignment textAlignment = TextAlignment::Left;
-  BorderStyle borderStyle = BorderStyle::None;
+  // The field's look: each setter marks the field for redraw when the value changes.
+  const std::string& placeholder() const { return placeholder_; }
+  void setPlaceholder(std::string text) { setLook(placeholder_, std::move(text)); }
+  const Font& font() const { return font_; }
+  void setFont(Font font) { setLook(font_, std::move(font)); }
+  Color textColor() const { return textColor_; }
+  void setTextColor(Color color) { setLook(textColor_, color); }
+  TextAlignment textAlignment() const { return textAlignment_; }
+  void setTextAlignment(TextAlignment alignment) { setLook(textAlignment_, alignment); }
+  BorderStyle borderStyle() const { return borderStyle_; }
+  void setBorderStyle(BorderStyle style) { setLook(borderStyle_, style); }
+  // Draws a bullet for each character; the character just typed shows for a moment first.
+  bool secureTextEntry() const { return secureTextEntry_; }
+  void setSecureTextEntry(bool secure) { setLook(secureTextEntry_, secure); }
+
   KeyboardType keyboardType = KeyboardType::Default;
   AutocapitalizationType autocapitalizationType = AutocapitalizationType::Sentences;
   // Kept for callers; the kit never corrects what is typed.
   AutocorrectionType autocorrectionType = AutocorrectionType::Default;
-  // Draws a bullet for each character; the character just typed shows for a moment first.
-  bool secureTextEntry = false;
   // The caret stays at the end of the text: a tap there puts it at the end, so every edit
   // happens at the end.
   bool keepsCaretAtEnd = false;
@@ -100,6 +108,13 @@ class TextField : public Control {
   void scheduleCaretBlink() const;
 
  private:
+  std::string placeholder_;
+  Font font_ = Font::fontWithName("Helvetica", 17);
+  Color textColor_ = Color::black();
+  TextAlignment textAlignment_ = TextAlignment::Left;
+  BorderStyle borderStyle_ = BorderStyle::None;
+  bool secureTextEntry_ = false;
+
   // Neither the field nor any view around it is hidden or fully transparent.
   bool isShown() const;
   // Ends editing here without touching the keyboard: the first step of handing focus on.

@@ -17,7 +17,7 @@ const Color kCaretColor = Color::rgba(0.16, 0.42, 0.98);
 
 TextView::TextView(Size size) : TextField(size, LineBreaks::Kept) {
   // A text view is read from its top, so the caret goes where the text starts.
-  textAlignment = TextAlignment::Left;
+  setTextAlignment(TextAlignment::Left);
 }
 
 void TextView::returnKey() {
@@ -29,12 +29,12 @@ double TextView::textWidth() const {
 }
 
 Rect TextView::caretRect() const {
-  return wrappedCaretRect(text(), font, textWidth(), caretPosition());
+  return wrappedCaretRect(text(), font(), textWidth(), caretPosition());
 }
 
 void TextView::scrollToCaret() {
   double room = size_.height - 2 * kInset;
-  double contentHeight = wrappedTextSize(text(), font, textWidth()).height;
+  double contentHeight = wrappedTextSize(text(), font(), textWidth()).height;
   Rect caret = caretRect();
   if (caret.maxY() - scrollY_ > room) scrollY_ = caret.maxY() - room;
   if (caret.minY() < scrollY_) scrollY_ = caret.minY();
@@ -48,7 +48,7 @@ void TextView::touchesEnded(const TouchSet& touches, const Event*) {
   if (!bounds().contains(p)) return;
   if (!becomeFirstResponder()) return;
   Point inText{p.x - kInset, p.y - kInset + scrollY_};
-  setCaretPosition(wrappedCodePointAt(text(), font, textWidth(), inText));
+  setCaretPosition(wrappedCodePointAt(text(), font(), textWidth(), inText));
 }
 
 void TextView::draw(cairo_t* cr) const {
@@ -59,9 +59,9 @@ void TextView::draw(cairo_t* cr) const {
   cairo_clip(cr);
   Point origin{kInset, kInset - scrollY_};
   if (text().empty()) {
-    drawWrappedText(cr, placeholder, font, Color::rgba(0.7, 0.7, 0.72), origin, textWidth());
+    drawWrappedText(cr, placeholder(), font(), Color::rgba(0.7, 0.7, 0.72), origin, textWidth());
   } else {
-    drawWrappedText(cr, text(), font, textColor, origin, textWidth());
+    drawWrappedText(cr, text(), font(), textColor(), origin, textWidth());
   }
   if (isFirstResponder()) {
     if (isCaretVisible()) {

@@ -48,7 +48,7 @@ void Button::touchesCancelled(const TouchSet&, const Event*) {
 }
 
 bool Button::paintsOpaque() const {
-  return typeid(*this) == typeid(Button) && backgroundColor.a >= 1;
+  return typeid(*this) == typeid(Button) && backgroundColor().a >= 1;
 }
 
 void Button::draw(cairo_t* cr) const {

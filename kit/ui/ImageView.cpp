@@ -13,7 +13,7 @@ ImageView::ImageView(Size size) : View(size) {
 
 bool ImageView::paintsOpaque() const {
   if (typeid(*this) != typeid(ImageView)) return false;
-  if (backgroundColor.a >= 1) return true;
+  if (backgroundColor().a >= 1) return true;
   return image_ && image_->isOpaque();
 }
 

@@ -134,8 +134,11 @@ Rect View::frame() const {
 }
 
 void View::setFrame(Rect frame) {
+  bool resized = !(size_ == frame.size);
+  if (resized) setNeedsDisplay();  // where it was drawn
   size_ = frame.size;
   setCenter(frame.center());
+  if (resized) setNeedsDisplay();
 }
 
 void View::setCenter(Point center) {
@@ -249,15 +252,15 @@ Responder* View::nextResponder() const {
 }
 
 void View::draw(cairo_t* cr) const {
-  if (backgroundColor.isClear()) return;
-  cairo_set_source_rgba(cr, backgroundColor.r, backgroundColor.g, backgroundColor.b,
-                        backgroundColor.a);
+  if (backgroundColor_.isClear()) return;
+  cairo_set_source_rgba(cr, backgroundColor_.r, backgroundColor_.g, backgroundColor_.b,
+                        backgroundColor_.a);
   cairo_rectangle(cr, 0, 0, size_.width, size_.height);
   cairo_fill(cr);
 }
 
 bool View::paintsOpaque() const {
-  return typeid(*this) == typeid(View) && backgroundColor.a >= 1;
+  return typeid(*this) == typeid(View) && backgroundColor_.a >= 1;
 }
 
 ViewAnimations& View::ensureAnimations() {

@@ -3,6 +3,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "kit/base/Color.h"
@@ -96,19 +97,17 @@ class View : public Responder {
   // not taken to cover anything unless it says so.
   virtual bool paintsOpaque() const;
   // Asks for the view's content (or its `rect`, in its coordinates) to be drawn again in the next
-  // frame: the mark travels up the superviews to the screen. Views whose look follows plain fields
-  // rely on the touch that changed them instead. Nothing happens for a view on no screen.
+  // frame: the mark travels up the superviews to the screen. Every change of a view's look goes
+  // through here, so that nothing else need be redrawn. Nothing happens for a view on no screen.
   void setNeedsDisplay();
   void setNeedsDisplay(Rect rect);
-  // True for views that ask for every change of their look themselves, so that touches on them
-  // need not redraw the whole screen.
-  virtual bool reportsOwnChanges() const { return false; }
 
   int tag = 0;
   bool userInteractionEnabled = true;
   // Children are drawn only inside this view's bounds (they are hit only there in any case).
   bool clipsToBounds = false;
-  Color backgroundColor = Color::clear();
+  Color backgroundColor() const { return backgroundColor_; }
+  void setBackgroundColor(Color color) { setLook(backgroundColor_, color); }
   // The controller whose root view this is; set by the controller.
   ViewController* viewController = nullptr;
 
@@ -144,6 +143,14 @@ class View : public Responder {
   ViewAnimations& ensureAnimations();
 
  protected:
+  // Sets a field that the view's look follows, marking the view for redraw when it changes.
+  template <class T>
+  void setLook(T& field, T value) {
+    if (field == value) return;
+    field = std::move(value);
+    setNeedsDisplay();
+  }
+
   Size size_;
 
  private:
@@ -154,6 +161,7 @@ class View : public Responder {
   Transform transform_;
   double alpha_ = 1;
   bool hidden_ = false;
+  Color backgroundColor_ = Color::clear();
   View* superview_ = nullptr;
   std::vector<View*> subviews_;
   std::vector<std::unique_ptr<View>> owned_;

@@ -175,7 +175,7 @@ kit::View* addWhiteRoot(kit::Headless& h, std::unique_ptr<kit::View> root) {
   using namespace kit;
   if (!root) root = std::make_unique<View>(Size{});
   root->setFrame({{0, kStatusBarHeight}, {kScreenWidth, kScreenHeight - kStatusBarHeight}});
-  root->backgroundColor = Color::white();
+  root->setBackgroundColor(Color::white());
   return h.app().screen().windowLayer()->addSubview(std::move(root));
 }
 

@@ -51,7 +51,7 @@ class CorePage : public kit::ViewController {
  public:
   void viewDidLoad() override {
     View* root = view();
-    root->backgroundColor = Color::rgba(0.96, 0.96, 0.94);
+    root->setBackgroundColor(Color::rgba(0.96, 0.96, 0.94));
     addViews(root);
     addPictures(root);
     addLabels(root);
@@ -65,7 +65,7 @@ class CorePage : public kit::ViewController {
   void touchesBegan(const kit::TouchSet& touches, const kit::Event*) override {
     const kit::Touch* touch = touches.anyObject();
     if (!touch) return;
-    tapLabel_->text = "tap count: " + std::to_string(touch->tapCount);
+    tapLabel_->setText("tap count: " + std::to_string(touch->tapCount));
     redraw();
   }
 
@@ -102,18 +102,18 @@ class CorePage : public kit::ViewController {
     for (int i = 0; i < 3; ++i) {
       kit::Label* label =
           addLabel(root, {{20.0 + i * 246, 310}, {236, 34}}, names[i], alignments[i]);
-      label->backgroundColor = Color::rgba(0.85, 0.9, 1);
+      label->setBackgroundColor(Color::rgba(0.85, 0.9, 1));
     }
     kit::Label* bold = addLabel(root, {{20, 352}, {236, 34}}, "Helvetica Bold 22",
                                 kit::TextAlignment::Left, kit::Font::boldSystemFontOfSize(22));
-    bold->textColor = Color::rgba(0.7, 0.1, 0.1);
+    bold->setTextColor(Color::rgba(0.7, 0.1, 0.1));
     kit::Label* longText = addLabel(root, {{266, 352}, {236, 34}},
                                     "A line far too long for its label ends with an ellipsis");
-    longText->backgroundColor = Color::rgba(1, 0.95, 0.8);
+    longText->setBackgroundColor(Color::rgba(1, 0.95, 0.8));
     kit::Label* light =
         addLabel(root, {{512, 352}, {236, 34}}, "white on dark", kit::TextAlignment::Center);
-    light->backgroundColor = Color::darkGray();
-    light->textColor = Color::white();
+    light->setBackgroundColor(Color::darkGray());
+    light->setTextColor(Color::white());
   }
 
   void addButton(View* root) {
@@ -128,8 +128,8 @@ class CorePage : public kit::ViewController {
 
   void buttonPressed() {
     ++presses_;
-    pressedLabel_->text =
-        "button pressed " + std::to_string(presses_) + (presses_ == 1 ? " time" : " times");
+    pressedLabel_->setText("button pressed " + std::to_string(presses_) +
+                           (presses_ == 1 ? " time" : " times"));
     redraw();
   }
 
@@ -146,7 +146,7 @@ class CorePage : public kit::ViewController {
   void runChain() {
     if (stage_ != 0) return;  // already running
     completed_ = 0;
-    stagesLabel_->text = "stages completed: 0";
+    stagesLabel_->setText("stages completed: 0");
     startStage(1);
   }
 
@@ -181,7 +181,7 @@ class CorePage : public kit::ViewController {
 
   void stageDidStop(const std::string&, bool, void*) {
     ++completed_;
-    stagesLabel_->text = "stages completed: " + std::to_string(completed_);
+    stagesLabel_->setText("stages completed: " + std::to_string(completed_));
     redraw();
     if (stage_ < kChainStages) {
       startStage(stage_ + 1);
@@ -203,7 +203,7 @@ class CorePage : public kit::ViewController {
     card.front = addBox(card.container, {160, 100}, {80, 50}, Color::rgba(0.15, 0.3, 0.85));
     addLabel(card.front, {{0, 0}, {160, 100}}, front, kit::TextAlignment::Center,
              kit::Font::boldSystemFontOfSize(20))
-        ->textColor = Color::white();
+        ->setTextColor(Color::white());
     card.back = addBox(card.container, {160, 100}, {80, 50}, Color::rgba(1, 0.55, 0.1));
     addLabel(card.back, {{0, 0}, {160, 100}}, back, kit::TextAlignment::Center,
              kit::Font::boldSystemFontOfSize(20));

@@ -48,7 +48,7 @@ class GalleryController : public kit::ViewController {
 
     auto bar = std::make_unique<kit::View>(kit::Size{kit::kScreenWidth, kBarHeight});
     bar->setFrame({{0, kit::kScreenHeight - kBarHeight}, {kit::kScreenWidth, kBarHeight}});
-    bar->backgroundColor = kit::Color::rgba(0.15, 0.15, 0.18, 0.92);
+    bar->setBackgroundColor(kit::Color::rgba(0.15, 0.15, 0.18, 0.92));
     kit::View* barView = view_->addSubview(std::move(bar));
     double width = (kit::kScreenWidth - 20 * (pages_.size() + 1)) / pages_.size();
     for (size_t i = 0; i < pages_.size(); ++i) {
@@ -57,10 +57,10 @@ class GalleryController : public kit::ViewController {
       button->addAction([this, i] { showPage(i); }, kit::ControlEvent::TouchUpInside);
       kit::Button* raw = barView->addSubview(std::move(button));
       auto title = std::make_unique<kit::Label>(kit::Size{width, 40});
-      title->text = pages_[i].title;
-      title->textAlignment = kit::TextAlignment::Center;
-      title->textColor = kit::Color::white();
-      title->font = kit::Font::boldSystemFontOfSize(17);
+      title->setText(pages_[i].title);
+      title->setTextAlignment(kit::TextAlignment::Center);
+      title->setTextColor(kit::Color::white());
+      title->setFont(kit::Font::boldSystemFontOfSize(17));
       title->setCenter({width / 2, 20});
       raw->addSubview(std::move(title));
       pages_[i].button = raw;
@@ -79,8 +79,8 @@ class GalleryController : public kit::ViewController {
     pageArea_->addSubview(page.controller->view());
     current_ = index;
     for (size_t i = 0; i < pages_.size(); ++i) {
-      pages_[i].button->backgroundColor =
-          i == index ? kit::Color::rgba(0.2, 0.5, 0.9) : kit::Color::rgba(0.35, 0.35, 0.4);
+      pages_[i].button->setBackgroundColor(i == index ? kit::Color::rgba(0.2, 0.5, 0.9)
+                                                      : kit::Color::rgba(0.35, 0.35, 0.4));
     }
     if (kit::Application* app = kit::Application::shared()) app->setNeedsDisplay();
   }

@@ -27,7 +27,7 @@ class StatePage : public kit::ViewController {
  public:
   void viewDidLoad() override {
     kit::View* root = view();
-    root->backgroundColor = Color::rgba(0.96, 0.96, 0.94);
+    root->setBackgroundColor(Color::rgba(0.96, 0.96, 0.94));
     gallery::addHeading(root, 8, "State picker: state rows in a scroller that passes taps on");
 
     // A hairline frame around the list.
@@ -35,7 +35,7 @@ class StatePage : public kit::ViewController {
     gallery::addBox(root, {kScrollerFrame.size.width + 2, kScrollerFrame.size.height + 2}, center,
                     Color::rgba(0.6, 0.58, 0.54));
     auto scroller = std::make_unique<MapScroller>(kScrollerFrame);
-    scroller->backgroundColor = Color::white();
+    scroller->setBackgroundColor(Color::white());
     scroller->setContentSize({kScrollerFrame.size.width, kStateCount * kRowHeight});
     for (int i = 0; i < kStateCount; ++i) {
       auto row = std::make_unique<State>();
@@ -70,7 +70,7 @@ class StatePage : public kit::ViewController {
     int index = row->tag - kFirstRowTag;
     std::string code = TolvikViewController::getState(index);
     std::string name = TolvikViewController::getFullState(index);
-    picked_->text = code + "  " + name;
+    picked_->setText(code + "  " + name);
     kit::log("picked %s %s", code.c_str(), name.c_str());
   }
 

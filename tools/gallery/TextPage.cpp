@@ -33,19 +33,19 @@ class ModalPage : public kit::ViewController {
  public:
   void viewDidLoad() override {
     View* root = view();
-    root->backgroundColor = Color::rgba(0.13, 0.2, 0.33);
+    root->setBackgroundColor(Color::rgba(0.13, 0.2, 0.33));
     kit::Label* title = addLabel(root, {{20, 40}, {728, 40}}, "A modal screen",
                                  kit::TextAlignment::Center, kit::Font::boldSystemFontOfSize(28));
-    title->textColor = Color::white();
+    title->setTextColor(Color::white());
     kit::Label* note =
         addLabel(root, {{20, 90}, {728, 30}},
                  "It slid up over the whole screen and takes every touch while it shows.",
                  kit::TextAlignment::Center, kit::Font::systemFontOfSize(16));
-    note->textColor = Color::rgba(0.8, 0.85, 0.95);
+    note->setTextColor(Color::rgba(0.8, 0.85, 0.95));
     auto field = std::make_unique<kit::TextField>(Size{400, 36});
     field->setCenter({384, 170});
-    field->borderStyle = kit::BorderStyle::RoundedRect;
-    field->placeholder = "Fields work here too";
+    field->setBorderStyle(kit::BorderStyle::RoundedRect);
+    field->setPlaceholder("Fields work here too");
     root->addSubview(std::move(field));
     kit::Button* close =
         addTextButton(root, {{284, 230}, {200, 44}}, "Close", Color::rgba(0.85, 0.3, 0.25));
@@ -63,7 +63,7 @@ class TextPage : public kit::ViewController,
 
   void viewDidLoad() override {
     View* root = view();
-    root->backgroundColor = Color::rgba(0.96, 0.96, 0.94);
+    root->setBackgroundColor(Color::rgba(0.96, 0.96, 0.94));
     addFields(root);
     addToolbars(root);
     addAlertAndModal(root);
@@ -84,7 +84,7 @@ class TextPage : public kit::ViewController,
     // The last field refuses digits, to show a filter at work.
     bool refused =
         field == fields_.back() && replacement.find_first_of("0123456789") != std::string::npos;
-    editLabel_->text = line + (refused ? "  (refused)" : "");
+    editLabel_->setText(line + (refused ? "  (refused)" : ""));
     redraw();
     return !refused;
   }
@@ -118,8 +118,8 @@ class TextPage : public kit::ViewController,
   kit::TextField* addField(View* root, Rect frame, const std::string& placeholder) {
     auto field = std::make_unique<kit::TextField>(frame.size);
     field->setFrame(frame);
-    field->placeholder = placeholder;
-    field->borderStyle = kit::BorderStyle::RoundedRect;
+    field->setPlaceholder(placeholder);
+    field->setBorderStyle(kit::BorderStyle::RoundedRect);
     field->delegate = this;
     field->tag = static_cast<int>(fields_.size()) + 1;
     kit::TextField* raw = root->addSubview(std::move(field));
@@ -142,24 +142,24 @@ class TextPage : public kit::ViewController,
     number->keyboardType = kit::KeyboardType::NumberPad;
 
     kit::TextField* secure = addField(root, {{20, 100}, {228, 36}}, "Password");
-    secure->secureTextEntry = true;
+    secure->setSecureTextEntry(true);
     secure->autocapitalizationType = kit::AutocapitalizationType::None;
     kit::TextField* right = addField(root, {{270, 100}, {228, 36}}, "Right aligned");
-    right->textAlignment = kit::TextAlignment::Right;
+    right->setTextAlignment(kit::TextAlignment::Right);
     right->setText("Already filled in");
     kit::TextField* plain = addField(root, {{520, 100}, {228, 36}}, "No border, no digits");
-    plain->borderStyle = kit::BorderStyle::None;
-    plain->backgroundColor = Color::rgba(1, 0.95, 0.75);
-    plain->textAlignment = kit::TextAlignment::Center;
-    plain->font = kit::Font::fontWithName("Helvetica", 20);
-    plain->textColor = Color::rgba(0.55, 0.55, 0.55);
+    plain->setBorderStyle(kit::BorderStyle::None);
+    plain->setBackgroundColor(Color::rgba(1, 0.95, 0.75));
+    plain->setTextAlignment(kit::TextAlignment::Center);
+    plain->setFont(kit::Font::fontWithName("Helvetica", 20));
+    plain->setTextColor(Color::rgba(0.55, 0.55, 0.55));
 
     editLabel_ = addLabel(root, {{20, 146}, {728, 22}}, "Type into a field: each edit shows here",
                           kit::TextAlignment::Left, kit::Font::systemFontOfSize(15));
-    editLabel_->textColor = Color::rgba(0.2, 0.3, 0.6);
+    editLabel_->setTextColor(Color::rgba(0.2, 0.3, 0.6));
     eventLabel_ = addLabel(root, {{20, 170}, {728, 22}}, "", kit::TextAlignment::Left,
                            kit::Font::systemFontOfSize(15));
-    eventLabel_->textColor = Color::rgba(0.4, 0.4, 0.4);
+    eventLabel_->setTextColor(Color::rgba(0.4, 0.4, 0.4));
   }
 
   void addToolbars(View* root) {
@@ -249,7 +249,7 @@ class TextPage : public kit::ViewController,
     if (events_.size() > 3) events_.erase(events_.begin());
     std::string text;
     for (const auto& e : events_) text += (text.empty() ? "" : "  ·  ") + e;
-    eventLabel_->text = text;
+    eventLabel_->setText(text);
     redraw();
   }
 

@@ -142,7 +142,15 @@ bool Headless::finishBackgroundWork() {
 }
 
 bool Headless::shot(const std::string& file) {
-  renderer_.renderScreen(app_->screen());
+  // Only the damage is drawn over the last picture, as a window does: a view that changes its look
+  // without marking it shows stale pixels in every picture the tests look at.
+  Application::Damage damage = app_->takeDamage();
+  if (!drawnOnce_ || damage.wholeScreen) {
+    renderer_.renderScreen(app_->screen());
+    drawnOnce_ = true;
+  } else if (!damage.rects.empty()) {
+    renderer_.renderScreen(app_->screen(), &damage.rects);
+  }
   app_->didDisplay();
   return file.empty() || renderer_.writePng(file);
 }

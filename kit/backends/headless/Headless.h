@@ -61,7 +61,8 @@ class Headless {
   // Waits in real time until no work runs on other threads and its results have been delivered;
   // false when it took longer than a bounded time.
   bool finishBackgroundWork();
-  // Renders the screen as it looks now; writes a PNG when `file` is not empty.
+  // Renders the screen as it looks now (drawing what changed since the last picture); writes a PNG
+  // when `file` is not empty.
   bool shot(const std::string& file);
   Color colorAt(Point screenPoint);  // renders, then reads one pixel
 
@@ -76,6 +77,7 @@ class Headless {
  private:
   ManualClock clock_;
   Renderer renderer_;
+  bool drawnOnce_ = false;
   std::unique_ptr<Application> app_;
 };
 
