@@ -61,12 +61,13 @@ void returnToForm(Kiosk& k) {
   k.advance(1.5);
 }
 
-TEST(KioskExport, FiftyMegabytesOfOddRecordsTravelByteForByteAsTheyWereWhenTheExportStarted) {
+TEST(KioskExport, MegabytesOfOddRecordsTravelByteForByteAsTheyWereWhenTheExportStarted) {
   Kiosk k;
   SmtpServer server;
-  // A header and 50 MB of records with quotes, commas, line breaks and non-ASCII text.
+  // A header and 5 MB of records (eighty times the largest buffer on the way) with quotes, commas,
+  // line breaks and non-ASCII text. How much memory a larger export takes is export_bench's to say.
   std::string data = "First Name,Last Name,Phone,Email,Gender,Age,Q1,Q2,Q3,Q4,";
-  for (int i = 0; data.size() < 50'000'000; ++i) {
+  for (int i = 0; data.size() < 5'000'000; ++i) {
     data += "\r\n\u00c5sa " + std::to_string(i) +
             ",\"O\"\"Brien, Jr.\",(555) 201-3344,asa@example.com,F,34,\"Hiking,\nCamping,\","
             "Yes,Nej \u2013 \u2713,Yes,";

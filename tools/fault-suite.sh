@@ -34,22 +34,41 @@ else
   "${tests[@]}"
 fi
 
-# New inputs a run finds go to a scratch folder; the committed seeds stay as they are.
+# New inputs a run finds go to a scratch folder; the committed seeds stay as they are. The targets
+# run side by side, one a core, each for the same time.
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
-for target in build-asan/fuzz/*_fuzz; do
+fuzz() {
+  local target=$1 name
   name=$(basename "$target")
-  mkdir -p "$scratch/$name"
-  echo "Fuzzing $name for ${fuzz_seconds}s"
+  mkdir -p "$scratch/$name" "$scratch/$name.artifacts"
   "$target" -max_total_time="$fuzz_seconds" -timeout=10 -rss_limit_mb=2048 \
-    -artifact_prefix="$scratch/" -print_final_stats=1 \
-    "$scratch/$name" "fuzz/corpus/$name" 2>"$scratch/$name.log" || {
-    tail -n 60 "$scratch/$name.log"
-    for crash in "$scratch"/crash-* "$scratch"/leak-* "$scratch"/timeout-*; do
-      [ -e "$crash" ] && { echo "input: $crash"; od -c "$crash" | head -20; }
-    done
-    exit 1
-  }
-  grep -E "stat::number_of_executed_units|stat::new_units_added" "$scratch/$name.log" || true
+    -artifact_prefix="$scratch/$name.artifacts/" -print_final_stats=1 \
+    "$scratch/$name" "fuzz/corpus/$name" >"$scratch/$name.log" 2>&1
+}
+report() {
+  local name=$1
+  tail -n 60 "$scratch/$name.log"
+  for crash in "$scratch/$name.artifacts"/*; do
+    [ -e "$crash" ] && { echo "input: $crash"; od -c "$crash" | head -20; }
+  done
+}
+targets=(build-asan/fuzz/*_fuzz)
+failed=0
+for ((i = 0; i < ${#targets[@]}; i += $(nproc))); do
+  pids=()
+  for target in "${targets[@]:i:$(nproc)}"; do
+    echo "Fuzzing $(basename "$target") for ${fuzz_seconds}s"
+    fuzz "$target" &
+    pids+=("$!:$(basename "$target")")
+  done
+  for entry in "${pids[@]}"; do
+    if ! wait "${entry%%:*}"; then
+      report "${entry#*:}"
+      failed=1
+    fi
+    grep -E "stat::number_of_executed_units|stat::new_units_added" "$scratch/${entry#*:}.log" || true
+  done
 done
+if ((failed)); then exit 1; fi
 echo "Fault suite passed."
