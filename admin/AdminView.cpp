@@ -31,7 +31,6 @@ constexpr Point kPanelCenter{384, 492};
 constexpr Size kWideButtonSize{136, 34};
 constexpr double kCrossFadeDuration = 1.0;
 constexpr double kOfficeRefreshInterval = 1.0;
-const Color kInk = Color::rgba(0.23, 0.26, 0.24);
 // The lines under the stored responses' line, from below it to the foot of the signed-in
 // picture's first card (which ends at 428): the office's line from the stored line's text to the
 // card's text margin, the note across the card's text width.
@@ -128,14 +127,14 @@ void AdminView::initAdminView() {
   auto summary = std::make_unique<kit::Label>(Size{340, 24});
   summary->setCenter({400, 318});
   summary->setFont(kit::Font::fontWithName("Helvetica", 15));
-  summary->setTextColor(kInk);
+  summary->setTextColor(kStaffInk);
   summary->setTextAlignment(kit::TextAlignment::Left);
   storedResponses = loggedInView->addSubview(std::move(summary));
 
   // Under it, as many lines as the office's error takes (layOutStatusLines).
   auto office = std::make_unique<kit::Label>(kOfficeColumn.size);
   office->setFont(kit::Font::fontWithName("Helvetica", 15));
-  office->setTextColor(kInk);
+  office->setTextColor(kStaffInk);
   office->setNumberOfLines(0);
   office->setHidden(true);
   sentToOffice = loggedInView->addSubview(std::move(office));

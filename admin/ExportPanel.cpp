@@ -15,7 +15,6 @@ namespace {
 constexpr Size kCardSize{460, 300};
 constexpr Point kCardCenter{384, 602};
 constexpr double kTextWidth = 392;
-const Color kInk = Color::rgba(0.23, 0.26, 0.24);
 const Color kStrongInk = Color::rgba(0.12, 0.23, 0.2);
 const Color kFailureInk = Color::rgba(0.72, 0.16, 0.1);
 
@@ -52,7 +51,7 @@ ExportPanel::ExportPanel() : View(kCardSize) {
   setCenter(kCardCenter);
   double left = (kCardSize.width - kTextWidth) / 2;
   double middle = left + kTextWidth / 2;
-  lastExport = addLabel(this, {middle, 64}, kTextWidth, 14, kInk);
+  lastExport = addLabel(this, {middle, 64}, kTextWidth, 14, kStaffInk);
   storedSince = addLabel(this, {middle, 86}, kTextWidth, 14, kStrongInk);
 
   waiting = addLabel(this, {left + 100, 132}, 200, 15, kStrongInk);
@@ -61,7 +60,7 @@ ExportPanel::ExportPanel() : View(kCardSize) {
                 "btn_action_wide.png", Color::white(), "Send waiting mail");
   waitingError = addLabel(this, {middle, 162}, kTextWidth, 13, kFailureInk);
 
-  drive = addLabel(this, {middle, 198}, kTextWidth, 14, kInk);
+  drive = addLabel(this, {middle, 198}, kTextWidth, 14, kStaffInk);
   copy = addButton(this, &ExportPanel::copyToDrive, {250, 34}, {left + 125, 232},
                    "btn_action_wide.png", Color::white(), "", &copyTitle);
   eject = addButton(this, &ExportPanel::ejectDrive, {120, 34}, {left + kTextWidth - 60, 232},

@@ -13,6 +13,9 @@ inline constexpr const char* kResponsesHeader = "X-Tolvik-Responses";
 // The signed-in panel's second card: the last export and what was stored since, mail waiting in
 // the outbox, and a removable drive to copy the data file to. Its buttons post "SendWaitingMail",
 // "CopyToDrive" and "EjectDrive" with the card as the object; the controller fills in its texts.
+// The staff screen's text.
+inline const kit::Color kStaffInk = kit::Color::rgba(0.23, 0.26, 0.24);
+
 class ExportPanel : public kit::View {
  public:
   ExportPanel();

@@ -6,7 +6,6 @@ namespace survey {
 
 namespace {
 
-constexpr std::size_t kPhoneDigits = 10;
 constexpr std::size_t kAgeCharacters = 3;
 
 bool isOneDigit(const std::string& text) {

@@ -5,6 +5,9 @@
 
 namespace survey {
 
+// A phone number's digits.
+inline constexpr std::size_t kPhoneDigits = 10;
+
 // Each rule answers whether a proposed edit of a field may happen; `replacement` is the typed
 // character, the pasted text, or "" for a deletion. The rules do not log: the caller logs
 // "zip textfield!" for the age field before asking.

@@ -10,7 +10,7 @@ namespace survey {
 
 namespace {
 
-constexpr const char* kGroup = "Export";
+constexpr const char* kExportGroup = "Export";
 
 std::string responsesText(std::uint64_t count) {
   return std::to_string(count) + (count == 1 ? " response" : " responses");
@@ -29,8 +29,8 @@ std::optional<ExportState> readExportState(const std::string& path) {
   }
   GError* error = nullptr;
   ExportState state;
-  state.time = g_key_file_get_int64(keys, kGroup, "Time", &error);
-  state.responses = g_key_file_get_uint64(keys, kGroup, "Responses", error ? nullptr : &error);
+  state.time = g_key_file_get_int64(keys, kExportGroup, "Time", &error);
+  state.responses = g_key_file_get_uint64(keys, kExportGroup, "Responses", error ? nullptr : &error);
   if (error) {
     g_error_free(error);
     return std::nullopt;
@@ -38,7 +38,7 @@ std::optional<ExportState> readExportState(const std::string& path) {
   for (auto [key, field] :
        {std::pair{"Kind", &state.kind}, std::pair{"Destination", &state.destination},
         std::pair{"DataFile", &state.dataFile}}) {
-    g_autofree gchar* text = g_key_file_get_string(keys, kGroup, key, nullptr);
+    g_autofree gchar* text = g_key_file_get_string(keys, kExportGroup, key, nullptr);
     if (text) *field = text;
   }
   return state;
@@ -46,11 +46,11 @@ std::optional<ExportState> readExportState(const std::string& path) {
 
 kit::FileStatus writeExportState(const std::string& path, const ExportState& state) {
   g_autoptr(GKeyFile) keys = g_key_file_new();
-  g_key_file_set_int64(keys, kGroup, "Time", state.time);
-  g_key_file_set_string(keys, kGroup, "Kind", state.kind.c_str());
-  g_key_file_set_string(keys, kGroup, "Destination", state.destination.c_str());
-  g_key_file_set_uint64(keys, kGroup, "Responses", state.responses);
-  g_key_file_set_string(keys, kGroup, "DataFile", state.dataFile.c_str());
+  g_key_file_set_int64(keys, kExportGroup, "Time", state.time);
+  g_key_file_set_string(keys, kExportGroup, "Kind", state.kind.c_str());
+  g_key_file_set_string(keys, kExportGroup, "Destination", state.destination.c_str());
+  g_key_file_set_uint64(keys, kExportGroup, "Responses", state.responses);
+  g_key_file_set_string(keys, kExportGroup, "DataFile", state.dataFile.c_str());
   gsize length = 0;
   g_autofree gchar* text = g_key_file_to_data(keys, &length, nullptr);
   return kit::replaceFile(path, std::string_view(text, length));

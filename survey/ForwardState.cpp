@@ -10,7 +10,7 @@ namespace survey {
 
 namespace {
 
-constexpr const char* kGroup = "Forward";
+constexpr const char* kForwardGroup = "Forward";
 
 std::string identityOf(int dirfd, const char* path, int flags) {
   struct statx st {};
@@ -74,20 +74,20 @@ std::optional<ForwardState> readForwardState(const std::string& path) {
   }
   GError* error = nullptr;
   ForwardState state;
-  gchar* dataFile = g_key_file_get_string(keys.get(), kGroup, "DataFile", &error);
+  gchar* dataFile = g_key_file_get_string(keys.get(), kForwardGroup, "DataFile", &error);
   if (dataFile) {
     state.dataFile = dataFile;
     g_free(dataFile);
   }
-  state.offset = g_key_file_get_uint64(keys.get(), kGroup, "Offset", error ? nullptr : &error);
-  state.sent = g_key_file_get_uint64(keys.get(), kGroup, "Sent", error ? nullptr : &error);
+  state.offset = g_key_file_get_uint64(keys.get(), kForwardGroup, "Offset", error ? nullptr : &error);
+  state.sent = g_key_file_get_uint64(keys.get(), kForwardGroup, "Sent", error ? nullptr : &error);
   if (error) {
     g_error_free(error);
     return std::nullopt;
   }
   // While nothing is wrong there is no wait and no error.
-  state.waitingSince = g_key_file_get_int64(keys.get(), kGroup, "WaitingSince", nullptr);
-  if (gchar* text = g_key_file_get_string(keys.get(), kGroup, "Error", nullptr)) {
+  state.waitingSince = g_key_file_get_int64(keys.get(), kForwardGroup, "WaitingSince", nullptr);
+  if (gchar* text = g_key_file_get_string(keys.get(), kForwardGroup, "Error", nullptr)) {
     state.error = text;
     g_free(text);
   }
@@ -96,12 +96,12 @@ std::optional<ForwardState> readForwardState(const std::string& path) {
 
 kit::FileStatus writeForwardState(const std::string& path, const ForwardState& state) {
   std::unique_ptr<GKeyFile, KeyFileFree> keys(g_key_file_new());
-  g_key_file_set_string(keys.get(), kGroup, "DataFile", state.dataFile.c_str());
-  g_key_file_set_uint64(keys.get(), kGroup, "Offset", state.offset);
-  g_key_file_set_uint64(keys.get(), kGroup, "Sent", state.sent);
+  g_key_file_set_string(keys.get(), kForwardGroup, "DataFile", state.dataFile.c_str());
+  g_key_file_set_uint64(keys.get(), kForwardGroup, "Offset", state.offset);
+  g_key_file_set_uint64(keys.get(), kForwardGroup, "Sent", state.sent);
   if (state.waitingSince) {
-    g_key_file_set_int64(keys.get(), kGroup, "WaitingSince", state.waitingSince);
-    g_key_file_set_string(keys.get(), kGroup, "Error", state.error.c_str());
+    g_key_file_set_int64(keys.get(), kForwardGroup, "WaitingSince", state.waitingSince);
+    g_key_file_set_string(keys.get(), kForwardGroup, "Error", state.error.c_str());
   }
   gsize length = 0;
   gchar* text = g_key_file_to_data(keys.get(), &length, nullptr);

@@ -1,12 +1,12 @@
 #include "survey/Validation.h"
 
 #include "kit/base/Utf8.h"
+#include "survey/EntryRules.h"
 
 namespace survey {
 
 namespace {
 
-constexpr std::size_t kPhoneDigits = 10;
 
 bool anyOn(const std::vector<bool>& answersOn, std::size_t first, std::size_t last) {
   for (std::size_t i = first; i <= last && i < answersOn.size(); ++i) {

@@ -23,8 +23,8 @@ launcher=()
 if command -v ccache >/dev/null; then
   launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
 fi
-cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOLVIK_SANITIZE=ON \
-  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ "${launcher[@]}"
+tools/configure.sh build-asan -DTOLVIK_SANITIZE=ON -DCMAKE_C_COMPILER=clang \
+  -DCMAKE_CXX_COMPILER=clang++ "${launcher[@]}"
 cmake --build build-asan -j"$(nproc)"
 # The package test installs a package system-wide: that is for the normal build alone.
 tests=(ctest --test-dir build-asan --output-on-failure -j"$(nproc)" -E '^Package[.]')

@@ -2,8 +2,8 @@
 # Installs the Debian 12 packages that building, running and testing need, skipping those present.
 set -euo pipefail
 packages=(
-  # compiler, build and formatting
-  build-essential cmake pkg-config clang-format
+  # compiler, build and formatting; Ninja and lld keep a whole build short
+  build-essential cmake ninja-build lld pkg-config clang-format
   # drawing, text, pictures and the window
   libsdl2-dev libcairo2-dev libpango1.0-dev libgdk-pixbuf-2.0-dev librsvg2-dev
   # the Wayland backend: the client library, the protocols and their scanner, keymaps

@@ -4,6 +4,6 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/install-deps.sh
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+tools/configure.sh build
 cmake --build build -j"$(nproc)" --target tolvik-kiosk
 exec build/tolvik-kiosk "$@"

@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/install-deps.sh
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOLVIK_WERROR=ON
+tools/configure.sh build -DTOLVIK_WERROR=ON
 cmake --build build -j"$(nproc)"
 # The window test needs a display: use a virtual one when there is none.
 if [ -z "${DISPLAY:-}" ]; then

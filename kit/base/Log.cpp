@@ -15,7 +15,7 @@ namespace kit {
 namespace {
 
 std::mutex nameMutex;
-std::string programName;
+std::string loggedName;
 
 std::string executableName() {
   char path[4096];
@@ -28,15 +28,15 @@ std::string executableName() {
 
 std::string currentProgramName() {
   std::lock_guard lock(nameMutex);
-  if (programName.empty()) programName = executableName();
-  return programName;
+  if (loggedName.empty()) loggedName = executableName();
+  return loggedName;
 }
 
 }  // namespace
 
 void setLogProgramName(const char* name) {
   std::lock_guard lock(nameMutex);
-  programName = name ? name : "";
+  loggedName = name ? name : "";
 }
 
 void log(const char* format, ...) {

@@ -23,9 +23,7 @@ constexpr double kRoundedRectPadding = 8;
 // A borderless field usually lies on a box of its own or of a picture under it: its text keeps
 // clear of the box's edge.
 constexpr double kPlainPadding = 6;
-constexpr double kCaretWidth = 2;
 const Color kPlaceholderColor = Color::rgba(0.7, 0.7, 0.72);
-const Color kCaretColor = Color::rgba(0.16, 0.42, 0.98);
 const char* const kBullet = "\xE2\x97\x8F";  // U+25CF, a black circle
 
 // Characters laid out beyond each side of what must show: more than two field widths of the

@@ -34,6 +34,10 @@ inline constexpr double kCaretBlinkInterval = 0.5;  // seconds
 // How long secure entry shows the character just typed before it becomes a bullet.
 inline constexpr double kSecureRevealDuration = 1.0;  // seconds
 
+// The caret of fields and text views: its width in points and its colour.
+inline constexpr double kCaretWidth = 2;
+inline const Color kCaretColor = Color::rgba(0.16, 0.42, 0.98);
+
 // One line of editable text with a blinking caret and the kit's on-screen keyboard.
 class TextField : public Control {
  public:

@@ -11,8 +11,6 @@ namespace kit {
 
 namespace {
 constexpr double kInset = 12;  // between the edges and the text
-constexpr double kCaretWidth = 2;
-const Color kCaretColor = Color::rgba(0.16, 0.42, 0.98);
 }  // namespace
 
 TextView::TextView(Size size) : TextField(size, LineBreaks::Kept) {
