@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -175,12 +176,78 @@ std::string pixelOf(kit::Point screen) {
 
 }  // namespace
 
-TEST(Package, InstallsAndShowsTheFormInCageAsItsServiceWould) {
-  if (std::string why = whyNot(); !why.empty()) GTEST_SKIP() << why;
+// The package built and installed once for the tests below, in the order they are written, and
+// purged after them.
+class Package : public testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    why_ = whyNot();
+    if (!why_.empty()) return;
+    package_ = std::make_unique<InstalledPackage>();
+    folder_ = std::make_unique<testing_support::TempHome>();
+    installed_ = package_->install(folder_->path(), log_);
+  }
+  static void TearDownTestSuite() {
+    package_.reset();
+    folder_.reset();
+  }
+  void SetUp() override {
+    if (!why_.empty()) GTEST_SKIP() << why_;
+    ASSERT_TRUE(installed_) << log_;
+  }
+
+ private:
+  static inline std::string why_, log_;
+  static inline std::unique_ptr<InstalledPackage> package_;
+  static inline std::unique_ptr<testing_support::TempHome> folder_;
+  static inline bool installed_ = false;
+};
+
+TEST_F(Package, TakesTapsAndTypingThroughTheCompositor) {
   testing_support::TempHome scratch;
-  InstalledPackage package;
   std::string log;
-  ASSERT_TRUE(package.install(scratch.path(), log)) << log;
+  std::string before = readAll(kDataFile);
+  // The taps come from a virtual pointer, the keys from wtype's virtual keyboard: each its own
+  // device, which the seat gains and loses, so both wait a moment before they act.
+  std::string tap = scratch.path() + "/wayland-tap";
+  std::filesystem::copy_file(TOLVIK_BUILD_DIR "/tests/wayland-tap", tap);
+  writeAll(scratch.path() + "/sway.conf",
+           "default_border none\nexec /usr/bin/tolvik-kiosk --kiosk\n");
+  Session sway(scratch.path(), "sway -c " + scratch.path() + "/sway.conf", 1);
+  auto taps = [&](std::vector<kit::Point> points) {
+    std::string command = tap + " 1280 720";
+    for (kit::Point p : points) command += " " + pixelOf(p);
+    EXPECT_EQ(sway.client(command, &log), 0) << log;
+  };
+  auto type = [&](const std::string& text) {
+    EXPECT_EQ(sway.client("wtype -s 300 " + text, &log), 0) << log;
+  };
+  // Hiking; Yes, No, Yes; then the four fields, the keyboard put away, and Submit.
+  taps({{300, 479}, {82, 644}, {154, 732}, {82, 820}, {224, 242}});
+  type("Anna");
+  taps({{544, 242}});
+  type("Berg");
+  taps({{224, 277}});
+  type("5552013344");
+  taps({{544, 277}});
+  type("anna.berg@example.com");
+  taps({{384, 150}, {655, 960}});
+  usleep(2000000);  // the flip to the thank-you screen
+  sway.shot("package-sway-input.png");
+  EXPECT_EQ(readAll(kDataFile).substr(std::min(before.size(), readAll(kDataFile).size())),
+            "\r\nAnna,Berg,(555) 201-3344,anna.berg@example.com,,,\"Hiking,\",Yes,No,Yes,")
+      << sway.log();
+  // The compositor gone, the kiosk ends with one line that says so.
+  sway.stop(SIGTERM);
+  usleep(500000);
+  EXPECT_TRUE(contains(sway.log(), "tolvik-kiosk: the Wayland compositor went away")) << sway.log();
+  EXPECT_FALSE(sway.kioskRunning());
+}
+
+// Last, as it ends with the purge.
+TEST_F(Package, InstallsAndShowsTheFormInCageAsItsServiceWould) {
+  testing_support::TempHome scratch;
+  std::string log;
   EXPECT_EQ(run("/usr/bin/tolvik-kiosk --version").rfind("tolvik-kiosk ", 0), 0u);
   EXPECT_EQ(std::string(getpwnam("tolvik")->pw_dir), "/var/lib/tolvik");
   EXPECT_TRUE(std::filesystem::is_directory("/var/lib/tolvik/Documents"));
@@ -234,48 +301,4 @@ TEST(Package, InstallsAndShowsTheFormInCageAsItsServiceWould) {
   EXPECT_FALSE(std::filesystem::exists("/usr/bin/tolvik-kiosk"));
   EXPECT_FALSE(std::filesystem::exists("/etc/tolvik/kiosk.conf"));
   EXPECT_TRUE(std::filesystem::exists(kDataFile));
-}
-
-TEST(Package, TakesTapsAndTypingThroughTheCompositor) {
-  if (std::string why = whyNot(); !why.empty()) GTEST_SKIP() << why;
-  testing_support::TempHome scratch;
-  InstalledPackage package;
-  std::string log;
-  ASSERT_TRUE(package.install(scratch.path(), log)) << log;
-  std::string before = readAll(kDataFile);
-  // The taps come from a virtual pointer, the keys from wtype's virtual keyboard: each its own
-  // device, which the seat gains and loses, so both wait a moment before they act.
-  std::string tap = scratch.path() + "/wayland-tap";
-  std::filesystem::copy_file(TOLVIK_BUILD_DIR "/tests/wayland-tap", tap);
-  writeAll(scratch.path() + "/sway.conf",
-           "default_border none\nexec /usr/bin/tolvik-kiosk --kiosk\n");
-  Session sway(scratch.path(), "sway -c " + scratch.path() + "/sway.conf", 1);
-  auto taps = [&](std::vector<kit::Point> points) {
-    std::string command = tap + " 1280 720";
-    for (kit::Point p : points) command += " " + pixelOf(p);
-    EXPECT_EQ(sway.client(command, &log), 0) << log;
-  };
-  auto type = [&](const std::string& text) {
-    EXPECT_EQ(sway.client("wtype -s 300 " + text, &log), 0) << log;
-  };
-  // Hiking; Yes, No, Yes; then the four fields, the keyboard put away, and Submit.
-  taps({{300, 479}, {82, 644}, {154, 732}, {82, 820}, {224, 242}});
-  type("Anna");
-  taps({{544, 242}});
-  type("Berg");
-  taps({{224, 277}});
-  type("5552013344");
-  taps({{544, 277}});
-  type("anna.berg@example.com");
-  taps({{384, 150}, {655, 960}});
-  usleep(2000000);  // the flip to the thank-you screen
-  sway.shot("package-sway-input.png");
-  EXPECT_EQ(readAll(kDataFile).substr(std::min(before.size(), readAll(kDataFile).size())),
-            "\r\nAnna,Berg,(555) 201-3344,anna.berg@example.com,,,\"Hiking,\",Yes,No,Yes,")
-      << sway.log();
-  // The compositor gone, the kiosk ends with one line that says so.
-  sway.stop(SIGTERM);
-  usleep(500000);
-  EXPECT_TRUE(contains(sway.log(), "tolvik-kiosk: the Wayland compositor went away")) << sway.log();
-  EXPECT_FALSE(sway.kioskRunning());
 }
