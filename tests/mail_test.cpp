@@ -149,6 +149,15 @@ TEST(MailTransport, SendmailDeliversOrSaysWhyNot) {
   EXPECT_FALSE(cutShort.sent);
   EXPECT_EQ(cutShort.error, "The message could not be written: Input/output error");
   EXPECT_EQ(server.messages().size(), 2u);
+  // A waiting message goes from its file as it is, a piece at a time; a file gone is named.
+  testing_support::writeAll(home.path() + "/kept.eml", raw);
+  EXPECT_TRUE(deliverFileWithSendmail(home.path() + "/kept.eml", {}).sent);
+  ASSERT_EQ(server.messages().size(), 3u);
+  EXPECT_EQ(parseMail(server.messages()[2]).attachmentBytes, "a,b\r\n");
+  MailDelivery gone = deliverFileWithSendmail(home.path() + "/gone.eml", {});
+  EXPECT_FALSE(gone.sent);
+  EXPECT_NE(gone.error.find("gone.eml"), std::string::npos) << gone.error;
+  EXPECT_EQ(server.messages().size(), 3u);
 
   struct Case {
     std::string program;

@@ -3,16 +3,20 @@
 #include <fcntl.h>
 #include <gio/gio.h>
 #include <gio/gunixinputstream.h>
+#include <gio/gunixoutputstream.h>
 #include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <utility>
 #include <vector>
 
+#include "kit/base/Files.h"
 #include "kit/base/Utf8.h"
 
 namespace kit {
@@ -192,8 +196,9 @@ class MessageInput {
   explicit MessageInput(const std::string& bytes)
       : stream_(g_memory_input_stream_new_from_data(bytes.data(), static_cast<gssize>(bytes.size()),
                                                     nullptr)) {}
-  MessageInput(const MailMessage& message, const std::string& from)
-      : message_(&message), from_(from) {
+  // A message written into the pipe the transport reads by `write` (which answers 0 or an errno),
+  // on a thread of its own.
+  explicit MessageInput(std::function<int(int fd)> write) : write_(std::move(write)) {
     int ends[2];
     if (::pipe2(ends, O_CLOEXEC) != 0) {
       failure_ = g_strerror(errno);
@@ -215,9 +220,9 @@ class MessageInput {
   // written whole (other than because the transport stopped reading) ends the group before the
   // transport sees the end of its input, so that no part of it is sent.
   void start(pid_t group) {
-    if (!message_ || !stream_) return;
+    if (!write_ || !stream_) return;
     writer_ = std::thread([this, group] {
-      int error = writeMimeMessage(*message_, from_, writeEnd_);
+      int error = write_(writeEnd_);
       if (error == 0) {
         ::close(std::exchange(writeEnd_, -1));
       } else if (error != EPIPE) {
@@ -238,8 +243,7 @@ class MessageInput {
   const std::string& failure() const { return failure_; }
 
  private:
-  const MailMessage* message_ = nullptr;
-  std::string from_;
+  std::function<int(int fd)> write_;
   GInputStream* stream_ = nullptr;
   int writeEnd_ = -1;
   std::thread writer_;
@@ -342,7 +346,30 @@ MailDelivery deliverWithSendmail(const std::string& message, const MailSettings&
 
 MailDelivery deliverWithSendmail(const MailMessage& message, const std::string& from,
                                  const MailSettings& settings, SendCancellation* cancellation) {
-  MessageInput input(message, from);
+  MessageInput input([&](int fd) { return writeMimeMessage(message, from, fd); });
+  return deliver(input, settings, cancellation ? cancellation->cancellable_ : nullptr);
+}
+
+MailDelivery deliverFileWithSendmail(const std::string& path, const MailSettings& settings,
+                                     SendCancellation* cancellation) {
+  std::string error;
+  std::optional<FileReader> file = FileReader::open(path, &error);
+  if (!file) return {false, false, error};
+  MessageInput input([&](int fd) {
+    GOutputStream* out = g_unix_output_stream_new(fd, FALSE);
+    int failure = 0;
+    FileStatus read = file->read(0, file->size(), [&](std::string_view piece) {
+      GError* error = nullptr;
+      if (failure == 0 &&
+          !g_output_stream_write_all(out, piece.data(), piece.size(), nullptr, nullptr, &error)) {
+        // A transport that stopped reading is told apart: it decides the outcome itself.
+        failure = g_error_matches(error, G_IO_ERROR, G_IO_ERROR_BROKEN_PIPE) ? EPIPE : EIO;
+      }
+      g_clear_error(&error);
+    });
+    g_object_unref(out);
+    return failure ? failure : read ? 0 : EIO;
+  });
   return deliver(input, settings, cancellation ? cancellation->cancellable_ : nullptr);
 }
 

@@ -56,6 +56,8 @@ class SendCancellation {
                                           SendCancellation*);
   friend MailDelivery deliverWithSendmail(const MailMessage&, const std::string&,
                                           const MailSettings&, SendCancellation*);
+  friend MailDelivery deliverFileWithSendmail(const std::string&, const MailSettings&,
+                                              SendCancellation*);
   GCancellable* cancellable_;
 };
 
@@ -74,5 +76,10 @@ MailDelivery deliverWithSendmail(const std::string& message, const MailSettings&
 MailDelivery deliverWithSendmail(const MailMessage& message, const std::string& from,
                                  const MailSettings& settings,
                                  SendCancellation* cancellation = nullptr);
+// The same with the message kept in the file at `path` (a waiting one), read a piece at a time as
+// the transport takes it; a file that cannot be read whole ends the transport before it has the
+// end of the message.
+MailDelivery deliverFileWithSendmail(const std::string& path, const MailSettings& settings,
+                                     SendCancellation* cancellation = nullptr);
 
 }  // namespace kit

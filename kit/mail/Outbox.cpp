@@ -128,13 +128,7 @@ std::string headerOf(const std::string& path, const std::string& name) {
 }
 
 MailDelivery send(const std::string& path, const MailSettings& settings) {
-  std::string error;
-  std::optional<std::string> mime = readFile(path, &error);
-  if (!mime) {
-    setError(path, error);
-    return {false, false, error};
-  }
-  MailDelivery delivery = deliverWithSendmail(*mime, settings);
+  MailDelivery delivery = deliverFileWithSendmail(path, settings);
   if (!delivery.sent) {
     setError(path, delivery.error);
     return delivery;
