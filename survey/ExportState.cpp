@@ -30,7 +30,8 @@ std::optional<ExportState> readExportState(const std::string& path) {
   GError* error = nullptr;
   ExportState state;
   state.time = g_key_file_get_int64(keys, kExportGroup, "Time", &error);
-  state.responses = g_key_file_get_uint64(keys, kExportGroup, "Responses", error ? nullptr : &error);
+  state.responses =
+      g_key_file_get_uint64(keys, kExportGroup, "Responses", error ? nullptr : &error);
   if (error) {
     g_error_free(error);
     return std::nullopt;

@@ -79,7 +79,8 @@ std::optional<ForwardState> readForwardState(const std::string& path) {
     state.dataFile = dataFile;
     g_free(dataFile);
   }
-  state.offset = g_key_file_get_uint64(keys.get(), kForwardGroup, "Offset", error ? nullptr : &error);
+  state.offset =
+      g_key_file_get_uint64(keys.get(), kForwardGroup, "Offset", error ? nullptr : &error);
   state.sent = g_key_file_get_uint64(keys.get(), kForwardGroup, "Sent", error ? nullptr : &error);
   if (error) {
     g_error_free(error);

@@ -7,7 +7,6 @@ namespace survey {
 
 namespace {
 
-
 bool anyOn(const std::vector<bool>& answersOn, std::size_t first, std::size_t last) {
   for (std::size_t i = first; i <= last && i < answersOn.size(); ++i) {
     if (answersOn[i]) return true;
